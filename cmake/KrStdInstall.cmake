@@ -1,0 +1,26 @@
+# Install rules: library, headers, language files, CMake package and pkg-config file.
+include(CMakePackageConfigHelpers)
+
+install(TARGETS KrStd EXPORT KrStdTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(DIRECTORY include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/KrStd
+  FILES_MATCHING PATTERN "*.h")
+install(DIRECTORY lng DESTINATION ${CMAKE_INSTALL_LIBDIR})
+if(TARGET krtool)
+  install(TARGETS krtool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+
+set(KRSTD_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/KrStd)
+install(EXPORT KrStdTargets NAMESPACE KrStd:: DESTINATION ${KRSTD_CMAKE_DIR})
+configure_package_config_file(cmake/KrStdConfig.cmake.in
+  ${CMAKE_CURRENT_BINARY_DIR}/KrStdConfig.cmake INSTALL_DESTINATION ${KRSTD_CMAKE_DIR})
+write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/KrStdConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/KrStdConfig.cmake
+              ${CMAKE_CURRENT_BINARY_DIR}/KrStdConfigVersion.cmake
+        DESTINATION ${KRSTD_CMAKE_DIR})
+
+configure_file(cmake/KrStd.pc.in ${CMAKE_CURRENT_BINARY_DIR}/KrStd.pc @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/KrStd.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
