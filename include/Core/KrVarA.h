@@ -170,12 +170,10 @@ var_a_legacy<T*> new_a_legacy(A&&... args) {
 /// be allocated the array is deleted before the failure propagates.
 template <class T>
 var_a_legacy<T*> newarray_a_legacy(T* array) {
-    TArray_var_a_item<T>* item = nullptr;
-    try {
-        item = new TArray_var_a_item<T>;
-    } catch (...) {
+    auto* item = new (std::nothrow) TArray_var_a_item<T>;
+    if (!item) {
         delete[] array;
-        throw;
+        throw std::bad_alloc();
     }
     item->m_array = array;
     item->m_destroy = &TArray_var_a_item<T>::NewArrayItemDestroyFunction;

@@ -81,11 +81,12 @@ var_a_shared_rework<T*> new_a_rework(A&&... args) {
         return var_a_shared_rework<T*>(std::shared_ptr<T>(new T{std::forward<A>(args)...}));
 }
 template <class T>
+var_a_shared_rework<T*> to_rework_var_a(const var_a_legacy<T*>& v);
+
+/// The array lives in a legacy array record that the standard control block keeps alive.
+template <class T>
 var_a_shared_rework<T*> newarray_a_rework(T* array) {
-    std::unique_ptr<T[]> guard(array); // deletes the array if the control block cannot be made
-    std::shared_ptr<T> p(array, std::default_delete<T[]>());
-    guard.release();
-    return var_a_shared_rework<T*>(std::move(p));
+    return to_rework_var_a(newarray_a_legacy(array));
 }
 template <class T>
 var_a_shared_rework<T*> static_a_rework(T* object) noexcept {
