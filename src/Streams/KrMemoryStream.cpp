@@ -57,7 +57,15 @@ bool TKrMemoryStream::WriteAll(const void* buf, streamsize_t n) {
     return true;
 }
 
-streamsize_t TKrMemoryStream::Write(const void* buf, streamsize_t n) { return WriteAll(buf, n) ? n : invalid_value; }
+streamsize_t TKrMemoryStream::Write(const void* buf, streamsize_t n) {
+    if (n <= m_capacity - m_position && m_position <= m_capacity) { // the common case: it fits
+        if (n) std::memcpy(m_buffer + m_position, buf, n);
+        m_position += n;
+        if (m_position > m_size) m_size = m_position;
+        return n;
+    }
+    return TKrMemoryStream::WriteAll(buf, n) ? n : invalid_value;
+}
 
 void TKrMemoryStream::WriteAllE(const void* buf, streamsize_t n) {
     if (n > invalid_value - m_position) throw TKrMessage("TKrMemoryStream::ReserveE: reserve %1% bytes failed!") << n;

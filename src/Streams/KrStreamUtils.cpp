@@ -3,10 +3,13 @@
 #include "Core/KrExceptions.h"
 #include "Core/KrProgressHandler.h"
 #include "Core/KrVarA.h"
+#include "Streams/KrMemoryStream.h"
+#include "Streams/KrStringStream.h"
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <typeinfo>
 #include <vector>
 #include <zlib.h>
 
@@ -49,6 +52,15 @@ void ReportProgress(TKrProgressHandler* progress, streamsize_t done, streamsize_
     progress->SetPosNB(static_cast<double>(done) / static_cast<double>(total));
     progress->Tick();
 }
+
+
+/// The content of a stream that keeps it in one buffer (exactly these classes: a subclass may
+/// read differently), so that copying from it needs no bounce buffer.
+const char* ContiguousContent(TKrStream* s) {
+    if (typeid(*s) == typeid(TKrMemoryStream)) return static_cast<TKrMemoryStream*>(s)->GetBuffer();
+    if (typeid(*s) == typeid(TKrStringStream)) return static_cast<TKrStringStream*>(s)->str().data();
+    return nullptr;
+}
 } // namespace
 
 bool KrCopyStream(TKrStream* src, TKrStream* dst, TKrProgressHandler* progress) {
@@ -56,6 +68,18 @@ bool KrCopyStream(TKrStream* src, TKrStream* dst, TKrProgressHandler* progress) 
     if (start >= size) return true;
     const streamsize_t total = size - start;
     const streamsize_t bufSize = std::min<streamsize_t>(total, 0x100000);
+    if (const char* content = ContiguousContent(src)) {
+        StartProgress(progress);
+        for (streamsize_t done = 0; done < total;) {
+            const streamsize_t chunk = std::min(total - done, bufSize);
+            const streamsize_t put = dst->Write(content + start + done, chunk);
+            if (put == TKrStream::invalid_value || put != chunk) return false;
+            done += chunk;
+            src->setPosition64(start + done);
+            ReportProgress(progress, done, total);
+        }
+        return true;
+    }
     var_a<char*> buffer = newarray_a(new char[bufSize]);
     StartProgress(progress);
     for (streamsize_t done = 0; done < total;) {
