@@ -1,0 +1,48 @@
+// The bridge from Qt's message handler into the process-wide log.
+#include "Core/KrQtLogBridge.h"
+#include "Core/KrCmdLineParams.h"
+#include "Core/KrLog.h"
+
+#include <QString>
+#include <QtGlobal>
+
+namespace {
+void Handle(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    int severity = 0;
+    const char* prefix = "";
+    switch (type) {
+    case QtDebugMsg: severity = 0, prefix = "[QT Debug]: "; break;
+    case QtInfoMsg: severity = 1, prefix = "[QT Info]: "; break;
+    case QtWarningMsg: severity = 2, prefix = "[QT Warning]: "; break;
+    case QtCriticalMsg: severity = 3, prefix = "[QT Critical]: "; break;
+    case QtFatalMsg: severity = 4, prefix = "[QT Fatal]: "; break;
+    }
+    if (severity < TKrQLogMessageHandler::instance().MinimumSeverity()) return;
+    try {
+        KrLogWriteError(std::string(context.function ? context.function : ""),
+                        prefix + message.toUtf8().toStdString(), 5, 0);
+    } catch (...) {
+        // Nothing may escape into Qt.
+    }
+}
+} // namespace
+
+TKrQLogMessageHandler& TKrQLogMessageHandler::instance() {
+    static TKrQLogMessageHandler bridge;
+    return bridge;
+}
+
+TKrQLogMessageHandler::TKrQLogMessageHandler() {
+    std::string level;
+    if (TKrCmdLineParams::get("--qt_logging_level", &level)) m_minSeverity = std::stoi(level);
+    m_previous = reinterpret_cast<void*>(qInstallMessageHandler(&Handle));
+    m_installed = true;
+}
+
+TKrQLogMessageHandler::~TKrQLogMessageHandler() { Uninstall(); }
+
+void TKrQLogMessageHandler::Uninstall() {
+    if (!m_installed) return;
+    qInstallMessageHandler(reinterpret_cast<QtMessageHandler>(m_previous));
+    m_installed = false;
+}
