@@ -1,6 +1,7 @@
 // Module start-up and tear-down of libKrStd: the one place that calls every service's initialiser.
 #include "Core/KrModule.h"
 #include "Core/KrLanguage.h"
+#include "Core/KrLog.h"
 #include "Core/KrMessage.h"
 #include "Core/KrModuleInternal.h"
 #include "Core/KrTimer.h"
@@ -22,6 +23,7 @@ struct TServiceStep {
 };
 
 void StartTimer() { (void)KrTimerBaseInstant(); }
+void LogFinalize() noexcept { KrLogFinalize(); }
 
 // The start-up order; the tear-down walks it backwards.
 const TServiceStep kServices[] = {
@@ -30,8 +32,7 @@ const TServiceStep kServices[] = {
     {"persistent modules", nullptr, nullptr},
     // U_InitTransforms_Initialize() / U_InitTransforms_Finalize()
     {"transform serializers", nullptr, nullptr},
-    // KrLogInitialize() / KrLogFinalize()
-    {"log", nullptr, nullptr},
+    {"log", &KrLogInitialize, &LogFinalize},
     // TKrURLManager::Init() / TKrURLManager::DeInit()
     {"URL manager", nullptr, nullptr},
     // register / unregister the static "mem" scheme handler (a non-owning var_a)
