@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -20,7 +21,8 @@ namespace {
 class TRecorder : public TBaseProgress {
 public:
     std::vector<double> positions;
-    int ticks = 0, threadTicks = 0, checks = 0;
+    int ticks = 0, checks = 0;
+    std::atomic<int> threadTicks{0}; // worker threads tick concurrently
     bool breakWanted = false;
 
     void SetPosNB(double pos) override {
