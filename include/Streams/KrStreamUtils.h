@@ -31,6 +31,6 @@ KRSTD_API void KrCopyStreamE(TKrStream* src, TKrStream* dst, TKrProgressHandler*
 /// streams end up after the compared content.
 KRSTD_API void KrCmpStream(TKrStream* a, TKrStream* b, bool fromStart);
 
-/// CRC-32 (zlib's) of the stream from its position when it holds at most 1 MiB; of sixteen
+/// CRC-32 (the gzip polynomial) of the stream from its position when it holds at most 1 MiB; of sixteen
 /// evenly spread 64 KiB samples otherwise. Cheap identity check for large files.
 KRSTD_API std::uint32_t ComputePartialCRC(TKrStream* stream);

@@ -5,13 +5,13 @@
 #include "Core/KrVarA.h"
 #include "Streams/KrMemoryStream.h"
 #include "Streams/KrStringStream.h"
+#include "Utils/KrCrc32.h"
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
 #include <typeinfo>
 #include <vector>
-#include <zlib.h>
 
 void CloseE(TKrStream* stream) {
     if (!stream->Close()) throw KrMsg_helper("Err_Write_name") << stream->GetInfoName();
@@ -137,12 +137,12 @@ std::uint32_t ComputePartialCRC(TKrStream* stream) {
     if (size <= 0xFFFFFFFFul && size <= kBuffer) {
         const streamsize_t got = stream->Read(buffer.get(), size);
         const streamsize_t n = got == TKrStream::invalid_value ? 0 : got;
-        return static_cast<std::uint32_t>(::crc32(0, buffer.get(), static_cast<uInt>(n)));
+        return KrCrc32(0, buffer.get(), n);
     }
     const streamsize_t step = (size - kSample) >> 4;
     for (streamsize_t k = 0; k < 16; ++k) {
         stream->setPosition64(k * step);
         stream->Read(buffer.get() + k * kSample, kSample);
     }
-    return static_cast<std::uint32_t>(::crc32(0, buffer.get(), static_cast<uInt>(kBuffer)));
+    return KrCrc32(0, buffer.get(), kBuffer);
 }
