@@ -34,8 +34,10 @@ constexpr i64 kWallSecondsLimit =
 constexpr i64 FloorDiv(i64 a, i64 b) {
     return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
 }
+// From the remainder, not a - FloorDiv(a, b) * b: that product leaves 64 bits near the ends.
 constexpr i64 FloorMod(i64 a, i64 b) {
-    return a - FloorDiv(a, b) * b;
+    const i64 r = a % b;
+    return (r != 0 && ((r < 0) != (b < 0))) ? r + b : r;
 }
 
 /// Days since 1970-01-01 of a proleptic Gregorian date (month 1..12; day may run past the month).

@@ -102,6 +102,8 @@ TEST(KrDateTime, UnixTimeAndEpochs) {
     EXPECT_EQ(y2100.ToUnixTime64(), 4102444800);
     EXPECT_EQ(TKrDateTime(std::numeric_limits<i64>::min()).ToUnixTime(), INT32_MIN);
     EXPECT_EQ(TKrDateTime(std::numeric_limits<i64>::max()).ToUnixTime64(), 922337203685 - 11644473600);
+    EXPECT_EQ(TKrDateTime(std::numeric_limits<i64>::min()).ToUnixTime64(), -922337203685 - 11644473600);
+    EXPECT_DOUBLE_EQ(TKrDateTime(std::numeric_limits<i64>::min()).ToUnixTimeD(), -933981677285.477580);
     EXPECT_TRUE(TKrDateTime::FromUnixTime64(std::numeric_limits<i64>::max()).IsNull());
     EXPECT_TRUE(TKrDateTime::FromUnixTime64(std::numeric_limits<i64>::min()).IsNull());
 
