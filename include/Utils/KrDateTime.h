@@ -77,7 +77,8 @@ public:
     static TKrDateTime FromUnixTime64(std::int64_t seconds) noexcept;
 
     /// The broken-down form in UTC (zone 0) or local wall-clock time; the fraction holds whole
-    /// milliseconds. Costs one C-library zone lookup for the local form.
+    /// milliseconds. The local form is the C library's wall clock exactly (unlike the text form,
+    /// it keeps the seconds of a local-mean-time offset). Costs one zone lookup when local.
     TDT ToDateTimeInfo(TTZ zone) const noexcept;
     /// The inverse: fields out of their usual ranges carry over (month 13 is January of the next
     /// year, second -1 the last second of the previous minute), the fraction is truncated to
@@ -101,11 +102,11 @@ public:
     std::string ToRFCStringExact() const { return ToRFCString(3, Local); }
     std::string ToRFCStringZExact() const { return ToRFCString(3, UTC); }
 
-    /// Parses the ISO 8601 extended form "yyyy-MM-dd[(T|t| )hh:mm[:ss[(.|,)f…]]][Z|z|±hh[[:]mm]]"
+    /// Parses the ISO 8601 extended form "yyyy-MM-dd[(T|t| )hh:mm[:ss[(.|,)f…]][Z|z|±hh[[:]mm]]]"
     /// with years 0001..9999; surrounding blanks, tabs and line ends are ignored. Up to seven
     /// fraction digits are kept (100 ns), further digits are ignored. "24:00" (with zero seconds)
     /// is the end of that day. Without a zone the text is local wall-clock time; a date alone is
-    /// local midnight. Anything else gives 0. No allocation.
+    /// local midnight; local texts cost one mktime call. Anything else gives 0. No allocation.
     static TKrDateTime FromRFCString(const char* text, std::size_t length) noexcept;
     static TKrDateTime FromRFCString(const std::string& text) noexcept {
         return FromRFCString(text.data(), text.size());

@@ -28,13 +28,16 @@ constexpr i64 kEpochDeltaSeconds = TKrDateTime::UnixEpochTicks / kTicksPerSecond
 constexpr i64 kEpochDeltaMs = TKrDateTime::UnixEpochTicks / kTicksPerMs;
 constexpr i64 kSecondsPerDay = 86400;
 /// Wall-clock seconds (since 1970) beyond which no tick value can lie, whatever the zone offset.
-constexpr i64 kWallSecondsLimit = std::numeric_limits<i64>::max() / kTicksPerSecond + 2 * kSecondsPerDay;
+constexpr i64 kWallSecondsLimit =
+    std::numeric_limits<i64>::max() / kTicksPerSecond + kEpochDeltaSeconds + 2 * kSecondsPerDay;
 
 constexpr i64 FloorDiv(i64 a, i64 b) {
     return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
 }
+// From the remainder, not a - FloorDiv(a, b) * b: that product leaves 64 bits near the ends.
 constexpr i64 FloorMod(i64 a, i64 b) {
-    return a - FloorDiv(a, b) * b;
+    const i64 r = a % b;
+    return (r != 0 && ((r < 0) != (b < 0))) ? r + b : r;
 }
 
 /// Days since 1970-01-01 of a proleptic Gregorian date (month 1..12; day may run past the month).
@@ -79,9 +82,11 @@ constexpr int DaysInMonth(i64 y, int m) {
 
 /// Unix seconds plus a tick remainder as a tick value; false when it leaves the 64-bit range.
 bool UnixToTicks(i64 unixSeconds, i64 subTicks, i64& ticks) {
+    // Count from 1601 before scaling: years before 1601 reach further down than Unix seconds
+    // times ten million can.
     i64 t = 0;
-    if (__builtin_mul_overflow(unixSeconds, kTicksPerSecond, &t)) return false;
-    if (__builtin_add_overflow(t, TKrDateTime::UnixEpochTicks, &t)) return false;
+    if (__builtin_add_overflow(unixSeconds, kEpochDeltaSeconds, &t)) return false;
+    if (__builtin_mul_overflow(t, kTicksPerSecond, &t)) return false;
     return !__builtin_add_overflow(t, subTicks, &ticks);
 }
 
