@@ -1,5 +1,6 @@
 // TKrFixedMemStream: reads and writes within a caller's fixed buffer.
 #include "Streams/KrFixedMemStream.h"
+#include "Streams/KrFixedBufferRead.h"
 
 #include <algorithm>
 #include <cstring>
@@ -27,15 +28,7 @@ streamsize_t TKrFixedMemStream::Read(void* buf, streamsize_t n) {
         AddState(stReadError);
         return invalid_value;
     }
-    if (m_position > m_size) {
-        AddState(stReadError | stEndOfData);
-        return invalid_value;
-    }
-    streamsize_t count = std::min(n, m_size - m_position);
-    if (count) std::memcpy(buf, m_buffer + m_position, count);
-    m_position += count;
-    if (count < n) AddState(stEndOfData);
-    return count;
+    return KrReadFixedBuffer(*this, m_buffer, m_size, m_position, buf, n);
 }
 
 bool TKrFixedMemStream::ReadAll(void* buf, streamsize_t n) {

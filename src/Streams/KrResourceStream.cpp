@@ -1,5 +1,6 @@
 // TKrResourceStream: reads a Qt resource through the stream interface.
 #include "Streams/KrResourceStream.h"
+#include "Streams/KrFixedBufferRead.h"
 
 #include <QByteArray>
 #include <QResource>
@@ -26,15 +27,7 @@ TKrResourceStream::~TKrResourceStream() = default;
 std::string TKrResourceStream::getData() const { return m_bytes ? std::string(m_bytes, m_size) : std::string(); }
 
 streamsize_t TKrResourceStream::Read(void* buf, streamsize_t n) {
-    if (m_position > m_size) {
-        AddState(stReadError | stEndOfData);
-        return invalid_value;
-    }
-    streamsize_t count = std::min(n, m_size - m_position);
-    if (count) std::memcpy(buf, m_bytes + m_position, count);
-    m_position += count;
-    if (count < n) AddState(stEndOfData);
-    return count;
+    return KrReadFixedBuffer(*this, m_bytes, m_size, m_position, buf, n);
 }
 
 streamsize_t TKrResourceStream::Write(const void*, streamsize_t) {
