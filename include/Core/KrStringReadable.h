@@ -37,9 +37,10 @@ KRSTD_API std::string NumReadable(double value, unsigned long exponent = ~0UL, c
 KRSTD_API std::string contract(const std::string& text, std::size_t width);
 
 /// Shortens a file path to at most `width` characters (UTF-8 code points) keeping what
-/// identifies the file: the file name stays whole and the folders are cut in the middle,
-/// at a "/" or "\\" where possible ("/data/projects/2024/block_a/img_0001.tif" at width 24
-/// gives "/data/.../img_0001.tif"). When the file name alone is too long, its stem is contracted
-/// and its extension kept ("very_long_image_name.tif" at 16: "very_...name.tif"); when even
-/// that cannot fit, the name is contracted as a whole. A path that fits is returned unchanged.
+/// identifies the file: the file name stays whole and the folders are cut, at a "/" or "\\"
+/// where possible, with "..." and the path's separator in place of what is left out
+/// ("/data/projects/2024/block_a/img_0001.tif" at width 24 gives "/data/.../img_0001.tif").
+/// When the file name alone is too long, the folders are dropped, the stem is contracted and
+/// the extension kept ("very_long_image_name.tif" at 16: "very_...name.tif"); when even that
+/// cannot fit, the name is contracted as a whole. A path that fits is returned unchanged.
 KRSTD_API std::string smart_filename_trim(const std::string& path, std::size_t width);

@@ -120,8 +120,8 @@ std::string smart_filename_trim(const std::string& path, std::size_t width) {
     const std::string name = path.substr(cut);
     const std::size_t nameChars = CharCount(name);
 
-    // Folders in front of the name: keep as many leading characters as fit before ".../",
-    // preferably up to and including a separator.
+    // Folders in front of the name: keep as many leading characters as fit before "..." and the
+    // path's own separator, preferably up to and including a separator.
     if (!dir.empty() && nameChars + 4 <= width) {
         const std::vector<std::size_t> starts = CharStarts(dir);
         const std::size_t room = width - nameChars - 4;
@@ -129,7 +129,7 @@ std::string smart_filename_trim(const std::string& path, std::size_t width) {
         while (keep > 0 && !IsSeparator(dir[starts[keep] - 1]))
             --keep;
         if (keep == 0) keep = room;
-        return Head(dir, starts, keep) + ".../" + name;
+        return Head(dir, starts, keep) + "..." + path[cut - 1] + name;
     }
 
     // The name alone is too long: contract its stem and keep the extension.
