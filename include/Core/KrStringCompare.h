@@ -24,10 +24,11 @@ KRSTD_API int krstrcmp(const char* a, std::size_t lenA, const char* b, std::size
 KRSTD_API int strcmpi_latin(const char* a, std::size_t lenA, const char* b, std::size_t lenB);
 /// Bytes compared exactly, as signed char.
 KRSTD_API int strcmp_latin(const char* a, std::size_t lenA, const char* b, std::size_t lenB);
-/// Collation of the process's locale (the UTF-8 texts are decoded and compared by Qt's
-/// locale-aware comparison, ICU where Qt has it). Texts that collate equal but differ in bytes
-/// are ordered by the prefix-then-length rule on their bytes, so only identical texts give 0.
-/// Invalid UTF-8 is decoded with replacement characters. Cost: two UTF-16 conversions per call.
+/// Collation of the default QLocale (the system's unless the application set another): the
+/// UTF-8 texts are decoded and compared by QCollator, ICU where Qt has it. Texts that collate
+/// equal but differ in bytes are ordered by the prefix-then-length rule on their bytes, so only
+/// identical texts give 0. Invalid UTF-8 is decoded with replacement characters. Cost: two
+/// UTF-16 conversions per call; a collator is made per thread and per change of the locale.
 KRSTD_API int strcmp_locale(const char* a, std::size_t lenA, const char* b, std::size_t lenB);
 /// As strcmp_locale on the case-folded texts; texts that differ only in case give 0.
 KRSTD_API int strcmpi_locale(const char* a, std::size_t lenA, const char* b, std::size_t lenB);

@@ -1,6 +1,8 @@
 // Wildcard matching, byte and locale comparisons with selectable case rules, case conversion.
 #include "Core/KrStringCompare.h"
 
+#include <QCollator>
+#include <QLocale>
 #include <QString>
 
 #include <cctype>
@@ -66,13 +68,26 @@ QString FromUtf8(const char* s, std::size_t len) {
     return QString::fromUtf8(s, static_cast<int>(len > 0x7FFFFFFF ? 0x7FFFFFFF : len));
 }
 
+// A collator for the current default QLocale, kept per thread (QCollator is not thread-safe
+// and costly to make) and remade when the default locale changes.
+const QCollator& Collator() {
+    thread_local QLocale locale;
+    thread_local QCollator collator(locale);
+    const QLocale current;
+    if (current != locale) {
+        locale = current;
+        collator = QCollator(locale);
+    }
+    return collator;
+}
+
 int CompareLocale(const char* a, std::size_t lenA, const char* b, std::size_t lenB, bool ignoreCase) {
     QString qa = FromUtf8(a, lenA), qb = FromUtf8(b, lenB);
     if (ignoreCase) {
         qa = qa.toCaseFolded();
         qb = qb.toCaseFolded();
     }
-    const int c = Sign(QString::localeAwareCompare(qa, qb));
+    const int c = Sign(Collator().compare(qa, qb));
     if (c != 0) return c;
     // Equal under collation: a total order still needs a tie-break that is consistent with the
     // case rule, so use the folded UTF-16 texts when case does not count and the bytes when it does.

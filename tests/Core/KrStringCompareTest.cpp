@@ -1,5 +1,6 @@
 #include "Core/KrStringCompare.h"
 
+#include <QLocale>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -72,7 +73,16 @@ TEST(KrStringCompare, LocaleComparisonsAreTotalOrders) {
     const int ab = Cmp("a", "A", 3), ba = Cmp("A", "a", 3);
     EXPECT_NE(ab, 0);
     EXPECT_EQ(ab, -ba);
-    EXPECT_EQ(Cmp("apple", "Banana", 1), -1); // collation, not byte order
+}
+
+TEST(KrStringCompare, LocaleComparisonsFollowTheDefaultLocale) {
+    const QLocale saved;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const int collated = Cmp("apple", "Banana", 3);
+    const int accented = Cmp("\xC3\xA9t\xC3\xA9", "f", 3); // "ete" with accents sorts before f
+    QLocale::setDefault(saved);
+    EXPECT_EQ(collated, -1); // bytes would say 1: 'a' > 'B'
+    EXPECT_EQ(accented, -1);
 }
 
 TEST(KrStringCompare, StdLibFormsAndAlternatives) {
