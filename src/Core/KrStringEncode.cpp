@@ -2,6 +2,7 @@
 #include "Core/KrStringEncode.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace {
 constexpr char kBase64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -19,6 +20,18 @@ struct TBase64Table {
     }
 };
 constexpr TBase64Table kBase64;
+
+// Twelve input bits -> two output characters, so that three bytes take two lookups.
+struct TBase64Pairs {
+    char pair[4096][2] = {};
+    constexpr TBase64Pairs() {
+        for (int v = 0; v < 4096; ++v) {
+            pair[v][0] = kBase64Alphabet[v >> 6];
+            pair[v][1] = kBase64Alphabet[v & 63];
+        }
+    }
+};
+constexpr TBase64Pairs kBase64Pairs;
 
 // Bytes below 0x80 that stay as they are in an IRI query parameter.
 struct TIriSafeTable {
@@ -92,10 +105,8 @@ std::string KrEncodeStringBase64(const void* data, std::size_t length) {
     std::size_t i = 0;
     for (; i + 3 <= length; i += 3, o += 4) {
         const std::uint32_t v = (std::uint32_t(in[i]) << 16) | (std::uint32_t(in[i + 1]) << 8) | in[i + 2];
-        o[0] = kBase64Alphabet[v >> 18];
-        o[1] = kBase64Alphabet[(v >> 12) & 63];
-        o[2] = kBase64Alphabet[(v >> 6) & 63];
-        o[3] = kBase64Alphabet[v & 63];
+        std::memcpy(o, kBase64Pairs.pair[v >> 12], 2);
+        std::memcpy(o + 2, kBase64Pairs.pair[v & 0xFFF], 2);
     }
     if (length - i == 1) {
         const std::uint32_t v = std::uint32_t(in[i]) << 16;
