@@ -91,6 +91,9 @@ public:
     double ToSeconds() const noexcept { return static_cast<double>(m_ticks) * 1e-7; }
     /// (other − this) × 1e-7, exact in the subtraction for any two values.
     double SecondsTill(const TKrDateTime& other) const noexcept;
+    /// The duration formatter's text (KrGetTimeFormatedStr) for SecondsTill(other); `flag` is
+    /// the number of decimals of the seconds.
+    std::string TimeTillAsString(const TKrDateTime& other, int flag = 0) const;
 
     /// ISO 8601 text: "yyyy-MM-ddThh:mm:ss", with ".zzz" milliseconds when precision >= 1,
     /// seconds and milliseconds floored. Zone UTC ends in "Z"; the local zone ends in its offset

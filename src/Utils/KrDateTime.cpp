@@ -1,5 +1,6 @@
 // TKrDateTime: calendar arithmetic, zone conversion through the C library, ISO 8601 text.
 #include "Utils/KrDateTime.h"
+#include "Core/KrStringFormat.h"
 
 #include "Core/KrExceptions.h"
 #include "Core/KrMessage.h"
@@ -434,4 +435,8 @@ const TKrMessage& operator<<(const TKrMessage& m, const TKrDateTime& value) noex
     } catch (...) {
         return m; // out of memory: the parameter is left out, as for every other kind
     }
+}
+
+std::string TKrDateTime::TimeTillAsString(const TKrDateTime& other, int flag) const {
+    return KrGetTimeFormatedStr(SecondsTill(other), flag);
 }

@@ -1,5 +1,6 @@
 // TKrDateTime against Qt and the C library: clocks, Unix time, broken-down forms and ISO texts.
 #include "Utils/KrDateTime.h"
+#include "Core/KrStringFormat.h"
 
 #include "Core/KrExceptions.h"
 #include "Core/KrMessage.h"
@@ -288,4 +289,11 @@ TEST(KrDateTime, OrderStreamsMessagesAndOtherTexts) {
     EXPECT_EQ(TKrDateTime().ToLocaleString(5), KrMsg_helper("Msg_NA").std_str());
     EXPECT_FALSE(d.ToLocaleString().empty());
     EXPECT_EQ(d.ToLocaleString(1), d.ToLocaleString(0));
+}
+
+TEST(KrDateTimeDuration, TimeTillUsesTheDurationFormatter) {
+    const TKrDateTime start = TKrDateTime::FromUnixTime(0);
+    const TKrDateTime later(start.Ticks() + 3725 * TKrDateTime::TicksPerSecond);
+    EXPECT_EQ(start.TimeTillAsString(later, 0), KrGetTimeFormatedStr(3725.0, 0));
+    EXPECT_EQ(start.TimeTillAsString(later, 0), "1:02:05");
 }
