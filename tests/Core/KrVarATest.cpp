@@ -84,7 +84,8 @@ TYPED_TEST(VarA, CopiesShareOneObjectDestroyedOnceByTheLastHolder) {
         auto b = a;
         typename F::template ptr<TDerived*> c;
         c = b;
-        c = c; // self-assignment keeps the count
+        auto& alias = c;
+        c = alias; // self-assignment keeps the count
         EXPECT_EQ(a.use_count(), 3);
         EXPECT_EQ(c->value, 5);
         auto moved = std::move(b);

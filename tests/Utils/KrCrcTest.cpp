@@ -12,6 +12,7 @@
 
 #include <dlfcn.h>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 using namespace KrCrcInternal;
@@ -19,11 +20,10 @@ using namespace KrChecksumTest;
 
 namespace {
 // Which function each call form reaches when both headers are included.
-const unsigned char* g_bytes = nullptr;
-const char* g_chars = nullptr;
 static_assert(std::is_same<decltype(crc32(0L, Z_NULL, 0)), uLong>::value, "zlib's initial-value idiom");
-static_assert(std::is_same<decltype(crc32(0UL, g_bytes, std::size_t(5))), uLong>::value, "bytes: zlib");
-static_assert(std::is_same<decltype(crc32(0U, g_chars, 5U)), std::uint32_t>::value, "chars: ours");
+static_assert(std::is_same<decltype(crc32(0UL, std::declval<const unsigned char*>(), std::size_t(5))), uLong>::value,
+              "bytes: zlib");
+static_assert(std::is_same<decltype(crc32(0U, std::declval<const char*>(), 5U)), std::uint32_t>::value, "chars: ours");
 static_assert(std::is_same<decltype(crc32(0, "abc", 3)), std::uint32_t>::value, "literal: ours");
 
 std::vector<TKrCrcPath> SupportedPaths() {
