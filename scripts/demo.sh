@@ -11,3 +11,10 @@ echo "# messages from samples/messages.txt (format, then parameters, tab-separat
 while IFS=$'\t' read -r -a fields; do
   run message "${fields[@]}"
 done < "$root/samples/messages.txt"
+
+echo
+echo "# checksums and time of the sample"
+run crc32 "$root/samples/messages.txt"
+run crc64 "$root/samples/messages.txt"
+run md5 "$root/samples/messages.txt"
+run time 2026-12-05T12:00:00.250Z

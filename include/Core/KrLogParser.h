@@ -22,6 +22,8 @@ public:
     char HeaderType() const noexcept { return m_type; }
     int HeaderLevel() const noexcept { return m_level; }
     int HeaderExtra() const noexcept { return m_extra; }
+    /// Bytes of a header still being collected (held until its third tab or line feed arrives).
+    unsigned PendingHeaderBytes() const noexcept { return m_state >= 1 && m_state <= 3 ? m_fill : 0; }
 
 protected:
     /// A header is complete: `recordStart` is false for a continuation line (three tabs).
@@ -73,6 +75,7 @@ public:
     /// Flushes every target; true only when all succeed.
     bool Flush() override;
     explicit operator bool() override { return true; }
+    using TKrLogParser::PendingHeaderBytes;
 
 private:
     struct TTarget {

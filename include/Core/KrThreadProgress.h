@@ -48,6 +48,10 @@ public:
     var_a<TKrProgressHandler*> InnermostSubProgress(TKrLogMsgLevel, TKrLogMsgLevel) override { return {}; }
     IKrInterface* KrInterface() override { return nullptr; }
 
+    /// The slice of the parent's range this handler covers.
+    double From() const noexcept { return m_from; }
+    double To() const noexcept { return m_to; }
+
     struct TShared;
 
 private:

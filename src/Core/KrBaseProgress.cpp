@@ -95,8 +95,8 @@ class TFastProgress final : public TKrProgressHandler {
 public:
     TFastProgress(var_a<TKrProgressHandler*> owned, TKrProgressHandler* target, double from, double to,
                   TKrLogMsgLevel level)
-        : m_owned(std::move(owned)), m_target(target), m_from(from), m_to(to),
-          m_range(from < to ? to - from : 0.0), m_level(level) {}
+        : m_owned(std::move(owned)), m_target(target), m_from(from), m_range(from < to ? to - from : 0.0),
+          m_level(level) {}
 
     void Start() override {
         m_started = true;
@@ -148,7 +148,7 @@ private:
     var_a<TKrProgressHandler*> m_owned; // keeps a counted target alive
     TKrProgressHandler* m_target;
     double m_position = 0;
-    double m_from, m_to, m_range;
+    double m_from, m_range;
     std::string m_message;
     bool m_started = false;
     TKrLogMsgLevel m_level;
