@@ -60,7 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // A forward skip from the start lands where plain reading did.
     const streamsize_t middle = out.size() / 2;
+    char rewindByte = 0;
     reader.setPosition(0);
+    if (reader.Read(&rewindByte, 0) != 0) std::abort(); // only a read carries out the rewind
     reader.setPosition64(middle);
     std::string tail(out.size() - middle + 1, '\0');
     if (reader.Read(&tail[0], tail.size()) != out.size() - middle ||
