@@ -1,4 +1,4 @@
-// Shared by the gzip stream tests: the system gzip program on scratch files, and our streams on strings.
+// Shared by the gzip stream tests: the system gzip program on scratch files, our streams on strings.
 #pragma once
 
 #include "Streams/KrGZipReader.h"
@@ -10,10 +10,7 @@
 #include <string>
 
 namespace KrGZipTest {
-
-using KrChecksumTest::RandomBytes;
-using KrChecksumTest::RunShell;
-using KrChecksumTest::TScratchDir;
+using namespace KrChecksumTest;
 
 inline void SaveFile(const std::string& path, const std::string& bytes) {
     TKrMemoryStream s;
@@ -21,13 +18,7 @@ inline void SaveFile(const std::string& path, const std::string& bytes) {
     s.SaveE(path);
 }
 
-inline std::string LoadFile(const std::string& path) {
-    TKrMemoryStream s;
-    s.LoadE(path);
-    return std::string(s.GetBuffer(), s.getSize());
-}
-
-/// What the system gzip makes of `data` stored as `dir`/`name`, with extra options.
+/// What the system gzip makes of `data` stored as `dir`/`name`.
 inline std::string SystemGzip(const TScratchDir& dir, const std::string& data,
                               const std::string& options = "-n", const std::string& name = "data") {
     SaveFile(dir.path + "/" + name, data);
@@ -46,13 +37,12 @@ inline std::string ReadRest(TKrGZipReader& reader, std::size_t chunk = 4096) {
 inline std::string Compress(const std::string& data, const TKrGZipFileInfo& info = {}, int level = -1) {
     TKrStringStream target;
     TKrGZipWriter writer;
-    if (!writer.Open(&target, info, level) || writer.Write(data.data(), data.size()) != data.size() ||
-        !writer.Close())
-        return std::string();
-    return target.str();
+    writer.Open(&target, info, level);
+    writer.Write(data.data(), data.size());
+    return writer.Close() ? target.str() : std::string();
 }
 
-/// A text of numbered lines: compresses well and shows misplaced bytes at a glance.
+/// Numbered lines: compress well and show misplaced bytes at a glance.
 inline std::string Lines(std::size_t count) {
     std::string s;
     for (std::size_t i = 0; i < count; ++i)
