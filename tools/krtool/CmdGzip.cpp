@@ -1,0 +1,101 @@
+// krtool gzip, gunzip: whole files through the gzip streams, in memory.
+#include "KrToolCommand.h"
+
+#include "Core/KrMessage.h"
+#include "Streams/KrGZipReader.h"
+#include "Streams/KrGZipWriter.h"
+#include "Streams/KrMemoryStream.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace {
+
+bool StartsWithGzip(TKrMemoryStream& data) {
+    return data.getSize() >= 3 &&
+           std::memcmp(data.GetBuffer(), KrGZipSignatureData(), KrGZipSignatureSize()) == 0 &&
+           data.GetBuffer()[2] == 8;
+}
+
+int RunGzip(const std::vector<std::string>& args) {
+    int level = -1;
+    TKrGZipFileInfo info;
+    std::vector<std::string> files;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == "-l" && hasValue) {
+            char* end = nullptr;
+            level = static_cast<int>(std::strtol(args[++i].c_str(), &end, 10));
+            if (*end || level < 0 || level > 9) return KrToolUsage("gzip");
+        } else if (a == "--name" && hasValue) {
+            info.fileName = args[++i];
+            info.present = true;
+        } else if (a == "--comment" && hasValue) {
+            info.comment = args[++i];
+            info.present = true;
+        } else {
+            files.push_back(a);
+        }
+    }
+    if (files.size() != 2) return KrToolUsage("gzip");
+    TKrMemoryStream in, out;
+    in.LoadE(files[0]);
+    // A header that names the file also carries its time, as the usual tools do.
+    struct stat st {};
+    if (info.present && ::stat(files[0].c_str(), &st) == 0 && st.st_mtime > 0 && st.st_mtime <= 0xFFFFFFFF)
+        info.modificationTime = static_cast<std::uint32_t>(st.st_mtime);
+    TKrGZipWriter writer;
+    if (!writer.Open(&out, info, level)) throw TKrMessage("@cannot start compressing into memory");
+    const char* p = in.GetBuffer();
+    for (streamsize_t left = in.getSize(); left > 0;) {
+        const streamsize_t chunk = left < (1ul << 30) ? left : (1ul << 30);
+        if (writer.Write(p, chunk) != chunk) throw TKrMessage("@compressing %1% failed") << files[0];
+        p += chunk;
+        left -= chunk;
+    }
+    if (!writer.Close()) throw TKrMessage("@compressing %1% failed") << files[0];
+    out.SaveE(files[1]);
+    return 0;
+}
+
+/// Decompresses one layer of `data` into `out`; false when `data` has no gzip header after all.
+bool Unpack(TKrMemoryStream& data, TKrMemoryStream& out, const std::string& name) {
+    TKrGZipReader reader;
+    data.setPosition(0);
+    if (!reader.Open(&data)) return false;
+    out.setSize(0);
+    const streamsize_t guess = reader.getSize64();
+    if (guess < (streamsize_t(1) << 32)) out.Reserve(guess);
+    char block[1 << 16];
+    for (streamsize_t got; (got = reader.Read(block, sizeof block)) > 0;)
+        out.WriteAllE(block, got);
+    if (reader.getState() & TKrStream::stReadError)
+        throw TKrMessage("@%1%: corrupt or truncated gzip data after %2% bytes")
+            << name << reader.getPosition64();
+    return true;
+}
+
+int RunGunzip(const std::vector<std::string>& args) {
+    if (args.size() != 2) return KrToolUsage("gunzip");
+    TKrMemoryStream data, out;
+    data.LoadE(args[0]);
+    int layers = 0;
+    // Layers are peeled while the content still looks like gzip and opens as such.
+    while (StartsWithGzip(data) && Unpack(data, out, args[0])) {
+        data.Swap(out);
+        ++layers;
+    }
+    if (layers == 0) throw TKrMessage("@%1%: not in gzip format") << args[0];
+    data.SaveE(args[1]);
+    return 0;
+}
+
+} // namespace
+
+KRTOOL_COMMAND(gzip, "gzip", "[-l LEVEL] [--name N] [--comment C] IN OUT",
+               "compress IN into the gzip file OUT (level 0-9; name and comment go into the header)",
+               RunGzip);
+KRTOOL_COMMAND(gunzip, "gunzip", "IN OUT",
+               "decompress the gzip file IN into OUT, through every gzip layer it holds", RunGunzip);
