@@ -1,5 +1,5 @@
 // Lock files against other lock objects of this process and against a second process holding
-// the lock; Relock and the factory hook.
+// the lock; Relock.
 #include "Streams/KrLockFile.h"
 #include "System/KrFsTestUtils.h"
 
@@ -22,7 +22,7 @@ long long MsSince(Clock::time_point t) {
 }
 
 /// A child process that takes an exclusive lock on `path`, reports it through a pipe and holds
-/// it until Release() (or until it is killed).
+/// it until the parent closes its end of a second pipe (or kills it).
 class TLockHolderProcess {
 public:
     explicit TLockHolderProcess(const std::string& path) {
@@ -30,19 +30,11 @@ public:
         if (pipe(ready) != 0 || pipe(release) != 0) return;
         m_pid = fork();
         if (m_pid == 0) {
-            close(ready[0]);
             close(release[1]);
-            int status = 1;
-            {
-                TKrSimpleLockFile lock(path, true, "child", 2000);
-                char ok = lock.IsLocked() ? '1' : '0';
-                if (write(ready[1], &ok, 1) == 1 && lock.IsLocked()) {
-                    char c;
-                    (void)!read(release[0], &c, 1); // until the parent closes its end
-                    status = 0;
-                }
-            }
-            _exit(status);
+            TKrSimpleLockFile lock(path, true, "child", 2000);
+            char ok = lock.IsLocked() ? '1' : '0', c;
+            if (write(ready[1], &ok, 1) == 1) (void)!read(release[0], &c, 1);
+            _exit(lock.IsLocked() ? 0 : 1); // skips the destructor: the parent unlinks if needed
         }
         close(ready[1]);
         close(release[0]);
@@ -51,33 +43,20 @@ public:
         m_locked = read(ready[0], &ok, 1) == 1 && ok == '1';
         close(ready[0]);
     }
-    ~TLockHolderProcess() {
-        if (m_pid > 0) {
-            kill(m_pid, SIGKILL);
-            Wait();
-        }
-        if (m_release >= 0) close(m_release);
-    }
+    ~TLockHolderProcess() { Kill(); }
     bool Locked() const { return m_locked; }
-    /// Lets the child unlock and end normally; its exit status (0 when it held the lock).
-    int Release() {
-        close(m_release);
-        m_release = -1;
-        return Wait();
-    }
     /// Ends the child without unlocking, leaving its lock file behind.
     void Kill() {
-        kill(m_pid, SIGKILL);
-        Wait();
+        if (m_release >= 0) close(m_release);
+        m_release = -1;
+        if (m_pid > 0) {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+        }
+        m_pid = -1;
     }
 
 private:
-    int Wait() {
-        int status = -1;
-        if (m_pid > 0) waitpid(m_pid, &status, 0);
-        m_pid = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
     pid_t m_pid = -1;
     int m_release = -1;
     bool m_locked = false;
@@ -107,7 +86,7 @@ TEST(KrLockFile, ExclusiveLocksExcludeEachOtherInOneProcess) {
     EXPECT_FALSE(TKrSimpleLockFile::CanLock(dir / "no/such/folder/x.lock", true));
 }
 
-TEST(KrLockFile, AnotherProcessHoldsTheLockUntilItLetsGo) {
+TEST(KrLockFile, AnotherProcessHoldsTheLockUntilItDies) {
     TScratchDir dir;
     const std::string path = dir / "shared.lock";
     TLockHolderProcess holder(path);
@@ -126,18 +105,9 @@ TEST(KrLockFile, AnotherProcessHoldsTheLockUntilItLetsGo) {
     EXPECT_FALSE(TKrSimpleLockFile::CanLock(path, true));
     EXPECT_FALSE(TKrLockFile(path, true, "", 0));
 
-    EXPECT_EQ(holder.Release(), 0);
+    holder.Kill(); // a lock left by a process that died is taken over
+    EXPECT_TRUE(std::filesystem::exists(path));
     EXPECT_TRUE(TKrSimpleLockFile::VCreate(path, true, "", 0));
-}
-
-TEST(KrLockFile, LockOfADeadProcessIsTakenOver) {
-    TScratchDir dir;
-    const std::string path = dir / "stale.lock";
-    TLockHolderProcess holder(path);
-    ASSERT_TRUE(holder.Locked());
-    holder.Kill();
-    EXPECT_TRUE(std::filesystem::exists(path)); // left behind
-    EXPECT_TRUE(TKrSimpleLockFile::VCreate(path, true, "", 1000));
 }
 
 TEST(KrLockFile, RelockSwitchesExclusivityUnderTheGuard) {
@@ -171,37 +141,4 @@ TEST(KrLockFile, RelockSwitchesExclusivityUnderTheGuard) {
     EXPECT_FALSE(other);
     lock.reset();
     EXPECT_TRUE(TKrSimpleLockFile::CanLock(path, true));
-}
-
-namespace {
-struct THookCall {
-    std::string path, info;
-    bool exclusive = false;
-    std::uint64_t timeout = 0;
-    void* context = nullptr;
-} g_hookCall;
-
-class TRecordingLock : public TKrLockFile {
-public:
-    TRecordingLock() : TKrLockFile("", false, "", 0) {}
-};
-
-var_a<TKrLockFile*> RecordingHook(const std::string& path, bool exclusive, const std::string& info,
-                                  std::uint64_t timeoutMs, void* context) {
-    g_hookCall = THookCall{path, info, exclusive, timeoutMs, context};
-    return new_a<TRecordingLock>();
-}
-} // namespace
-
-TEST(KrLockFile, FactoryHookReplacesTheDefaultKind) {
-    int context = 0;
-    TKrLockFile::s_VCreateFunc = &RecordingHook;
-    var_a<TKrLockFile*> made = TKrLockFile::VCreate("/some/where.lock", true, "why", 1234, &context);
-    TKrLockFile::s_VCreateFunc = nullptr;
-    EXPECT_NE(dynamic_cast<TRecordingLock*>(made.get()), nullptr);
-    EXPECT_EQ(g_hookCall.path, "/some/where.lock");
-    EXPECT_TRUE(g_hookCall.exclusive);
-    EXPECT_EQ(g_hookCall.info, "why");
-    EXPECT_EQ(g_hookCall.timeout, 1234u);
-    EXPECT_EQ(g_hookCall.context, &context);
 }
