@@ -324,10 +324,11 @@ streamsize_t TKrFileStream::Read(void* buf, streamsize_t n) {
         AddState(stReadError);
         return invalid_value;
     }
-    const streamsize_t position = m_handle->getPosition();
     streamsize_t got = m_handle->read(buf, n);
     if (got == invalid_value) {
         int err = errno;
+        // A read that fails moves nothing, so the position now is where the read started.
+        const streamsize_t position = m_handle->getPosition();
         const std::string name = m_path.toSysStr();
         KrLogWriteWarning(TKrMessage("@TKrFileStream::Read(): %1%: GetLastError: %2% (%3%). Will retry...")
                               << name << err << GetSystemErrorMessageString(err),
