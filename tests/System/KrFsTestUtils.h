@@ -1,0 +1,88 @@
+// Scratch folders, file helpers and a captured process log for the file-system tests.
+#pragma once
+
+#include "Core/KrLog.h"
+#include "Streams/KrStringStream.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace KrFsTest {
+
+/// A fresh folder under the system's temporary folder, removed with everything in it.
+struct TScratchDir {
+    std::string path; // without a trailing slash
+    TScratchDir() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "krstd-fs-XXXXXX").string();
+        if (mkdtemp(pattern.data())) path = pattern;
+    }
+    ~TScratchDir() {
+        std::error_code ignored;
+        if (!path.empty()) std::filesystem::remove_all(path, ignored);
+    }
+    std::string operator/(const std::string& name) const { return path + "/" + name; }
+    /// Writes `bytes` to `name` below the folder, creating the folders on the way.
+    std::string Write(const std::string& name, const std::string& bytes) const {
+        const std::string full = *this / name;
+        std::filesystem::create_directories(std::filesystem::path(full).parent_path());
+        std::ofstream(full, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+        return full;
+    }
+};
+
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+/// Makes removing `file` fail: as root through the immutable attribute, otherwise by taking the
+/// write permission from its folder. Undone by the destructor. `ok` is false where neither works.
+struct TUndeletable {
+    std::string file;
+    bool ok = false;
+    bool root = geteuid() == 0;
+    explicit TUndeletable(std::string f) : file(std::move(f)) {
+        if (root)
+            ok = std::system(("chattr +i '" + file + "' 2>/dev/null").c_str()) == 0;
+        else
+            ok = ::chmod(std::filesystem::path(file).parent_path().c_str(), 0555) == 0;
+    }
+    ~TUndeletable() {
+        if (!ok) return;
+        if (root)
+            (void)std::system(("chattr -i '" + file + "' 2>/dev/null").c_str());
+        else
+            (void)::chmod(std::filesystem::path(file).parent_path().c_str(), 0755);
+    }
+};
+
+/// The process log for one test, written into a string.
+class TLogCapture {
+public:
+    TLogCapture() {
+        KrLogInitialize();
+        KrLogSetLogV(m_log);
+    }
+    ~TLogCapture() { KrLogFinalize(); }
+    const std::string& Text() const { return m_log->str(); }
+    /// How often `needle` occurs in the log.
+    std::size_t Count(const std::string& needle) const {
+        std::size_t n = 0;
+        for (std::size_t p = Text().find(needle); p != std::string::npos; p = Text().find(needle, p + 1))
+            ++n;
+        return n;
+    }
+
+private:
+    var_a<TKrStringStream*> m_log = new_a<TKrStringStream>();
+};
+
+} // namespace KrFsTest
