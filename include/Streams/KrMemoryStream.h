@@ -16,7 +16,8 @@ public:
     void ReserveE(streamsize_t n);
     /// Exchanges buffer, capacity, size and position with `other`.
     void Swap(TKrMemoryStream& other) noexcept;
-    /// Writes the whole content to the file at `path` (created or truncated).
+    /// Writes the whole content to the file at `path` (opened with krOpenWrite, created when
+    /// missing); the file ends up holding exactly the content.
     void SaveE(const std::string& path);
     /// Replaces the content by the whole file at `path`; position 0.
     void LoadE(const std::string& path);

@@ -1,8 +1,9 @@
 // TKrMemoryStream: growable memory buffer behind the stream interface.
 #include "Streams/KrMemoryStream.h"
 #include "Core/KrMessage.h"
+#include "Streams/KrFileStream.h"
+#include "System/KrPath.h"
 
-#include <QFile>
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -90,22 +91,20 @@ bool TKrMemoryStream::setPosition(streamsize_t p) {
 }
 
 void TKrMemoryStream::SaveE(const std::string& path) {
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw TKrMessage("@TKrMemoryStream::SaveE: cannot open %1% for writing: %2%") << path << file.errorString();
-    if (file.write(m_buffer, static_cast<qint64>(m_size)) != static_cast<qint64>(m_size) || !file.flush())
-        throw TKrMessage("@TKrMemoryStream::SaveE: writing %1% failed: %2%") << path << file.errorString();
+    TKrFileStream file;
+    file.OpenE(TKrPath(path), krOpenWrite);
+    file.WriteAllE(m_buffer, m_size);
+    file.setSize64E(m_size); // krOpenWrite keeps what was there: cut an older, longer file
+    file.CloseE();
 }
 
 void TKrMemoryStream::LoadE(const std::string& path) {
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly))
-        throw TKrMessage("@TKrMemoryStream::LoadE: cannot open %1% for reading: %2%") << path << file.errorString();
+    TKrFileStream file;
+    file.OpenE(TKrPath(path), krOpenRead);
     TKrMemoryStream fresh;
-    const qint64 size = file.size();
-    fresh.ReserveE(static_cast<streamsize_t>(size));
-    qint64 got = size ? file.read(fresh.m_buffer, size) : 0;
-    if (got != size) throw TKrMessage("@TKrMemoryStream::LoadE: reading %1% failed: %2%") << path << file.errorString();
-    fresh.m_size = static_cast<streamsize_t>(size);
+    const streamsize_t size = file.getSize64();
+    fresh.ReserveE(size);
+    file.ReadAllE(fresh.m_buffer, size);
+    fresh.m_size = size;
     Swap(fresh);
 }
