@@ -203,7 +203,10 @@ void TKrXIniTree::CopyFrom(const TKrXIniTree* other) {
                 if (item.child && !item.child->m_items.empty())
                     work.emplace_back(item.child.get(), child.get());
             } else {
-                dst->AddItem(item.type, item.name, item.value);
+                TItem& copied = dst->m_items.emplace_back(); // room was reserved above
+                copied.type = item.type;
+                copied.name = item.name;
+                copied.value = item.value;
             }
         }
     }
@@ -264,11 +267,19 @@ std::size_t TKrXIniTree::FindItemIndexC(const char* name, std::size_t len, std::
 }
 
 var_a<TKrXIniTree*> TKrXIniTree::AddSection(const std::string& name) {
-    std::string n(name); // may be the name of an item that Append is about to move
     var_a<TKrXIniTree*> child = new_a<TKrXIniTree>();
-    TItem& item = Append();
+    if (m_items.size() == m_items.capacity()) {
+        // Growing moves the items, and `name` may be one of theirs: take a copy first.
+        std::string n(name);
+        TItem& item = Append();
+        item.name = std::move(n);
+        item.type = TE_KrXIniItemType::Section;
+        item.child = child;
+        return child;
+    }
+    TItem& item = m_items.emplace_back();
     item.type = TE_KrXIniItemType::Section;
-    item.name = std::move(n);
+    item.name = name;
     item.child = child;
     return child;
 }
@@ -278,12 +289,19 @@ var_a<TKrXIniTree*> TKrXIniTree::AddSectionRaw(const char* begin, const char* en
 }
 
 void TKrXIniTree::AddItem(TKrXIniItemType type, const std::string& name, const std::string& value) {
-    // Copy the texts first: they may live in an item of this tree that Append is about to move.
-    std::string n(name), v(value);
-    TItem& item = Append();
+    if (m_items.size() == m_items.capacity()) {
+        // Growing moves the items, and the texts may be theirs: take copies first.
+        std::string n(name), v(value);
+        TItem& item = Append();
+        item.type = type;
+        item.name = std::move(n);
+        item.value = std::move(v);
+        return;
+    }
+    TItem& item = m_items.emplace_back();
     item.type = type;
-    item.name = std::move(n);
-    item.value = std::move(v);
+    item.name = name;
+    item.value = value;
 }
 
 void TKrXIniTree::AddItemRaw(TKrXIniItemType type, const char* nameBegin, const char* nameEnd,
