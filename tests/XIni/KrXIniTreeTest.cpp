@@ -144,7 +144,8 @@ TEST(XIniTree, AssignmentFromItselfOrItsOwnDescendant) {
     TKrXIniTree moved = std::move(t);
     EXPECT_EQ(moved.Count(), 2u);
     EXPECT_EQ(t.Count(), 0u);
-    moved = std::move(moved);
+    TKrXIniTree& alias = moved;
+    moved = std::move(alias);
     EXPECT_EQ(moved.Count(), 2u);
 }
 
