@@ -1,5 +1,4 @@
-// Minimal reader and writer implementations over a TKrXIniTree, for testing the layers above
-// the abstract slots.
+// Minimal reader and writer over a TKrXIniTree, for testing the layers above the virtual slots.
 #pragma once
 
 #include "Core/KrMessage.h"
@@ -13,205 +12,159 @@
 
 namespace krtest {
 
-/// Reads a tree; E forms throw "@missing" or "@type". Values convert as strtol/strtoul/strtod do.
+/// Reads a tree. Plain forms return their default for a missing or mistyped item, E forms throw;
+/// integers convert with strtol/strtoul. Slots the tests do not need throw "@unused".
 class TTreeReader : public TKrXIniReader {
+    using I = TE_KrXIniItemType;
+    using U = std::size_t;
+    using S = std::string;
+
 public:
     using TKrXIniReader::Count;
     using TKrXIniReader::CountE;
 
     explicit TTreeReader(var_a<TKrXIniTree*> root) : m_stack{root} {}
+    U Level() const { return m_stack.size() - 1; }
 
-    std::size_t Level() const { return m_stack.size() - 1; }
+    bool throwing = true; // whether throw_error_value_message throws
+    U lastErrorIndex = 0;
+    S lastErrorMessage = "unset";
 
-    std::size_t Count() override { return Cur()->Count(); }
-    std::size_t CountE() override { return Count(); }
-    std::size_t Count_x(const char* n, std::size_t len) override { return Cur()->Count(n, len); }
-    std::size_t CountE_x(const char* n, std::size_t len) override { return Count_x(n, len); }
-    std::size_t FindF_x(const char* n, std::size_t len, std::size_t start) override {
-        return Cur()->FindItemIndexF(n, len, start);
+    // clang-format off
+    U Count() override { return Cur()->Count(); }
+    U Count_x(const char* n, U len) override { return Cur()->Count(n, len); }
+    U CountE_x(const char* n, U len) override { return Count_x(n, len); }
+    U FindF_x(const char* n, U len, U from) override { return Cur()->FindItemIndexF(n, len, from); }
+    U FindFE_x(const char* n, U len, U from) override { return Need(FindF_x(n, len, from), I::Invalid); }
+    U EnterSection(U i) override { return Get(i, I::Section) ? Push(Get(i, I::Section)->child) : 0; }
+    U EnterSectionE(U i) override { return EnterSection(Need(i, I::Section)); }
+    bool ExitSection(U lv) override { return lv >= 1 && lv <= Level() && (m_stack.resize(lv), true); }
+    U ExitSectionE(U level) override { return ExitSection(level) ? level - 1 : Fail(); }
+    int Read_x_int32(U i, int def) override { return static_cast<int>(Read_x_int64(i, def)); }
+    int ReadE_x_int32(U i) override { return Read_x_int32(Need(i, I::Integer), 0); }
+    unsigned Read_x_uint32(U i, unsigned d) override { return static_cast<unsigned>(Read_x_uint64(i, d)); }
+    unsigned ReadE_x_uint32(U i) override { return Read_x_uint32(Need(i, I::Integer), 0); }
+    long Read_x_int64(U i, long d) override { return Get(i, I::Integer) ? std::strtol(V(i), nullptr, 0) : d; }
+    unsigned long Read_x_uint64(U i, unsigned long def) override {
+        return Get(i, I::Integer) ? std::strtoul(V(i), nullptr, 0) : def;
     }
-    std::size_t FindFE_x(const char* n, std::size_t len, std::size_t start) override {
-        return Need(FindF_x(n, len, start));
+    double Read_x_double(U i, double d) override { return Get(i, I::Double) ? std::strtod(V(i), {}) : d; }
+    double ReadE_x_double(U i) override { return Read_x_double(Need(i, I::Double), 0); }
+    S Read_x_string(U i, const S& def) override { return Get(i, I::String) ? S(V(i)) : def; }
+    S ReadE_x_string(U i) override { return Read_x_string(Need(i, I::String), ""); }
+    S ReadLongString(U i, const S& def) override {
+        const TKrXIniTree* t = Get(i, I::Section) ? Get(i, I::Section)->child.get() : nullptr;
+        S s;
+        for (U k = 0; t && k < t->Count(); ++k) s += t->FindItem(k)->value;
+        return t ? s : def;
     }
-    TKrXIniItemType ItemType(std::size_t i) override {
-        return Exists(i) ? Cur()->FindItem(i)->type : TE_KrXIniItemType::Invalid;
+    S ReadLongStringE(U i) override { return ReadLongString(Need(i, I::Section), ""); }
+    var_a<TKrXIniTree*> ReadXIniTree(U i, TXIniTreeMode) override {
+        return Get(i, I::Section) ? Get(i, I::Section)->child->CreateCopy() : nullptr;
     }
-    TKrXIniItemType ItemTypeE(std::size_t i) override { return ItemType(Need(i)); }
-    std::string ItemName(std::size_t i) override { return Exists(i) ? Cur()->FindItem(i)->name : ""; }
-    std::string ItemNameE(std::size_t i) override { return ItemName(Need(i)); }
-    bool Exists(std::size_t i) override { return Cur()->FindItem(i) != nullptr; }
-    bool ExistsE(std::size_t i) override { return Exists(Need(i)); }
-    std::size_t EnterSection(std::size_t i) override {
-        const TKrXIniTree::TItem* item = Cur()->FindItem(i);
-        if (!item || item->type != TE_KrXIniItemType::Section || !item->child) return 0;
-        m_stack.push_back(item->child);
-        return Level();
-    }
-    std::size_t EnterSectionE(std::size_t i) override {
-        const std::size_t level = EnterSection(Need(i));
-        if (!level) throw TKrMessage("@type");
-        return level;
-    }
-    bool ExitSection(std::size_t level) override {
-        if (level < 1 || level > Level()) return false;
-        m_stack.resize(level);
-        return true;
-    }
-    std::size_t ExitSectionE(std::size_t level) override {
-        if (!ExitSection(level)) throw TKrMessage("@level");
-        return level - 1;
-    }
-
-    int Read_x_int32(std::size_t i, int def) override { return static_cast<int>(Int(i, def)); }
-    int ReadE_x_int32(std::size_t i) override { return static_cast<int>(Int(Typed(i), 0)); }
-    unsigned Read_x_uint32(std::size_t i, unsigned def) override {
-        return static_cast<unsigned>(UInt(i, def));
-    }
-    unsigned ReadE_x_uint32(std::size_t i) override { return static_cast<unsigned>(UInt(Typed(i), 0)); }
-    long Read_x_int64(std::size_t i, long def) override { return Int(i, def); }
-    long ReadE_x_int64(std::size_t i) override { return Int(Typed(i), 0); }
-    unsigned long Read_x_uint64(std::size_t i, unsigned long def) override { return UInt(i, def); }
-    unsigned long ReadE_x_uint64(std::size_t i) override { return UInt(Typed(i), 0); }
-    double Read_x_double(std::size_t i, double def) override {
-        const std::string* v = Value(i, TE_KrXIniItemType::Double);
-        return v ? std::strtod(v->c_str(), nullptr) : def;
-    }
-    double ReadE_x_double(std::size_t i) override {
-        return Read_x_double(Typed(i, TE_KrXIniItemType::Double), 0);
-    }
-    std::string Read_x_string(std::size_t i, const std::string& def) override {
-        const std::string* v = Value(i, TE_KrXIniItemType::String);
-        return v ? *v : def;
-    }
-    std::string ReadE_x_string(std::size_t i) override {
-        return Read_x_string(Typed(i, TE_KrXIniItemType::String), "");
-    }
-    std::string ReadLongString(std::size_t i, const std::string& def) override {
-        const TKrXIniTree::TItem* item = Cur()->FindItem(i);
-        if (!item || !item->child) return def;
-        std::string s;
-        for (std::size_t k = 0; k < item->child->Count(); ++k)
-            s += item->child->FindItem(k)->value;
-        return s;
-    }
-    std::string ReadLongStringE(std::size_t i) override { return ReadLongString(Need(i), ""); }
-    std::string ReadBinary(std::size_t i, const std::string& def) override { return def + std::to_string(i); }
-    std::string ReadBinaryE(std::size_t i) override { return ReadBinary(Need(i), ""); }
-    std::string ReadXIni(std::size_t) override { return ""; }
-    std::string ReadXIniE(std::size_t) override { throw TKrMessage("@unsupported"); }
-    var_a<TKrXIniTree*> ReadXIniTree(std::size_t i, TXIniTreeMode mode) override {
-        const TKrXIniTree::TItem* item = Cur()->FindItem(i);
-        if (item && item->type == TE_KrXIniItemType::Section && item->child) return item->child->CreateCopy();
-        return mode == EmptyIfAbsent ? new_a<TKrXIniTree>() : nullptr;
-    }
-    var_a<TKrXIniTree*> ReadXIniTreeE(std::size_t i) override {
-        var_a<TKrXIniTree*> t = ReadXIniTree(Need(i), NullIfAbsent);
-        if (!t) throw TKrMessage("@type");
-        return t;
-    }
-    std::size_t ReadDouble2(std::size_t, double*, double*) override { return 0; }
-    void ReadDouble2E(std::size_t, double*, double*) override { throw TKrMessage("@unsupported"); }
-    std::size_t ReadDouble3(std::size_t, double*, double*, double*) override { return 0; }
-    void ReadDouble3E(std::size_t, double*, double*, double*) override { throw TKrMessage("@unsupported"); }
-
-    /// Records the call; throws only when `throwing` is set, to check the callers' fallback.
-    void throw_error_value_message(std::size_t index, const std::string& message) override {
+    var_a<TKrXIniTree*> ReadXIniTreeE(U i) override { return ReadXIniTree(Need(i, I::Section), {}); }
+    void throw_error_value_message(U index, const S& message) override {
         lastErrorIndex = index;
         lastErrorMessage = message;
         if (throwing) throw TKrMessage("@value");
     }
 
-    bool throwing = true;
-    std::size_t lastErrorIndex = 0;
-    std::string lastErrorMessage = "unset";
+    U CountE() override { return Fail(); }
+    TKrXIniItemType ItemType(U) override { Fail(); }
+    TKrXIniItemType ItemTypeE(U) override { Fail(); }
+    S ItemName(U) override { Fail(); }
+    S ItemNameE(U) override { Fail(); }
+    bool Exists(U) override { Fail(); }
+    bool ExistsE(U) override { Fail(); }
+    long ReadE_x_int64(U) override { Fail(); }
+    unsigned long ReadE_x_uint64(U) override { Fail(); }
+    S ReadBinary(U, const S&) override { Fail(); }
+    S ReadBinaryE(U) override { Fail(); }
+    S ReadXIni(U) override { Fail(); }
+    S ReadXIniE(U) override { Fail(); }
+    U ReadDouble2(U, double*, double*) override { Fail(); }
+    void ReadDouble2E(U, double*, double*) override { Fail(); }
+    U ReadDouble3(U, double*, double*, double*) override { Fail(); }
+    void ReadDouble3E(U, double*, double*, double*) override { Fail(); }
+    // clang-format on
 
 private:
+    [[noreturn]] static U Fail() { throw TKrMessage("@unused"); }
     TKrXIniTree* Cur() const { return m_stack.back().get(); }
-    std::size_t Need(std::size_t i) {
-        if (!Cur()->FindItem(i)) throw TKrMessage("@missing");
-        return i;
+    const char* V(U i) const { return Cur()->FindItem(i)->value.c_str(); }
+    U Push(const var_a<TKrXIniTree*>& child) {
+        if (!child) return 0;
+        m_stack.push_back(child);
+        return Level();
     }
-    std::size_t Typed(std::size_t i, TKrXIniItemType t = TE_KrXIniItemType::Integer) {
-        if (ItemType(Need(i)) != t) throw TKrMessage("@type");
-        return i;
-    }
-    const std::string* Value(std::size_t i, TKrXIniItemType t) {
+    // The item when it has that type; a section only with a child.
+    const TKrXIniTree::TItem* Get(U i, TKrXIniItemType type) const {
         const TKrXIniTree::TItem* item = Cur()->FindItem(i);
-        return item && item->type == t ? &item->value : nullptr;
+        return item && item->type == type && (type != I::Section || item->child) ? item : nullptr;
     }
-    long Int(std::size_t i, long def) {
-        const std::string* v = Value(i, TE_KrXIniItemType::Integer);
-        return v ? std::strtol(v->c_str(), nullptr, 0) : def;
-    }
-    unsigned long UInt(std::size_t i, unsigned long def) {
-        const std::string* v = Value(i, TE_KrXIniItemType::Integer);
-        return v ? std::strtoul(v->c_str(), nullptr, 0) : def;
+    // i when it holds an item of that type (Invalid: of any type); throws otherwise.
+    U Need(U i, TKrXIniItemType type) const {
+        if (type == I::Invalid ? !Cur()->FindItem(i) : !Get(i, type)) throw TKrMessage("@missing");
+        return i;
     }
 
     std::vector<var_a<TKrXIniTree*>> m_stack;
 };
 
-/// Records every slot call as "slot name=value"; fails every call while `failing` is set.
+/// Records every slot call as "slot name=value"; every call fails while `failing` is set.
 class TRecordingWriter : public TKrXIniWriter {
+    using S = std::string;
+    using U = std::size_t;
+
 public:
     std::vector<std::string> calls;
     bool failing = false;
     bool throwing = true;
 
-    bool WriteComment(const std::string& t) override { return Log("comment", "", t); }
-    bool WriteS_x_int32(const std::string& n, const int& v) override { return Log("int32", n, v); }
-    bool WriteS_x_uint32(const std::string& n, const unsigned& v) override { return Log("uint32", n, v); }
-    bool WriteS_x_int64(const std::string& n, const long& v) override { return Log("int64", n, v); }
-    bool WriteS_x_uint64(const std::string& n, const unsigned long& v) override {
-        return Log("uint64", n, v);
-    }
-    bool WriteS_x_float(const std::string& n, const float& v) override { return Log("float", n, v); }
-    bool WriteS_x_double(const std::string& n, const double& v) override { return Log("double", n, v); }
-    bool WriteS_x_string(const std::string& n, const std::string& v) override { return Log("string", n, v); }
-    bool WriteHexS_x_int32(const std::string& n, const int& v) override { return Log("hex32", n, v); }
-    bool WriteHexS_x_uint32(const std::string& n, const unsigned& v) override { return Log("hexu32", n, v); }
-    bool WriteHexS_x_int64(const std::string& n, const long& v) override { return Log("hex64", n, v); }
-    bool WriteHexS_x_uint64(const std::string& n, const unsigned long& v) override {
-        return Log("hexu64", n, v);
-    }
-    bool WriteLongStringS(const std::string& n, const std::string& v) override { return Log("long", n, v); }
-    bool WriteBinaryS(const std::string& n, const std::string& v) override { return Log("binary", n, v); }
-    bool WriteXIniS(const std::string& n, const std::string& v) override { return Log("xini", n, v); }
-    bool WriteXIniS(const std::string& n, const TKrXIniTree* t) override {
-        return Log("xinitree", n, t ? t->Count() : 0);
-    }
-    bool MergeXIni(const std::string& v) override { return Log("merge", "", v); }
-    bool MergeXIni(const TKrXIniTree* t) override { return Log("mergetree", "", t ? t->Count() : 0); }
-    std::size_t BeginSectionS(const std::string& n) override { return Log("begin", n, "") ? ++m_level : 0; }
-    std::size_t BeginSectionCompactS(const std::string& n) override {
-        return Log("begincompact", n, "") ? ++m_level : 0;
-    }
+    // clang-format off
+    bool WriteComment(const S& t) override { return Log("comment", "", t); }
+    bool WriteS_x_int32(const S& n, const int& v) override { return Log("int32", n, v); }
+    bool WriteS_x_uint32(const S& n, const unsigned& v) override { return Log("uint32", n, v); }
+    bool WriteS_x_int64(const S& n, const long& v) override { return Log("int64", n, v); }
+    bool WriteS_x_uint64(const S& n, const unsigned long& v) override { return Log("uint64", n, v); }
+    bool WriteS_x_float(const S& n, const float& v) override { return Log("float", n, v); }
+    bool WriteS_x_double(const S& n, const double& v) override { return Log("double", n, v); }
+    bool WriteS_x_string(const S& n, const S& v) override { return Log("string", n, v); }
+    bool WriteHexS_x_int32(const S& n, const int& v) override { return Log("hex32", n, v); }
+    bool WriteHexS_x_uint32(const S& n, const unsigned& v) override { return Log("hexu32", n, v); }
+    bool WriteHexS_x_int64(const S& n, const long& v) override { return Log("hex64", n, v); }
+    bool WriteHexS_x_uint64(const S& n, const unsigned long& v) override { return Log("hexu64", n, v); }
+    bool WriteLongStringS(const S& n, const S& v) override { return Log("long", n, v); }
+    bool WriteBinaryS(const S& n, const S& v) override { return Log("binary", n, v); }
+    bool WriteXIniS(const S& n, const S& v) override { return Log("xini", n, v); }
+    bool WriteXIniS(const S& n, const TKrXIniTree* t) override { return Log("xinitree", n, t->Count()); }
+    bool MergeXIni(const S& v) override { return Log("merge", "", v); }
+    bool MergeXIni(const TKrXIniTree* t) override { return Log("mergetree", "", t->Count()); }
+    U BeginSectionS(const S& n) override { return Log("begin", n, "") ? ++m_level : 0; }
+    U BeginSectionCompactS(const S& n) override { return Log("compact", n, "") ? ++m_level : 0; }
     bool EndSection() override { return Log("end", "", ""); }
-    void EndSectionE() override { EndSection(); }
-    bool EndSection(std::size_t level) override { return Log("endlevel", "", level); }
-    void EndSectionE(std::size_t level) override { EndSection(level); }
-    void SetCompactMode(bool c) override { Log("compact", "", c); }
-    bool WriteDouble2S(const std::string& n, double x, double) override { return Log("double2", n, x); }
-    bool WriteDouble3S(const std::string& n, double x, double, double) override {
-        return Log("double3", n, x);
-    }
+    void EndSectionE() override {}
+    bool EndSection(U level) override { return Log("end", "", level); }
+    void EndSectionE(U) override {}
+    void SetCompactMode(bool) override {}
+    bool WriteDouble2S(const S& n, double x, double) override { return Log("double2", n, x); }
+    bool WriteDouble3S(const S& n, double x, double, double) override { return Log("double3", n, x); }
     bool Flush() override { return Log("flush", "", ""); }
-    void FlushE() override { Flush(); }
+    void FlushE() override {}
     bool Close() override { return Log("close", "", ""); }
-    void CloseE() override { Close(); }
+    void CloseE() override {}
+    // clang-format on
     void throw_xwrite_error_i() override {
         calls.push_back("error");
         if (throwing) throw TKrMessage("@write");
     }
 
 private:
-    template <class V> bool Log(const char* slot, const std::string& name, const V& value) {
-        std::string v;
+    template <class V> bool Log(const char* slot, const S& name, const V& value) {
         if constexpr (std::is_convertible_v<V, std::string>)
-            v = value;
+            calls.push_back(std::string(slot) + " " + name + "=" + std::string(value));
         else
-            v = std::to_string(value);
-        calls.push_back(std::string(slot) + " " + name + "=" + v);
+            calls.push_back(std::string(slot) + " " + name + "=" + std::to_string(value));
         return !failing;
     }
 

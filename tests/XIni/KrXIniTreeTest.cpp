@@ -63,42 +63,29 @@ TEST(XIniTree, SearchesAreExactForwardAndCyclic) {
     TKrXIniTree t;
     for (const char* n : {"a", "A", "ab", "", "a"})
         t.AddItem(T::String, n, "");
-    EXPECT_EQ(t.FindItemIndexF("a", 0), 0u);
     EXPECT_EQ(t.FindItemIndexF("a", 1), 4u);
     EXPECT_EQ(t.FindItemIndexF("A", 0), 1u);
     EXPECT_EQ(t.FindItemIndexF("a", 5), npos);
-    EXPECT_EQ(t.FindItemIndexF("a", npos), npos);
     EXPECT_EQ(t.FindItemIndexF("abc", 2, 0), 2u);   // only the first two bytes count
     EXPECT_EQ(t.FindItemIndexF(nullptr, 7, 0), 3u); // null is the empty name
-    EXPECT_EQ(t.FindItemIndexF("", 0), 3u);
     EXPECT_EQ(t.Count("a"), 2u);
-    EXPECT_EQ(t.Count("b"), 0u);
     EXPECT_EQ(t.Count("ab", 1), 2u);
-
     EXPECT_EQ(t.FindItemIndexC("A", 2), 1u); // wraps to the start
     EXPECT_EQ(t.FindItemIndexC("a", 1), 4u); // but prefers what follows
-    EXPECT_EQ(t.FindItemIndexC("ab", 99), 2u);
+    EXPECT_EQ(t.FindItemIndexC("ab", npos), 2u);
     EXPECT_EQ(t.FindItemIndexC("zz", 3), npos);
-    EXPECT_EQ(TKrXIniTree().FindItemIndexC("a", 0), npos);
-
-    EXPECT_EQ(t.FindItem(4)->name, "a");
     EXPECT_EQ(t.FindItem(5), nullptr);
-    EXPECT_EQ(static_cast<const TKrXIniTree&>(t).FindItem(npos), nullptr);
 }
 
 TEST(XIniTree, AddingFromItsOwnItemsSurvivesGrowth) {
-    // Names and values taken from the tree itself while the array reallocates.
     TKrXIniTree t;
-    t.AddItem(T::String, "first-name-long-enough-to-live-on-the-heap", "value-long-enough-to-be-on-the-heap");
+    t.AddItem(T::String, "a name long enough to live on the heap", "and a value of the same kind");
     for (int i = 0; i < 40; ++i) {
         t.AddItem(T::String, t.FindItem(0)->name, t.FindItem(0)->value);
         t.AddSection(t.FindItem(0)->name);
     }
     EXPECT_EQ(t.Count(t.FindItem(0)->name), 81u);
     EXPECT_EQ(t.FindItem(79)->value, t.FindItem(0)->value);
-    EXPECT_EQ(t.FindItem(80)->type, T::Section);
-    ASSERT_TRUE(t.FindItem(80)->child);
-    EXPECT_EQ(t.FindItem(80)->child->Count(), 0u);
 }
 
 TEST(XIniTree, CopiesAreDeepWhileItemsShareChildren) {
@@ -106,47 +93,28 @@ TEST(XIniTree, CopiesAreDeepWhileItemsShareChildren) {
     TKrXIniTree copy(original);
     // A section that had no child gets an empty one in the copy; otherwise the copy is alike.
     EXPECT_FALSE(copy.EqualHierarchy(original));
-    EXPECT_FALSE(original.FindItem(2)->child);
     ASSERT_TRUE(copy.FindItem(2)->child);
-    EXPECT_EQ(copy.FindItem(2)->child->Count(), 0u);
     original.FindItem(2)->child = new_a<TKrXIniTree>();
-    EXPECT_TRUE(copy.EqualHierarchy(original));
     EXPECT_EQ(Dump(copy), Dump(original));
     EXPECT_EQ(Dump(*original.CreateCopy()), Dump(original));
-
-    EXPECT_NE(copy.FindItem(1)->child, original.FindItem(1)->child);
     copy.FindItem(1)->child->AddItem(T::Integer, "x", "1");
     EXPECT_EQ(original.FindItem(1)->child->Count(), 2u);
-
     TKrXIniTree::TItem item = *original.FindItem(1);
     EXPECT_EQ(item.child, original.FindItem(1)->child);
 
-    // CopyFrom appends, also from itself.
-    TKrXIniTree twice = Sample();
+    TKrXIniTree twice = Sample(); // CopyFrom appends, also from itself
     twice.CopyFrom(&twice);
-    EXPECT_EQ(twice.Count(), 8u);
-    EXPECT_EQ(twice.FindItem(5)->child->FindItem(0)->value, "text");
     twice.CopyFrom(nullptr);
     EXPECT_EQ(twice.Count(), 8u);
-}
+    EXPECT_EQ(twice.FindItem(5)->child->FindItem(0)->value, "text");
 
-TEST(XIniTree, AssignmentFromItselfOrItsOwnDescendant) {
-    TKrXIniTree t = Sample();
-    const TKrXIniTree& self = t;
-    t = self;
-    EXPECT_EQ(Dump(t), Dump(Sample()));
-
-    // The source is released by the assignment; it must be copied before that happens.
-    t = *t.FindItem(1)->child;
-    EXPECT_EQ(t.Count(), 2u);
-    EXPECT_EQ(t.FindItem(0)->value, "text");
-
-    TKrXIniTree moved = std::move(t);
-    EXPECT_EQ(moved.Count(), 2u);
-    EXPECT_EQ(t.Count(), 0u);
-    TKrXIniTree& alias = moved;
-    moved = std::move(alias);
-    EXPECT_EQ(moved.Count(), 2u);
+    // Assigning a tree its own sub-tree: the source must be copied before the old content goes.
+    twice = *twice.FindItem(1)->child;
+    EXPECT_EQ(Dump(twice), Dump(*Sample().FindItem(1)->child));
+    TKrXIniTree& alias = twice;
+    twice = alias;
+    twice = std::move(alias);
+    EXPECT_EQ(twice.Count(), 2u);
 }
 
 TEST(XIniTree, ClearAndDeleteClipAndRejectBadIndexes) {
@@ -159,15 +127,8 @@ TEST(XIniTree, ClearAndDeleteClipAndRejectBadIndexes) {
     EXPECT_TRUE(t.Delete(2, 100));
     ASSERT_EQ(t.Count(), 2u);
     EXPECT_EQ(t.FindItem(1)->name, "1");
-    EXPECT_TRUE(t.Delete(0, 0));
-    EXPECT_EQ(t.Count(), 2u);
     EXPECT_TRUE(t.Delete(0, npos)); // index + count overflows
-    EXPECT_EQ(t.Count(), 0u);
-    t.AddItem(T::String, "x", "");
-    EXPECT_TRUE(t.Delete(0));
     EXPECT_FALSE(t.Clear());
-    t.AddSection("y");
-    EXPECT_TRUE(t.Clear());
 }
 
 TEST(XIniTree, SpliceMovesItemsAndLeavesEmptiedOnes) {
@@ -178,19 +139,15 @@ TEST(XIniTree, SpliceMovesItemsAndLeavesEmptiedOnes) {
     ASSERT_EQ(a.Count(), 5u);
     EXPECT_EQ(a.FindItem(2)->child, sub); // moved, not copied
     ASSERT_EQ(b.Count(), 4u);
-    for (std::size_t i = 0; i < 4; ++i) {
-        const TKrXIniTree::TItem* e = b.FindItem(i);
-        EXPECT_EQ(e->type, T::Invalid);
-        EXPECT_TRUE(e->name.empty() && e->value.empty() && !e->child);
-    }
+    EXPECT_EQ(Dump(b), "<Invalid/>\n<Invalid/>\n<Invalid/>\n<Invalid/>\n");
+    EXPECT_TRUE(b.FindItem(1)->name.empty() && !b.FindItem(1)->child);
 
     TKrXIniTree self = Sample();
     self.Splice(&self);
+    self.Splice(nullptr);
     ASSERT_EQ(self.Count(), 8u);
     EXPECT_EQ(self.FindItem(0)->type, T::Invalid);
     EXPECT_EQ(self.FindItem(4)->value, "42");
-    self.Splice(nullptr);
-    EXPECT_EQ(self.Count(), 8u);
 }
 
 TEST(XIniTree, EqualHierarchyComparesShapeNotValues) {
@@ -199,25 +156,18 @@ TEST(XIniTree, EqualHierarchyComparesShapeNotValues) {
     b.FindItem(1)->child->FindItem(0)->value = "other";
     EXPECT_TRUE(a.EqualHierarchy(b));
     EXPECT_TRUE(a.EqualHierarchy(a));
+    b.FindItem(0)->child = new_a<TKrXIniTree>(); // a leaf's child is not looked at
+    EXPECT_TRUE(a.EqualHierarchy(b));
 
-    TKrXIniTree withChild = Sample();
+    TKrXIniTree withChild = Sample(), deeper = Sample(), renamed = Sample(), retyped = Sample();
     withChild.FindItem(2)->child = new_a<TKrXIniTree>(); // null child against an empty one
-    EXPECT_FALSE(a.EqualHierarchy(withChild));
-    EXPECT_FALSE(withChild.EqualHierarchy(a));
-
-    b.FindItem(1)->child->FindItem(1)->child->AddItem(T::String, "deep", "");
-    EXPECT_FALSE(a.EqualHierarchy(b));
-
-    TKrXIniTree renamed = Sample(), retyped = Sample();
+    deeper.FindItem(1)->child->FindItem(1)->child->AddItem(T::String, "deep", "");
     renamed.FindItem(3)->name = "B";
     retyped.FindItem(0)->type = T::Double;
-    EXPECT_FALSE(a.EqualHierarchy(renamed));
-    EXPECT_FALSE(a.EqualHierarchy(retyped));
-
-    // Leaf items carrying a child are compared as leaves.
-    TKrXIniTree leafWithChild = Sample();
-    leafWithChild.FindItem(0)->child = new_a<TKrXIniTree>();
-    EXPECT_TRUE(a.EqualHierarchy(leafWithChild));
+    for (const TKrXIniTree* other : {&withChild, &deeper, &renamed, &retyped}) {
+        EXPECT_FALSE(a.EqualHierarchy(*other));
+        EXPECT_FALSE(other->EqualHierarchy(a));
+    }
 }
 
 TEST(XIniTree, DebugPrintLayout) {
@@ -240,38 +190,31 @@ TEST(XIniTree, DebugPrintLayout) {
                           "  <d n=\"d\" v=\"1.5e+00\"/>\n"
                           "  <Invalid/>\n"
                           "  <unknown(9) n=\"q\" v=\"<&>\"/>\n");
-    EXPECT_EQ(Dump(TKrXIniTree()), "");
     t.DebugPrint(nullptr, 0);
 
-    // Large dumps go out in blocks, complete and in order.
+    // Large dumps go out in blocks, complete: 20000 lines and the digits of 0..19999.
     TKrXIniTree big;
     for (int i = 0; i < 20000; ++i)
         big.AddItem(T::Integer, "k", std::to_string(i));
-    const std::string text = Dump(big);
-    EXPECT_EQ(text.size(), 20000 * std::string("<i n=\"k\" v=\"\"/>\n").size() + 88890);
-    EXPECT_EQ(text.substr(text.size() - 21), "<i n=\"k\" v=\"19999\"/>\n");
+    EXPECT_EQ(Dump(big).size(), 20000 * std::string("<i n=\"k\" v=\"\"/>\n").size() + 88890);
 }
 
 TEST(XIniTree, RawTextIsUnescaped) {
     TKrXIniTree t;
     const std::string name = "a&amp;b&lt;&gt;&quot;&apos;&#65;&#x42;&#xe9;&#128512;";
-    const std::string value = "&AMP;&#X41;&#x;&#;&#65x;&#1114112;&nbsp;& x;&";
+    const std::string value = "&AMP;&#X41;&#x;&#;&#65x;&#1114112;&nbsp;& x;&"; // none is a reference
     t.AddItemRaw(T::String, name.data(), name.data() + name.size(), value.data(),
                  value.data() + value.size());
     EXPECT_EQ(t.FindItem(0)->name, "a&b<>\"'AB\xC3\xA9\xF0\x9F\x98\x80");
-    EXPECT_EQ(t.FindItem(0)->value, value); // none of these is a reference
-    EXPECT_EQ(t.FindItem(0)->type, T::String);
+    EXPECT_EQ(t.FindItem(0)->value, value);
 
     const std::string sect = "x&amp;amp;";
     t.AddSectionRaw(sect.data(), sect.data() + sect.size());
     EXPECT_EQ(t.FindItem(1)->name, "x&amp;"); // decoded once
     ASSERT_TRUE(t.FindItem(1)->child);
-
     t.AddSectionRaw(nullptr, nullptr);
     t.AddItemRaw(T::Integer, sect.data() + 3, sect.data(), nullptr, sect.data());
-    EXPECT_EQ(t.FindItem(2)->name, "");
-    EXPECT_EQ(t.FindItem(3)->name, "");
-    EXPECT_EQ(t.FindItem(3)->value, "");
+    EXPECT_EQ(t.FindItem(3)->name + t.FindItem(3)->value, "");
 }
 
 TEST(XIniTree, DeepNestingNeedsNoDeepStack) {
@@ -280,21 +223,14 @@ TEST(XIniTree, DeepNestingNeedsNoDeepStack) {
         TKrXIniTree copy(*deep);
         EXPECT_TRUE(copy.EqualHierarchy(*deep));
         deep->CopyFrom(&copy);
-        EXPECT_EQ(deep->Count(), 2u);
         EXPECT_FALSE(copy.EqualHierarchy(*deep));
-
-        // The where-text walks down the last items to the innermost one.
-        const std::string where = KrXIniInternal::FormatParseWhere(&copy);
-        EXPECT_EQ(where.size(),
-                  100000 * std::string("<x#0 \"s\"> ").size() + std::string("<s#0 \"leaf\">").size());
-
+        EXPECT_EQ(KrXIniInternal::FormatParseWhere(&copy).size(),
+                  100000 * 10 + 12); // <x#0 "s"> ... <s#0 "leaf">
         TKrNullStream sink;
         Chain(8000)->DebugPrint(&sink, 0);
-
         TKrXIniTree assigned;
         assigned = copy;
-        copy.Clear();
+        EXPECT_TRUE(copy.Clear());
         EXPECT_TRUE(assigned.Delete(0));
-        // `deep` and the remaining copies are released when they go out of scope.
     });
 }
