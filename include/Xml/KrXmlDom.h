@@ -156,6 +156,10 @@ public:
 /// Flags of KrReadXmlEx.
 struct TE_KrReadXmlFlags {
     enum : unsigned {
+        /// Accept an '&' in text or attribute values that does not start a reference ("&name;",
+        /// "&#digits;", "&#xhex;"); it is kept as it is. Without this flag it makes the
+        /// document malformed. References to undeclared entities are kept unchanged either way.
+        rxLenientReferences = 1,
         /// Character data and CDATA inside elements become text items.
         rxKeepText = 2,
         /// With rxKeepText: character data that is only white space (space, TAB, LF, CR) is
@@ -171,7 +175,8 @@ struct TE_KrReadXmlFlags {
 };
 
 /// The collector that builds a DOM. Start tags open elements, end tags must close the open
-/// element of the same name, attribute values and texts are unescaped. Outside the root only
+/// element of the same name, attribute values and texts are unescaped (and their '&' checked,
+/// see rxLenientReferences). Outside the root only
 /// white space, comments, processing instructions and one DOCTYPE before the root are allowed.
 /// After a refused callback, ErrorAt() tells where and ErrorWhere() the element path.
 class KRSTD_API TKrXmlCollXmlTree : public TKrXmlColl {
@@ -206,6 +211,7 @@ public:
     const std::string& ErrorWhere() const noexcept { return m_errorWhere; }
 
 private:
+    bool CheckAttributes(const std::vector<TKrXmlAttrData>& attrs);
     TKrXmlTagItem* Open(const char* nameBegin, const char* nameEnd, const std::vector<TKrXmlAttrData>& attrs);
     void AddChild(var_a<TKrXmlItem*> item);
 

@@ -5,6 +5,7 @@
 #include "Core/KrProgressHandler.h"
 #include "Xml/KrXmlEscape.h"
 
+#include <cctype>
 #include <cstring>
 #include <memory>
 
@@ -16,6 +17,28 @@ bool IsBlank(const char* b, const char* e) noexcept {
     for (; b < e; ++b)
         if (!KrXmlIsClass(*b, CC::xccSpace)) return false;
     return true;
+}
+
+/// The first '&' in [b, e) that does not start "&name;", "&#digits;" or "&#xhex;", or null.
+const char* BadReference(const char* b, const char* e) noexcept {
+    while ((b = b < e ? static_cast<const char*>(std::memchr(b, '&', static_cast<std::size_t>(e - b)))
+                      : nullptr)) {
+        const char* p = b + 1;
+        if (p < e && *p == '#') {
+            const bool hex = ++p < e && *p == 'x';
+            const char* digits = p += hex;
+            while (p < e && (hex ? std::isxdigit(static_cast<unsigned char>(*p)) : (*p >= '0' && *p <= '9')))
+                ++p;
+            if (p == digits) return b;
+        } else {
+            if (p >= e || !KrXmlIsClass(*p, CC::xccNameStart)) return b;
+            while (++p < e && KrXmlIsClass(*p, CC::xccName)) {
+            }
+        }
+        if (p >= e || *p != ';') return b;
+        b = p + 1;
+    }
+    return nullptr;
 }
 
 /// Unescaped copy of a raw range; text without '&' is assigned as it is.
@@ -327,6 +350,8 @@ bool TKrXmlCollXmlTree::AddUnknown(const char* begin, const char*) {
 
 bool TKrXmlCollXmlTree::AddCharData(const char* begin, const char* end) {
     if (m_open.empty()) return IsBlank(begin, end) || SetError(begin);
+    if (!(m_flags & RF::rxLenientReferences))
+        if (const char* bad = BadReference(begin, end)) return SetError(bad);
     if (!(m_flags & RF::rxKeepText)) return true;
     if ((m_flags & RF::rxSkipBlankText) && IsBlank(begin, end)) return true;
     var_a<TKrXmlTextItem*> text = new_a<TKrXmlTextItem>();
@@ -360,9 +385,17 @@ bool TKrXmlCollXmlTree::AddDoctype(const char* begin, const char*) {
     return true;
 }
 
+bool TKrXmlCollXmlTree::CheckAttributes(const std::vector<TKrXmlAttrData>& attrs) {
+    if (m_flags & RF::rxLenientReferences) return true;
+    for (const TKrXmlAttrData& a : attrs)
+        if (const char* bad = BadReference(a.valueBegin, a.valueEnd)) return SetError(bad);
+    return true;
+}
+
 bool TKrXmlCollXmlTree::AddSTag(const char* begin, const char*, const char* nameBegin, const char* nameEnd,
                                 const std::vector<TKrXmlAttrData>& attrs) {
     if (m_rootClosed) return SetError(begin);
+    if (!CheckAttributes(attrs)) return false;
     m_open.push_back(Open(nameBegin, nameEnd, attrs));
     return true;
 }
@@ -380,6 +413,7 @@ bool TKrXmlCollXmlTree::AddETag(const char* begin, const char*, const char* name
 bool TKrXmlCollXmlTree::AddEmptyElemTag(const char* begin, const char*, const char* nameBegin,
                                         const char* nameEnd, const std::vector<TKrXmlAttrData>& attrs) {
     if (m_rootClosed) return SetError(begin);
+    if (!CheckAttributes(attrs)) return false;
     Open(nameBegin, nameEnd, attrs);
     if (m_open.empty()) m_rootClosed = true;
     return true;

@@ -80,6 +80,12 @@ TEST(XmlDom, MalformedDocumentsGivePathAndPosition) {
         TKrStringStream s(c.text);
         EXPECT_FALSE(KrReadXmlEx(&s, RF::rxDefault, false, nullptr)) << c.text;
     }
+    // A bare '&' is malformed unless the lenient flag keeps it; undeclared entities stay as they are.
+    EXPECT_EQ(Params(ReadError("<a b='&#x41;&nbsp;'>x & y</a>")), "[0,<a>][0+], 23");
+    TKrStringStream lenient("<a b='&#x41;&nbsp;&'>x & y</a>");
+    auto r = KrReadXmlEx(&lenient, RF::rxDefault | RF::rxLenientReferences, true, nullptr);
+    EXPECT_EQ(r->m_attributes.get_value("b", ""), "A&nbsp;&");
+    EXPECT_EQ(r->m_items.get_text(), "x & y");
     // Named streams add the name last; no element at all has no position.
     EXPECT_EQ(Params(ReadError("<a>", "f.xml")), "[0,<a>][0+], 3, f.xml");
     EXPECT_EQ(ReadError("  \n").ParameterCount(), 0u);
