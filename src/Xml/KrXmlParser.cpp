@@ -1,0 +1,279 @@
+// The XML scanner: one pass over a buffer, pointer ranges only, byte classes from a table.
+#include "Xml/KrXmlParser.h"
+
+#include "Core/KrProgressHandler.h"
+
+#include <array>
+#include <cstring>
+
+namespace {
+using CC = TE_KrXmlCharClass;
+
+constexpr std::array<std::uint8_t, 256> MakeCharClass() {
+    std::array<std::uint8_t, 256> t{};
+    for (int c = 0; c < 256; ++c) {
+        std::uint8_t v = 0;
+        const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c >= 0x80;
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') v |= CC::xccSpace;
+        if (letter) v |= CC::xccLetter | CC::xccName | CC::xccNameStart;
+        if ((c >= '0' && c <= '9') || c == '.' || c == '-') v |= CC::xccName;
+        if (c == '_' || c == ':') v |= CC::xccName | CC::xccNameStart;
+        t[static_cast<std::size_t>(c)] = v;
+    }
+    return t;
+}
+constexpr std::array<std::uint8_t, 256> kCharClass = MakeCharClass();
+
+inline std::uint8_t Class(const char* p) noexcept {
+    return kCharClass[static_cast<unsigned char>(*p)];
+}
+
+inline const char* SkipName(const char* p, const char* end) noexcept {
+    while (p < end && (Class(p) & CC::xccName))
+        ++p;
+    return p;
+}
+
+inline const char* SkipSpace(const char* p, const char* end) noexcept {
+    while (p < end && (Class(p) & CC::xccSpace))
+        ++p;
+    return p;
+}
+
+inline const char* FindChar(const char* p, const char* end, char c) noexcept {
+    return p < end ? static_cast<const char*>(std::memchr(p, c, static_cast<std::size_t>(end - p))) : nullptr;
+}
+
+/// First occurrence of the n-byte `pattern` (ending in '>') in [p, end), or null.
+inline const char* FindTerminator(const char* p, const char* end, const char* pattern,
+                                  std::size_t n) noexcept {
+    if (end - p < static_cast<std::ptrdiff_t>(n)) return nullptr;
+    const char* q = p + (n - 1);
+    while (q < end) {
+        q = FindChar(q, end, '>');
+        if (!q) return nullptr;
+        if (std::memcmp(q - (n - 1), pattern, n - 1) == 0) return q - (n - 1);
+        ++q;
+    }
+    return nullptr;
+}
+
+/// Skips a quoted literal starting at p (on the quote); null when it is not closed.
+inline const char* SkipQuoted(const char* p, const char* end) noexcept {
+    const char* q = FindChar(p + 1, end, *p);
+    return q ? q + 1 : nullptr;
+}
+
+/// End (one past '>') of a DOCTYPE declaration whose text after the keyword starts at p.
+const char* DoctypeEnd(const char* p, const char* end) noexcept {
+    while (p && p < end) {
+        const char c = *p;
+        if (c == '>') return p + 1;
+        if (c == '"' || c == '\'') {
+            p = SkipQuoted(p, end);
+        } else if (c == '[') {
+            ++p;
+            while (p && p < end && *p != ']')
+                p = (*p == '"' || *p == '\'') ? SkipQuoted(p, end) : p + 1;
+            if (p && p < end) ++p;
+        } else {
+            ++p;
+        }
+    }
+    return nullptr;
+}
+} // namespace
+
+const std::uint8_t KrXmlCharClass[256] = {
+#define KR_ROW(i) kCharClass[i], kCharClass[i + 1], kCharClass[i + 2], kCharClass[i + 3]
+#define KR_ROW16(i) KR_ROW(i), KR_ROW(i + 4), KR_ROW(i + 8), KR_ROW(i + 12)
+    KR_ROW16(0),   KR_ROW16(16),  KR_ROW16(32),  KR_ROW16(48),  KR_ROW16(64),  KR_ROW16(80),
+    KR_ROW16(96),  KR_ROW16(112), KR_ROW16(128), KR_ROW16(144), KR_ROW16(160), KR_ROW16(176),
+    KR_ROW16(192), KR_ROW16(208), KR_ROW16(224), KR_ROW16(240),
+#undef KR_ROW16
+#undef KR_ROW
+};
+
+TKrXmlColl::~TKrXmlColl() = default;
+bool TKrXmlColl::AddUnknown(const char*, const char*) {
+    return false;
+}
+bool TKrXmlColl::AddCharData(const char*, const char*) {
+    return true;
+}
+bool TKrXmlColl::AddCData(const char*, const char*, const char*, const char*) {
+    return true;
+}
+bool TKrXmlColl::AddComment(const char*, const char*, const char*, const char*) {
+    return true;
+}
+bool TKrXmlColl::AddPI(const char*, const char*, const char*, const char*) {
+    return true;
+}
+bool TKrXmlColl::AddDoctype(const char*, const char*) {
+    return true;
+}
+bool TKrXmlColl::AddSTag(const char*, const char*, const char*, const char*,
+                         const std::vector<TKrXmlAttrData>&) {
+    return true;
+}
+bool TKrXmlColl::AddETag(const char*, const char*, const char*, const char*) {
+    return true;
+}
+bool TKrXmlColl::AddEmptyElemTag(const char*, const char*, const char*, const char*,
+                                 const std::vector<TKrXmlAttrData>&) {
+    return true;
+}
+
+bool TKrXmlParserLow::ReadXml(const char* data, std::size_t len, const char** stop, std::size_t* rest,
+                              TKrXmlColl* coll) {
+    return Scan<false>(data, len, stop, rest, coll, nullptr);
+}
+
+bool TKrXmlParserLow::ReadXml(const char* data, std::size_t len, const char** stop, std::size_t* rest,
+                              TKrXmlColl* coll, TKrProgressHandler* progress) {
+    if (!progress) return Scan<false>(data, len, stop, rest, coll, nullptr);
+    return Scan<true>(data, len, stop, rest, coll, progress);
+}
+
+template <bool WithProgress>
+bool TKrXmlParserLow::Scan(const char* data, std::size_t len, const char** stop, std::size_t* rest,
+                           TKrXmlColl* coll, TKrProgressHandler* progress) {
+    const char* p = data;
+    const char* const end = data + len;
+    std::size_t nextReport = ProgressStep;
+    bool ok = true;
+
+    // Every branch leaves `p` after the construct it reported; a refusing callback ends the loop.
+    while (p < end) {
+        if constexpr (WithProgress) {
+            const std::size_t offset = static_cast<std::size_t>(p - data);
+            if (offset >= nextReport) {
+                progress->SetPosNB(static_cast<double>(offset) / static_cast<double>(len));
+                if (progress->UserBreak()) {
+                    ok = false;
+                    break;
+                }
+                nextReport = offset - offset % ProgressStep + ProgressStep;
+            }
+        }
+
+        if (*p != '<') {
+            const char* lt = FindChar(p + 1, end, '<');
+            const char* textEnd = lt ? lt : end;
+            if (!coll->AddCharData(p, textEnd)) {
+                p = textEnd;
+                ok = false;
+                break;
+            }
+            p = textEnd;
+            continue;
+        }
+
+        const char* const b = p;
+        const char* q = p + 1;
+        bool accepted;
+        if (q < end && *q == '!') {
+            if (q + 1 < end && q[1] == '[') {
+                if (end - b >= 9 && std::memcmp(b, "<![CDATA[", 9) == 0) {
+                    const char* t = FindTerminator(b + 9, end, "]]>", 3);
+                    p = t ? t + 3 : end;
+                    accepted = coll->AddCData(b, p, b + 9, t ? t : end);
+                } else {
+                    const char* t = FindTerminator(b + 3, end, "]>", 2);
+                    p = t ? t + 2 : end;
+                    accepted = coll->AddUnknown(b, p);
+                }
+            } else if (end - b >= 4 && q[1] == '-' && q[2] == '-') {
+                const char* t = FindTerminator(b + 4, end, "-->", 3);
+                p = t ? t + 3 : end;
+                accepted = coll->AddComment(b, p, b + 4, t ? t : end);
+            } else {
+                const char* nameEnd =
+                    (q + 1 < end && (Class(q + 1) & CC::xccNameStart)) ? SkipName(q + 1, end) : q + 1;
+                if (nameEnd - (q + 1) == 7 && std::memcmp(q + 1, "DOCTYPE", 7) == 0) {
+                    const char* e = DoctypeEnd(nameEnd, end);
+                    p = e ? e : end;
+                    accepted = e ? coll->AddDoctype(b, p) : coll->AddUnknown(b, p);
+                } else {
+                    const char* gt = FindChar(q + 1, end, '>');
+                    p = gt ? gt + 1 : end;
+                    accepted = coll->AddUnknown(b, p);
+                }
+            }
+        } else if (q < end && *q == '?') {
+            const char* t = FindTerminator(b + 2, end, "?>", 2);
+            if (!t) {
+                ok = false;
+                break;
+            }
+            p = t + 2;
+            accepted = coll->AddPI(b, p, b + 2, t);
+        } else if (q < end && *q == '/' && q + 1 < end && (Class(q + 1) & CC::xccNameStart)) {
+            const char* nameEnd = SkipName(q + 2, end);
+            const char* gt = FindChar(nameEnd, end, '>');
+            if (gt) {
+                p = gt + 1;
+                accepted = coll->AddETag(b, p, q + 1, nameEnd);
+            } else {
+                p = end;
+                accepted = coll->AddUnknown(b, p);
+            }
+        } else {
+            // Start or empty-element tag; `q` ends on the first byte that does not fit.
+            m_attrs.clear();
+            const char* nameEnd = nullptr;
+            const char* tagEnd = nullptr;
+            bool empty = false;
+            if (q < end && (Class(q) & CC::xccNameStart)) {
+                nameEnd = q = SkipName(q + 1, end);
+                while (q < end) {
+                    if (*q == '>') {
+                        tagEnd = q + 1;
+                        break;
+                    }
+                    if (*q == '/') {
+                        if (q + 1 < end && q[1] == '>') {
+                            tagEnd = q + 2;
+                            empty = true;
+                        }
+                        break;
+                    }
+                    if (!(Class(q) & CC::xccSpace)) break;
+                    q = SkipSpace(q + 1, end);
+                    if (q >= end || *q == '>' || *q == '/') continue;
+                    if (!(Class(q) & CC::xccNameStart)) break;
+                    TKrXmlAttrData a;
+                    a.nameBegin = q;
+                    a.nameEnd = q = SkipName(q + 1, end);
+                    q = SkipSpace(q, end);
+                    if (q >= end || *q != '=') break;
+                    q = SkipSpace(q + 1, end);
+                    if (q >= end || (*q != '"' && *q != '\'')) break;
+                    const char* close = FindChar(q + 1, end, *q);
+                    if (!close) break;
+                    a.valueBegin = q + 1;
+                    a.valueEnd = close;
+                    m_attrs.push_back(a);
+                    q = close + 1;
+                }
+            }
+            if (tagEnd) {
+                p = tagEnd;
+                accepted = empty ? coll->AddEmptyElemTag(b, p, b + 1, nameEnd, m_attrs)
+                                 : coll->AddSTag(b, p, b + 1, nameEnd, m_attrs);
+            } else {
+                const char* gt = FindChar(q, end, '>');
+                p = gt ? gt + 1 : end;
+                accepted = coll->AddUnknown(b, p);
+            }
+        }
+        if (!accepted) {
+            ok = false;
+            break;
+        }
+    }
+    if (stop) *stop = p;
+    if (rest) *rest = static_cast<std::size_t>(end - p);
+    return ok;
+}
