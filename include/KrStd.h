@@ -63,3 +63,7 @@
 #include "XIni/KrXIniSerialize.h"
 #include "XIni/KrXIniTree.h"
 #include "XIni/KrXIniWriter.h"
+#include "Xml/KrXmlDom.h"
+#include "Xml/KrXmlEscape.h"
+#include "Xml/KrXmlParser.h"
+#include "Xml/KrXmlSearchPath.h"
