@@ -53,6 +53,7 @@
 #include "Streams/KrStreamUtils.h"
 #include "Streams/KrStringStream.h"
 #include "System/KrPath.h"
+#include "System/KrPathXIni.h"
 #include "Utils/KrCrc32.h"
 #include "Utils/KrCrc64.h"
 #include "Utils/KrDateTime.h"
