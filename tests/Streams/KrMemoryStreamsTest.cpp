@@ -67,7 +67,7 @@ TEST(KrFixedMemStream, BoundsAndModes) {
     char out[8];
     EXPECT_EQ(w.Read(out, 1), TKrStream::invalid_value);
     EXPECT_TRUE(w.getState() & kRead);
-    EXPECT_TRUE(w.setPosition(10)); // any position is accepted...
+    EXPECT_TRUE(w.setPosition(10));                       // any position is accepted...
     EXPECT_EQ(w.Write("x", 1), TKrStream::invalid_value); // ...but writing there fails
 
     TKrFixedMemStream r(static_cast<const void*>("wxyz"), 4);
@@ -155,7 +155,8 @@ TEST(KrBlockMemData, BlocksFollowTheSize) {
 TEST(KrBlockMemStream, ReadsAndWritesAcrossBlocksAndSharesData) {
     std::mt19937 rng(7);
     std::string data(1000, '\0');
-    for (char& c : data) c = static_cast<char>(rng());
+    for (char& c : data)
+        c = static_cast<char>(rng());
 
     auto shared = new_a<TKrBlockMemData>(64, false);
     TKrBlockMemStream w(shared, krOpenWrite);
@@ -185,7 +186,9 @@ TEST(KrBlockMemStream, ReadsAndWritesAcrossBlocksAndSharesData) {
         r.WriteAllE("x", 1);
         FAIL();
     } catch (const TKrMessage& m) {
-        EXPECT_STREQ(m.what(), "@virtual void TKrBlockMemStream::WriteAllE(const void *, streamsize_t): Can`t be write");
+        EXPECT_STREQ(
+            m.what(),
+            "@virtual void TKrBlockMemStream::WriteAllE(const void *, streamsize_t): Can`t be write");
     }
 
     shared->SetBlockSize(256); // rebuilt, every byte kept
@@ -201,7 +204,8 @@ TEST(KrBlockMemStream, ReadsAndWritesAcrossBlocksAndSharesData) {
         r.ReadAllE(&c, 1);
         FAIL();
     } catch (const TKrMessage& m) {
-        EXPECT_STREQ(m.what(), "@virtual void TKrBlockMemStream::ReadAllE(void *, streamsize_t): Can`t be read");
+        EXPECT_STREQ(m.what(),
+                     "@virtual void TKrBlockMemStream::ReadAllE(void *, streamsize_t): Can`t be read");
     }
     EXPECT_EQ(shared.use_count(), 2); // w still holds it; r let go
 }

@@ -47,7 +47,9 @@ public:
     streamsize_t chunk = 3;
 };
 
-std::string Text(const TKrMessage& m) { return m.what(); }
+std::string Text(const TKrMessage& m) {
+    return m.what();
+}
 
 TEST(KrStream, LoopingReadAllAndWriteAll) {
     TMinimalStream s;

@@ -44,7 +44,9 @@ public:
     void CheckBreak() override {}
     void SetOptions(int) override {}
     int GetOptions() override { return 0; }
-    var_a<TKrProgressHandler*> SubProgress(double, double, TKrLogMsgLevel, TKrLogMsgLevel) override { return {}; }
+    var_a<TKrProgressHandler*> SubProgress(double, double, TKrLogMsgLevel, TKrLogMsgLevel) override {
+        return {};
+    }
     var_a<TKrProgressHandler*> InnermostSubProgress(TKrLogMsgLevel, TKrLogMsgLevel) override { return {}; }
     IKrInterface* KrInterface() override { return nullptr; }
 };
@@ -52,7 +54,8 @@ public:
 std::string RandomBytes(std::size_t n, unsigned seed) {
     std::mt19937 rng(seed);
     std::string s(n, '\0');
-    for (char& c : s) c = static_cast<char>(rng());
+    for (char& c : s)
+        c = static_cast<char>(rng());
     return s;
 }
 
@@ -116,9 +119,11 @@ TEST(ComputePartialCRC, WholeSmallStreamsAndSixteenSamplesOfLargeOnes) {
     const std::string large = RandomBytes(0x100000 + 12345, 3);
     std::string samples;
     const std::size_t step = (large.size() - 0x10000) >> 4;
-    for (std::size_t k = 0; k < 16; ++k) samples += large.substr(k * step, 0x10000);
+    for (std::size_t k = 0; k < 16; ++k)
+        samples += large.substr(k * step, 0x10000);
     TKrStringStream l(large);
-    EXPECT_EQ(ComputePartialCRC(&l), crc32(0, reinterpret_cast<const Bytef*>(samples.data()), samples.size()));
+    EXPECT_EQ(ComputePartialCRC(&l),
+              crc32(0, reinterpret_cast<const Bytef*>(samples.data()), samples.size()));
 }
 
 TEST(KrStreamChecked, ReadWriteCloseFlushForms) {
