@@ -1,5 +1,6 @@
 // TKrXIniTree: storage, deep copy, searches, splicing, comparison and the debug dump.
 #include "XIni/KrXIniTree.h"
+#include "Xml/KrXmlEscape.h"
 #include "Streams/KrStream.h"
 
 #include <algorithm>
@@ -19,91 +20,11 @@ std::size_t SafeLength(const char* s, std::size_t len) noexcept {
     return s ? len : 0;
 }
 
-// ---------------------------------------------------------------------------------------------
-// Unescaping of raw XML attribute text: the five predefined entities and numeric character
-// references. Stand-in until KrDecodeStringXml of the XML layer is available here; replace the
-// two call sites in AddSectionRaw and AddItemRaw with it and delete this block.
-
-bool AppendUtf8(std::string& out, unsigned long cp) {
-    if (cp > 0x10FFFF) return false;
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-    return true;
-}
-
-int DigitValue(char c, bool hex) noexcept {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (hex && c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (hex && c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-// Decodes the reference "&...;" spanning [amp, semi] into out; false leaves out unchanged.
-bool DecodeReference(const char* amp, const char* semi, std::string& out) {
-    const char* p = amp + 1;
-    const std::size_t n = static_cast<std::size_t>(semi - p);
-    if (n == 0) return false;
-    if (*p != '#') {
-        static const struct {
-            const char* name;
-            char ch;
-        } kEntities[] = {{"amp", '&'}, {"apos", '\''}, {"quot", '"'}, {"lt", '<'}, {"gt", '>'}};
-        for (const auto& e : kEntities)
-            if (std::strlen(e.name) == n && std::memcmp(e.name, p, n) == 0) {
-                out += e.ch;
-                return true;
-            }
-        return false;
-    }
-    ++p;
-    const bool hex = p < semi && *p == 'x';
-    if (hex) ++p;
-    if (p == semi) return false;
-    unsigned long cp = 0;
-    for (; p < semi; ++p) {
-        const int d = DigitValue(*p, hex);
-        if (d < 0) return false;
-        cp = cp * (hex ? 16 : 10) + static_cast<unsigned long>(d);
-        if (cp > 0x10FFFF) return false;
-    }
-    return AppendUtf8(out, cp);
-}
-
+// Raw XML attribute text as the tree stores it: entities and character references resolved.
 std::string DecodeXmlText(const char* begin, const char* end) {
-    std::string out;
-    if (!begin || !end || end <= begin) return out;
-    out.reserve(static_cast<std::size_t>(end - begin));
-    const char* p = begin;
-    while (p < end) {
-        const char* amp = static_cast<const char*>(std::memchr(p, '&', static_cast<std::size_t>(end - p)));
-        if (!amp) break;
-        out.append(p, amp);
-        const char* semi =
-            static_cast<const char*>(std::memchr(amp, ';', static_cast<std::size_t>(end - amp)));
-        if (semi && DecodeReference(amp, semi, out)) {
-            p = semi + 1;
-        } else {
-            out += '&';
-            p = amp + 1;
-        }
-    }
-    out.append(p, end);
-    return out;
+    if (!begin || !end || end <= begin) return std::string();
+    return KrDecodeStringXml(begin, static_cast<std::size_t>(end - begin));
 }
-// ---------------------------------------------------------------------------------------------
 
 // Dump output collected into blocks so the stream sees few large writes.
 class TDumpBuffer {

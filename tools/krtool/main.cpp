@@ -18,7 +18,10 @@ void PrintHelp(std::FILE* out) {
     std::fprintf(out, "usage: krtool COMMAND [ARGS...]\n\ncommands:\n");
     for (const TKrToolCommand& c : KrToolCommands()) {
         std::string head = std::string(c.name) + (*c.usage ? " " : "") + c.usage;
-        std::fprintf(out, "  %-36s %s\n", head.c_str(), c.summary);
+        if (head.size() <= 36)
+            std::fprintf(out, "  %-36s %s\n", head.c_str(), c.summary);
+        else
+            std::fprintf(out, "  %s\n  %-36s %s\n", head.c_str(), "", c.summary);
     }
     std::fprintf(out, "\nkrtool --help prints this list; errors exit with 1, usage errors with 2.\n");
 }
