@@ -147,11 +147,11 @@ TEST(XmlScanner, ProgressIsReportedEvery64KiBAndABreakStopsTheScan) {
 }
 
 TEST(XmlScanner, CharacterClassTable) {
-    EXPECT_EQ(KrXmlCharClass[' '], TE_KrXmlCharClass::xccSpace);
-    EXPECT_EQ(KrXmlCharClass['a'], 14);
+    EXPECT_EQ(KrXmlCharClass[static_cast<unsigned char>(' ')], TE_KrXmlCharClass::xccSpace);
+    EXPECT_EQ(KrXmlCharClass[static_cast<unsigned char>('a')], 14);
     EXPECT_EQ(KrXmlCharClass[0xE4], 14);
-    EXPECT_EQ(KrXmlCharClass['_'], 12);
-    EXPECT_EQ(KrXmlCharClass['7'], TE_KrXmlCharClass::xccName);
-    EXPECT_EQ(KrXmlCharClass['<'], 0);
-    EXPECT_EQ(KrXmlCharClass['\f'], 0);
+    EXPECT_EQ(KrXmlCharClass[static_cast<unsigned char>('_')], 12);
+    EXPECT_EQ(KrXmlCharClass[static_cast<unsigned char>('7')], TE_KrXmlCharClass::xccName);
+    EXPECT_EQ(KrXmlCharClass[static_cast<unsigned char>('<')], 0);
+    EXPECT_EQ(KrXmlCharClass[static_cast<unsigned char>('\f')], 0);
 }
