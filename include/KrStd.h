@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Core/KrBaseProgress.h"
+#include "Core/KrBuildVersion.h"
 #include "Core/KrCallbackProgress.h"
 #include "Core/KrCmdLineParams.h"
 #include "Core/KrConstants.h"
@@ -38,6 +39,8 @@
 #include "Core/KrVarARework.h"
 #include "Streams/KrBinReadWrite.h"
 #include "Streams/KrBlockMemStream.h"
+#include "Streams/KrCacheStream.h"
+#include "Streams/KrCrc32Stream.h"
 #include "Streams/KrFileStream.h"
 #include "Streams/KrFixedMemStream.h"
 #include "Streams/KrGZipFormat.h"
@@ -62,7 +65,9 @@
 #include "XIni/KrXIniItemType.h"
 #include "XIni/KrXIniReader.h"
 #include "XIni/KrXIniSerialize.h"
+#include "XIni/KrXIniStreamWriter.h"
 #include "XIni/KrXIniTree.h"
+#include "XIni/KrXIniWriteTree.h"
 #include "XIni/KrXIniWriter.h"
 #include "Xml/KrXmlDom.h"
 #include "Xml/KrXmlEscape.h"
