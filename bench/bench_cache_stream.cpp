@@ -33,9 +33,11 @@ void BM_RandomRead4KiB_Cache_vs_FileStream(benchmark::State& state) {
     TBenchFile file;
     {
         std::vector<char> block(1 << 20);
-        for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i * 131);
+        for (std::size_t i = 0; i < block.size(); ++i)
+            block[i] = static_cast<char>(i * 131);
         TKrFileStream w(file.path, krCreate);
-        for (std::size_t done = 0; done < fileSize; done += block.size()) w.Write(block.data(), block.size());
+        for (std::size_t done = 0; done < fileSize; done += block.size())
+            w.Write(block.data(), block.size());
     }
     auto cachedFile = new_a<TKrFileStream>(TKrPath(file.path), krOpenRead);
     TKrFileStream plain(TKrPath(file.path), krOpenRead);
@@ -46,7 +48,8 @@ void BM_RandomRead4KiB_Cache_vs_FileStream(benchmark::State& state) {
     TKrCacheStream cache(cachedFile, kParams, false);
     std::mt19937_64 rng(42);
     std::vector<std::uint64_t> offsets(kReadsPerIteration);
-    for (auto& o : offsets) o = rng() % (fileSize / kRead) * kRead;
+    for (auto& o : offsets)
+        o = rng() % (fileSize / kRead) * kRead;
     std::vector<char> buf(kRead);
     KrBenchCompare(
         state, kRead * kReadsPerIteration, 0,
@@ -81,12 +84,14 @@ void BM_SequentialWrite16_Cache_vs_FileStream(benchmark::State& state) {
         state, kTotal, 0,
         [&] {
             cache.setPosition64(0);
-            for (std::size_t done = 0; done < kTotal; done += 16) cache.Write(record, 16);
+            for (std::size_t done = 0; done < kTotal; done += 16)
+                cache.Write(record, 16);
             if (!cache.Flush()) std::abort();
         },
         [&] {
             plain.setPosition64(0);
-            for (std::size_t done = 0; done < kTotal; done += 16) plain.Write(record, 16);
+            for (std::size_t done = 0; done < kTotal; done += 16)
+                plain.Write(record, 16);
         });
 }
 
@@ -95,7 +100,8 @@ void BM_ReadWithCrc_Crc32Stream_vs_ReadThenCrc32(benchmark::State& state) {
     const std::size_t block = static_cast<std::size_t>(state.range(0));
     auto source = new_a<TKrMemoryStream>();
     source->setSize(kTotal);
-    for (std::size_t i = 0; i < kTotal; ++i) source->GetBuffer()[i] = static_cast<char>(i * 7 + (i >> 9));
+    for (std::size_t i = 0; i < kTotal; ++i)
+        source->GetBuffer()[i] = static_cast<char>(i * 7 + (i >> 9));
     std::vector<char> buf(block);
     std::uint32_t sink = 0;
     KrBenchCompare(
@@ -111,7 +117,8 @@ void BM_ReadWithCrc_Crc32Stream_vs_ReadThenCrc32(benchmark::State& state) {
             source->setPosition(0);
             std::uint32_t sum = 0;
             streamsize_t got;
-            while ((got = source->Read(buf.data(), block)) != 0) sum = crc32(sum, buf.data(), got);
+            while ((got = source->Read(buf.data(), block)) != 0)
+                sum = crc32(sum, buf.data(), got);
             sink ^= sum;
         });
     benchmark::DoNotOptimize(sink);
@@ -120,5 +127,8 @@ void BM_ReadWithCrc_Crc32Stream_vs_ReadThenCrc32(benchmark::State& state) {
 
 BENCHMARK(BM_RandomRead4KiB_Cache_vs_FileStream)->Arg(4)->Arg(64)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SequentialWrite16_Cache_vs_FileStream)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ReadWithCrc_Crc32Stream_vs_ReadThenCrc32)->Arg(4096)->Arg(64 << 10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadWithCrc_Crc32Stream_vs_ReadThenCrc32)
+    ->Arg(4096)
+    ->Arg(64 << 10)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

@@ -31,7 +31,8 @@ void BM_OwnerRecords_vs_Fprintf(benchmark::State& state) {
         state, 0, kRecords,
         [&] {
             log.stream->setPosition(0);
-            for (int i = 0; i < kRecords; ++i) KrLogWriteInfo("bench", "a record of ordinary length", 3, 0);
+            for (int i = 0; i < kRecords; ++i)
+                KrLogWriteInfo("bench", "a record of ordinary length", 3, 0);
         },
         [&] {
             std::rewind(mem);
@@ -50,14 +51,16 @@ void BM_TwoWorkersThroughQueue(benchmark::State& state) {
     for (auto _ : state) {
         log.stream->setPosition(0);
         auto work = [] {
-            for (int i = 0; i < kRecords / 2; ++i) KrLogWriteWarning("worker", "a record of ordinary length");
+            for (int i = 0; i < kRecords / 2; ++i)
+                KrLogWriteWarning("worker", "a record of ordinary length");
         };
         std::thread a(work), b(work);
         a.join();
         b.join();
         KrLogWriteQueue();
     }
-    state.counters["records/s"] = benchmark::Counter(double(kRecords) * state.iterations(), benchmark::Counter::kIsRate);
+    state.counters["records/s"] =
+        benchmark::Counter(double(kRecords) * state.iterations(), benchmark::Counter::kIsRate);
 }
 } // namespace
 

@@ -20,12 +20,14 @@ void BM_Write16_MemoryStream_vs_Vector(benchmark::State& state) {
         state, kTotal, 0,
         [&] {
             s.setPosition(0);
-            for (std::size_t i = 0; i < kTotal; i += 16) s.Write(kRecord, 16);
+            for (std::size_t i = 0; i < kTotal; i += 16)
+                s.Write(kRecord, 16);
             benchmark::DoNotOptimize(s.GetBuffer());
         },
         [&] {
             v.clear();
-            for (std::size_t i = 0; i < kTotal; i += 16) v.insert(v.end(), kRecord, kRecord + 16);
+            for (std::size_t i = 0; i < kTotal; i += 16)
+                v.insert(v.end(), kRecord, kRecord + 16);
             benchmark::DoNotOptimize(v.data());
         });
 }

@@ -14,10 +14,12 @@ void BM_Make_NewA_vs_MakeShared(benchmark::State& state) {
     KrBenchCompare(
         state, 0, kOps,
         [] {
-            for (std::size_t i = 0; i < kOps; ++i) benchmark::DoNotOptimize(new_a<TPayload>());
+            for (std::size_t i = 0; i < kOps; ++i)
+                benchmark::DoNotOptimize(new_a<TPayload>());
         },
         [] {
-            for (std::size_t i = 0; i < kOps; ++i) benchmark::DoNotOptimize(std::make_shared<TPayload>());
+            for (std::size_t i = 0; i < kOps; ++i)
+                benchmark::DoNotOptimize(std::make_shared<TPayload>());
         });
 }
 

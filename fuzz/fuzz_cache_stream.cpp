@@ -47,7 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 3) return 0;
     const std::uint64_t pageSize = data[0] % 64 + 1, pageCount = data[1] % 8 + 1;
     std::string model(data[2] * 2u, '\0');
-    for (std::size_t i = 0; i < model.size(); ++i) model[i] = static_cast<char>(i * 37);
+    for (std::size_t i = 0; i < model.size(); ++i)
+        model[i] = static_cast<char>(i * 37);
     auto source = new_a<TBufferStream>();
     source->data = model;
     auto cache = TKrCacheStream::VCreate(source, {pageSize, pageCount}, data[1] & 0x80);
@@ -63,7 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const std::string want = model.substr(from, n);
             if (got != want.size() || std::memcmp(buf, want.data(), got) != 0) std::abort();
         } else if (kind < 6) {
-            for (std::uint64_t k = 0; k < n; ++k) buf[k] = static_cast<char>(data[i] + k);
+            for (std::uint64_t k = 0; k < n; ++k)
+                buf[k] = static_cast<char>(data[i] + k);
             cache->setPosition64(at);
             if (cache->Write(buf, n) != n) std::abort();
             if (n && model.size() < at + n) model.resize(at + n, '\0');

@@ -13,10 +13,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     unsigned count = data[0] % 8;
     for (unsigned i = 0; i < count; ++i) {
         switch (i % 4) {
-        case 0: m << static_cast<int>(i); break;
-        case 1: m << format; break;
-        case 2: m << 0.5 * i; break;
-        default: m << (TKrMessage(format) << i); break;
+        case 0:
+            m << static_cast<int>(i);
+            break;
+        case 1:
+            m << format;
+            break;
+        case 2:
+            m << 0.5 * i;
+            break;
+        default:
+            m << (TKrMessage(format) << i);
+            break;
         }
     }
     std::string text = m.std_str();

@@ -69,7 +69,7 @@ KRSTD_API std::uint32_t KrProgressTickMs() noexcept;
 
 /// A handler mapping 0..1 onto from..to of `target` without starting or stopping it; cheap
 /// enough for inner loops. Empty without a target.
-KRSTD_API var_a<TKrProgressHandler*> CreateFastProgressV(const var_a<TKrProgressHandler*>& target, double from,
-                                                         double to, TKrLogMsgLevel level = 3);
+KRSTD_API var_a<TKrProgressHandler*> CreateFastProgressV(const var_a<TKrProgressHandler*>& target,
+                                                         double from, double to, TKrLogMsgLevel level = 3);
 KRSTD_API var_a<TKrProgressHandler*> CreateFastProgress(TKrProgressHandler* target, double from, double to,
                                                         TKrLogMsgLevel level = 3);

@@ -32,12 +32,12 @@ KRSTD_API TKrMessage GetSystemErrorMessage();
 [[noreturn]] KRSTD_API void KrThrowInternalErrorText(const char* function, int line, const std::string& text);
 
 /// Consistency check: throws the internal-error message naming this function, line and condition.
-#define KR_CHECK(cond)                                                                                      \
-    do {                                                                                              \
-        if (!(cond)) KrThrowInternalError(__PRETTY_FUNCTION__, __LINE__, #cond);                      \
+#define KR_CHECK(cond)                                                                                       \
+    do {                                                                                                     \
+        if (!(cond)) KrThrowInternalError(__PRETTY_FUNCTION__, __LINE__, #cond);                             \
     } while (0)
 /// Consistency check with a free explanation instead of the condition text.
-#define KR_CHECK_TEXT(cond, text)                                                                          \
-    do {                                                                                              \
-        if (!(cond)) KrThrowInternalErrorText(__PRETTY_FUNCTION__, __LINE__, (text));                 \
+#define KR_CHECK_TEXT(cond, text)                                                                            \
+    do {                                                                                                     \
+        if (!(cond)) KrThrowInternalErrorText(__PRETTY_FUNCTION__, __LINE__, (text));                        \
     } while (0)

@@ -20,8 +20,7 @@ public:
 
     /// The interface T of this object, or null. Throws std::runtime_error
     /// ("@Invalid casting in ...") when the object answers T's record with something that is not a T.
-    template <class T>
-    T* GetInterface();
+    template <class T> T* GetInterface();
 
 protected:
     ~TKrInterfaceBase() = default;
@@ -29,8 +28,8 @@ protected:
 
 /// Declares the identity record of an interface (inside its class body): `Name##UIDObj` and the
 /// `TUIDObj` pointer that GetInterface<T> looks for. Define the record once in a source file.
-#define KR_INTERFACE_UID(Name)                                                                          \
-    static TKrUIDObject Name##UIDObj;                                                                 \
+#define KR_INTERFACE_UID(Name)                                                                               \
+    static TKrUIDObject Name##UIDObj;                                                                        \
     static constexpr TKrUIDObject* TUIDObj = &Name##UIDObj
 
 /// Root of the extension interfaces. A derived interface answers its own record and passes every
@@ -43,10 +42,10 @@ public:
     virtual ~IKrInterface();
 };
 
-[[noreturn]] KRSTD_API void KrThrowInvalidInterfaceCast(const std::type_info& object, const std::type_info& target);
+[[noreturn]] KRSTD_API void KrThrowInvalidInterfaceCast(const std::type_info& object,
+                                                        const std::type_info& target);
 
-template <class T>
-T* TKrInterfaceBase::GetInterface() {
+template <class T> T* TKrInterfaceBase::GetInterface() {
     IKrInterface* found = GetInterface_Int(T::TUIDObj);
     if (!found) return nullptr;
     T* result = dynamic_cast<T*>(found);

@@ -15,12 +15,14 @@ class TKrStream;
 class KRSTD_API TKrLog {
 public:
     virtual ~TKrLog();
-    virtual bool Write(const std::string& source, const std::string& text, TKrLogMsgType type, TKrLogMsgLevel level,
-                       int extra) = 0;
+    virtual bool Write(const std::string& source, const std::string& text, TKrLogMsgType type,
+                       TKrLogMsgLevel level, int extra) = 0;
 
     /// Level-3 records with an empty source.
     void WriteInfo(const std::string& text) { Write(std::string(), text, TE_KrLogMsgType::lmtInfo, 3, 0); }
-    void WriteWarning(const std::string& text) { Write(std::string(), text, TE_KrLogMsgType::lmtWarning, 3, 0); }
+    void WriteWarning(const std::string& text) {
+        Write(std::string(), text, TE_KrLogMsgType::lmtWarning, 3, 0);
+    }
     void WriteError(const std::string& text) { Write(std::string(), text, TE_KrLogMsgType::lmtError, 3, 0); }
 };
 
@@ -37,7 +39,8 @@ struct KRSTD_API TKrLogItem {
     TKrLogItem(const char* source, const char* text, TKrLogMsgType type, TKrLogMsgLevel level, int extra);
     TKrLogItem(std::string source, std::string text, TKrLogMsgType type, TKrLogMsgLevel level, int extra);
     /// The message's formatted text.
-    TKrLogItem(std::string source, const TKrMessage& text, TKrLogMsgType type, TKrLogMsgLevel level, int extra);
+    TKrLogItem(std::string source, const TKrMessage& text, TKrLogMsgType type, TKrLogMsgLevel level,
+               int extra);
 };
 
 // Life of the global log (reference-counted; module start-up and tear-down call these). The
@@ -64,17 +67,18 @@ KRSTD_API void KrLogWriteRecord(TKrStream* stream, const std::string& source, co
                                 TKrLogMsgType type, TKrLogMsgLevel level, int extra);
 /// The same with a given time text (tabs and line feeds become "_", cut at 100 characters).
 KRSTD_API void KrLogWriteRecord(TKrStream* stream, const std::string& source, const std::string& text,
-                                TKrLogMsgType type, TKrLogMsgLevel level, int extra, const std::string& timeText);
+                                TKrLogMsgType type, TKrLogMsgLevel level, int extra,
+                                const std::string& timeText);
 
 // Writing records. The stream forms write one record to that stream; the others go to the log
 // manager (nothing happens while logging is off), which queues them off the owner thread.
 // The message forms also write each attached trace message, at level 5.
-#define KR_LOG_WRITE_FORMS(Name)                                                                            \
-    KRSTD_API void Name(TKrStream* stream, const char* source, const char* text, TKrLogMsgLevel level = 3,    \
-                        int extra = 0);                                                                       \
-    KRSTD_API void Name(const TKrMessage& message, TKrLogMsgLevel level = 3, int extra = 0);                  \
-    KRSTD_API void Name(const std::string& text, TKrLogMsgLevel level = 3, int extra = 0);                    \
-    KRSTD_API void Name(const std::string& source, const std::string& text, TKrLogMsgLevel level = 3,         \
+#define KR_LOG_WRITE_FORMS(Name)                                                                             \
+    KRSTD_API void Name(TKrStream* stream, const char* source, const char* text, TKrLogMsgLevel level = 3,   \
+                        int extra = 0);                                                                      \
+    KRSTD_API void Name(const TKrMessage& message, TKrLogMsgLevel level = 3, int extra = 0);                 \
+    KRSTD_API void Name(const std::string& text, TKrLogMsgLevel level = 3, int extra = 0);                   \
+    KRSTD_API void Name(const std::string& source, const std::string& text, TKrLogMsgLevel level = 3,        \
                         int extra = 0)
 KR_LOG_WRITE_FORMS(KrLogWriteInfo);
 KR_LOG_WRITE_FORMS(KrLogWriteWarning);

@@ -53,7 +53,8 @@ private:
 /// increments of (its progress) x (its range).
 class KRSTD_API TMTSubProgress : public TBaseProgress {
 public:
-    TMTSubProgress(TMTProgress* parent, double from, double to, TKrLogMsgLevel msgLevel, TKrLogMsgLevel logLevel);
+    TMTSubProgress(TMTProgress* parent, double from, double to, TKrLogMsgLevel msgLevel,
+                   TKrLogMsgLevel logLevel);
     ~TMTSubProgress() override;
 
     void SetPosNB(double pos) override;

@@ -21,8 +21,7 @@ public:
 };
 
 /// A parameter kind holding one value of type V.
-template <class V>
-class TKrMessageParameterOf : public TKrMessageParameter {
+template <class V> class TKrMessageParameterOf : public TKrMessageParameter {
 public:
     explicit TKrMessageParameterOf(V value) : m_value(std::move(value)) {}
     const V& Value() const noexcept { return m_value; }
@@ -31,12 +30,12 @@ protected:
     V m_value;
 };
 
-#define KR_MESSAGE_PARAMETER_KIND(Name, V)                                                                \
-    class KRSTD_API Name final : public TKrMessageParameterOf<V> {                                    \
-    public:                                                                                           \
-        using TKrMessageParameterOf<V>::TKrMessageParameterOf;                                        \
-        std::string GetString(const std::string& spec) const override;                                \
-        TKrMessageParameter* Clone() const override { return new Name(m_value); }                     \
+#define KR_MESSAGE_PARAMETER_KIND(Name, V)                                                                   \
+    class KRSTD_API Name final : public TKrMessageParameterOf<V> {                                           \
+    public:                                                                                                  \
+        using TKrMessageParameterOf<V>::TKrMessageParameterOf;                                               \
+        std::string GetString(const std::string& spec) const override;                                       \
+        TKrMessageParameter* Clone() const override { return new Name(m_value); }                            \
     }
 
 KR_MESSAGE_PARAMETER_KIND(TKrMessageParameterString, std::string);  // unchanged

@@ -47,7 +47,8 @@ public:
     virtual var_a<TKrProgressHandler*> SubProgress(double from, double to, TKrLogMsgLevel msgLevel,
                                                    TKrLogMsgLevel logLevel) = 0;
     /// The deepest running child; empty when the handler does not track children.
-    virtual var_a<TKrProgressHandler*> InnermostSubProgress(TKrLogMsgLevel msgLevel, TKrLogMsgLevel logLevel) = 0;
+    virtual var_a<TKrProgressHandler*> InnermostSubProgress(TKrLogMsgLevel msgLevel,
+                                                            TKrLogMsgLevel logLevel) = 0;
     /// Optional extension interface (for example IKrIterationsProgress); may be null.
     virtual IKrInterface* KrInterface() = 0;
 

@@ -10,7 +10,8 @@ class QString;
 /// Sends `text` to the system log as one error-priority message of the user facility (the
 /// process name and id identify the sender). `title` and `level` do not change the result;
 /// failures are swallowed.
-KRSTD_API void KrSysLogError(const std::string& text, const std::string& title = std::string(), unsigned level = 0);
+KRSTD_API void KrSysLogError(const std::string& text, const std::string& title = std::string(),
+                             unsigned level = 0);
 
 /// Writes `text` to the system log at debug priority (opened on first use, kept open) and
 /// "[Debug]: " + text + "\n" to standard error. Wide texts are converted to UTF-8 (an invalid

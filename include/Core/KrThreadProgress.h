@@ -1,4 +1,5 @@
-// TKrThreadProgressHandler: a progress handler a controlling thread can read and cancel while a worker reports.
+// TKrThreadProgressHandler: a progress handler a controlling thread can read and cancel while a worker
+// reports.
 #pragma once
 
 #include "Core/KrProgressHandler.h"

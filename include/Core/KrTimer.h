@@ -9,8 +9,7 @@
 KRSTD_API std::chrono::steady_clock::time_point KrTimerBaseInstant();
 
 /// Time elapsed since the base instant, in the unit `Duration`.
-template <class Duration>
-struct TKrTimerTpl {
+template <class Duration> struct TKrTimerTpl {
     static Duration Elapsed() {
         return std::chrono::duration_cast<Duration>(std::chrono::steady_clock::now() - KrTimerBaseInstant());
     }

@@ -24,8 +24,7 @@ struct var_a_item {
 };
 
 /// A var_a_item immediately followed by the object it owns, made in one allocation by new_a.
-template <class T>
-struct TEmbedded_var_a_item : var_a_item {
+template <class T> struct TEmbedded_var_a_item : var_a_item {
     alignas(T) unsigned char m_storage[sizeof(T)];
 
     T* Object() noexcept { return std::launder(reinterpret_cast<T*>(m_storage)); }
@@ -37,8 +36,7 @@ struct TEmbedded_var_a_item : var_a_item {
 };
 
 /// A var_a_item that owns an array made with new[]; made by newarray_a.
-template <class T>
-struct TArray_var_a_item : var_a_item {
+template <class T> struct TArray_var_a_item : var_a_item {
     T* m_array = nullptr;
 
     static void NewArrayItemDestroyFunction(var_a_item* item) noexcept {
@@ -48,8 +46,7 @@ struct TArray_var_a_item : var_a_item {
     }
 };
 
-template <class P>
-class var_a_legacy;
+template <class P> class var_a_legacy;
 
 /// The intrusive shared pointer, written var_a_legacy<T*>: two words, the control record and the
 /// object pointer. The object pointer may address a base sub-object of what the record owns.
@@ -57,8 +54,7 @@ class var_a_legacy;
 /// every holder (a static object); copying and dropping it never touches the object.
 /// Counts are atomic, so holders may be copied and dropped on any thread; the object itself
 /// gets no protection from the pointer.
-template <class T>
-class var_a_legacy<T*> {
+template <class T> class var_a_legacy<T*> {
 public:
     using element_type = T;
 
@@ -119,8 +115,7 @@ public:
     T* get() const noexcept { return m_ptr; }
     T* operator->() const noexcept { return m_ptr; }
     std::add_lvalue_reference_t<T> operator*() const noexcept { return *m_ptr; }
-    template <class I>
-    decltype(auto) operator[](I i) const noexcept { return m_ptr[i]; }
+    template <class I> decltype(auto) operator[](I i) const noexcept { return m_ptr[i]; }
     explicit operator bool() const noexcept { return m_ptr != nullptr; }
 
     /// The control record; null for an empty or non-owning pointer.
@@ -129,29 +124,30 @@ public:
     std::int64_t use_count() const noexcept { return m_item ? m_item->m_count.load() : 0; }
 
 private:
-    template <class>
-    friend class var_a_legacy;
+    template <class> friend class var_a_legacy;
 
     var_a_item* m_item = nullptr;
     T* m_ptr = nullptr;
 };
 
-template <class T, class U>
-bool operator==(const var_a_legacy<T*>& a, const var_a_legacy<U*>& b) noexcept { return a.get() == b.get(); }
-template <class T, class U>
-bool operator!=(const var_a_legacy<T*>& a, const var_a_legacy<U*>& b) noexcept { return a.get() != b.get(); }
-template <class T, class U>
-bool operator<(const var_a_legacy<T*>& a, const var_a_legacy<U*>& b) noexcept {
+template <class T, class U> bool operator==(const var_a_legacy<T*>& a, const var_a_legacy<U*>& b) noexcept {
+    return a.get() == b.get();
+}
+template <class T, class U> bool operator!=(const var_a_legacy<T*>& a, const var_a_legacy<U*>& b) noexcept {
+    return a.get() != b.get();
+}
+template <class T, class U> bool operator<(const var_a_legacy<T*>& a, const var_a_legacy<U*>& b) noexcept {
     return std::less<const void*>()(a.get(), b.get());
 }
-template <class T>
-bool operator==(const var_a_legacy<T*>& a, std::nullptr_t) noexcept { return !a; }
-template <class T>
-bool operator!=(const var_a_legacy<T*>& a, std::nullptr_t) noexcept { return static_cast<bool>(a); }
+template <class T> bool operator==(const var_a_legacy<T*>& a, std::nullptr_t) noexcept {
+    return !a;
+}
+template <class T> bool operator!=(const var_a_legacy<T*>& a, std::nullptr_t) noexcept {
+    return static_cast<bool>(a);
+}
 
 /// Makes an object of type T inside its control record (one allocation); the result holds count 1.
-template <class T, class... A>
-var_a_legacy<T*> new_a_legacy(A&&... args) {
+template <class T, class... A> var_a_legacy<T*> new_a_legacy(A&&... args) {
     auto* item = new TEmbedded_var_a_item<T>;
     try {
         if constexpr (std::is_constructible_v<T, A&&...>)
@@ -168,8 +164,7 @@ var_a_legacy<T*> new_a_legacy(A&&... args) {
 
 /// Takes ownership of an array made with new[]; the last owner runs delete[]. If the record cannot
 /// be allocated the array is deleted before the failure propagates.
-template <class T>
-var_a_legacy<T*> newarray_a_legacy(T* array) {
+template <class T> var_a_legacy<T*> newarray_a_legacy(T* array) {
     auto* item = new (std::nothrow) TArray_var_a_item<T>;
     if (!item) {
         delete[] array;
@@ -181,50 +176,40 @@ var_a_legacy<T*> newarray_a_legacy(T* array) {
 }
 
 /// A non-owning var_a to an object that outlives all its holders (null control record).
-template <class T>
-var_a_legacy<T*> static_a_legacy(T* object) noexcept {
+template <class T> var_a_legacy<T*> static_a_legacy(T* object) noexcept {
     return var_a_legacy<T*>(nullptr, object);
 }
 
-template <class U, class T>
-var_a_legacy<U> static_var_a_cast_legacy(const var_a_legacy<T*>& v) noexcept {
+template <class U, class T> var_a_legacy<U> static_var_a_cast_legacy(const var_a_legacy<T*>& v) noexcept {
     return var_a_legacy<U>(v.item(), static_cast<U>(v.get()));
 }
 /// Empty when the object is not a U.
-template <class U, class T>
-var_a_legacy<U> dynamic_var_a_cast_legacy(const var_a_legacy<T*>& v) noexcept {
+template <class U, class T> var_a_legacy<U> dynamic_var_a_cast_legacy(const var_a_legacy<T*>& v) noexcept {
     U p = dynamic_cast<U>(v.get());
     return p ? var_a_legacy<U>(v.item(), p) : var_a_legacy<U>();
 }
 
 // The form used by every exported signature of the library.
-template <class P>
-using var_a = var_a_legacy<P>;
+template <class P> using var_a = var_a_legacy<P>;
 
-template <class T, class... A>
-var_a<T*> new_a(A&&... args) {
+template <class T, class... A> var_a<T*> new_a(A&&... args) {
     return new_a_legacy<T>(std::forward<A>(args)...);
 }
-template <class T>
-var_a<T*> newarray_a(T* array) {
+template <class T> var_a<T*> newarray_a(T* array) {
     return newarray_a_legacy(array);
 }
-template <class T>
-var_a<T*> static_a(T* object) noexcept {
+template <class T> var_a<T*> static_a(T* object) noexcept {
     return static_a_legacy(object);
 }
-template <class U, class T>
-var_a<U> static_var_a_cast(const var_a<T*>& v) noexcept {
+template <class U, class T> var_a<U> static_var_a_cast(const var_a<T*>& v) noexcept {
     return static_var_a_cast_legacy<U>(v);
 }
-template <class U, class T>
-var_a<U> dynamic_var_a_cast(const var_a<T*>& v) noexcept {
+template <class U, class T> var_a<U> dynamic_var_a_cast(const var_a<T*>& v) noexcept {
     return dynamic_var_a_cast_legacy<U>(v);
 }
 
 namespace std {
-template <class T>
-struct hash<var_a_legacy<T*>> {
+template <class T> struct hash<var_a_legacy<T*>> {
     size_t operator()(const var_a_legacy<T*>& v) const noexcept { return hash<const void*>()(v.get()); }
 };
 } // namespace std

@@ -5,13 +5,11 @@
 
 #include <memory>
 
-template <class P>
-class var_a_shared_rework;
+template <class P> class var_a_shared_rework;
 
 /// Same calling interface as var_a_legacy<T*>, with a standard control block instead of the
 /// intrusive record. A non-owning reference is a shared_ptr aliasing an empty control block.
-template <class T>
-class var_a_shared_rework<T*> {
+template <class T> class var_a_shared_rework<T*> {
 public:
     using element_type = T;
 
@@ -44,8 +42,7 @@ public:
     T* get() const noexcept { return m_p.get(); }
     T* operator->() const noexcept { return m_p.get(); }
     std::add_lvalue_reference_t<T> operator*() const noexcept { return *m_p; }
-    template <class I>
-    decltype(auto) operator[](I i) const noexcept { return m_p.get()[i]; }
+    template <class I> decltype(auto) operator[](I i) const noexcept { return m_p.get()[i]; }
     explicit operator bool() const noexcept { return m_p != nullptr; }
 
     /// Owners of the control block; 0 for an empty or non-owning pointer.
@@ -53,8 +50,7 @@ public:
     const std::shared_ptr<T>& shared() const noexcept { return m_p; }
 
 private:
-    template <class>
-    friend class var_a_shared_rework;
+    template <class> friend class var_a_shared_rework;
 
     std::shared_ptr<T> m_p;
 };
@@ -67,29 +63,27 @@ template <class T, class U>
 bool operator!=(const var_a_shared_rework<T*>& a, const var_a_shared_rework<U*>& b) noexcept {
     return a.get() != b.get();
 }
-template <class T>
-bool operator==(const var_a_shared_rework<T*>& a, std::nullptr_t) noexcept { return !a; }
-template <class T>
-bool operator!=(const var_a_shared_rework<T*>& a, std::nullptr_t) noexcept { return static_cast<bool>(a); }
+template <class T> bool operator==(const var_a_shared_rework<T*>& a, std::nullptr_t) noexcept {
+    return !a;
+}
+template <class T> bool operator!=(const var_a_shared_rework<T*>& a, std::nullptr_t) noexcept {
+    return static_cast<bool>(a);
+}
 
 /// Allocates the object and a standard control block separately, as shared_ptr(new T) does.
-template <class T, class... A>
-var_a_shared_rework<T*> new_a_rework(A&&... args) {
+template <class T, class... A> var_a_shared_rework<T*> new_a_rework(A&&... args) {
     if constexpr (std::is_constructible_v<T, A&&...>)
         return var_a_shared_rework<T*>(std::shared_ptr<T>(new T(std::forward<A>(args)...)));
     else
         return var_a_shared_rework<T*>(std::shared_ptr<T>(new T{std::forward<A>(args)...}));
 }
-template <class T>
-var_a_shared_rework<T*> to_rework_var_a(const var_a_legacy<T*>& v);
+template <class T> var_a_shared_rework<T*> to_rework_var_a(const var_a_legacy<T*>& v);
 
 /// The array lives in a legacy array record that the standard control block keeps alive.
-template <class T>
-var_a_shared_rework<T*> newarray_a_rework(T* array) {
+template <class T> var_a_shared_rework<T*> newarray_a_rework(T* array) {
     return to_rework_var_a(newarray_a_legacy(array));
 }
-template <class T>
-var_a_shared_rework<T*> static_a_rework(T* object) noexcept {
+template <class T> var_a_shared_rework<T*> static_a_rework(T* object) noexcept {
     return var_a_shared_rework<T*>(std::shared_ptr<T>(std::shared_ptr<T>(), object));
 }
 template <class U, class T>
@@ -112,8 +106,7 @@ struct TShared_var_a_item : var_a_item {
 
 /// Legacy view of a rework pointer: both forms then share ownership of the object.
 /// Non-owning references stay non-owning.
-template <class T>
-var_a_legacy<T*> to_legacy_var_a(const var_a_shared_rework<T*>& v) {
+template <class T> var_a_legacy<T*> to_legacy_var_a(const var_a_shared_rework<T*>& v) {
     if (!v) return {};
     if (v.use_count() == 0) return static_a_legacy(v.get());
     auto* item = new TShared_var_a_item;
@@ -123,8 +116,7 @@ var_a_legacy<T*> to_legacy_var_a(const var_a_shared_rework<T*>& v) {
 }
 
 /// Rework view of a legacy pointer: the control block holds one legacy count.
-template <class T>
-var_a_shared_rework<T*> to_rework_var_a(const var_a_legacy<T*>& v) {
+template <class T> var_a_shared_rework<T*> to_rework_var_a(const var_a_legacy<T*>& v) {
     if (!v) return {};
     if (!v.item()) return static_a_rework(v.get());
     return var_a_shared_rework<T*>(std::shared_ptr<T>(v.get(), [keep = v](T*) mutable { keep.reset(); }));

@@ -24,8 +24,7 @@ public:
     /// the bytes actually read, whatever length the prefix claims.
     void LoadE(std::string& value);
     /// A raw value of an arithmetic type, little-endian (this machine's order).
-    template <class T, class = std::enable_if_t<std::is_arithmetic_v<T>>>
-    void LoadE(T& value) {
+    template <class T, class = std::enable_if_t<std::is_arithmetic_v<T>>> void LoadE(T& value) {
         LoadRawE(&value, sizeof value);
     }
 
@@ -47,8 +46,7 @@ public:
 
     /// Throws TKrMessage("Save failed") when the stream refuses the bytes.
     void SaveE(const std::string& value);
-    template <class T, class = std::enable_if_t<std::is_arithmetic_v<T>>>
-    void SaveE(T value) {
+    template <class T, class = std::enable_if_t<std::is_arithmetic_v<T>>> void SaveE(T value) {
         SaveRawE(&value, sizeof value);
     }
 

@@ -9,7 +9,8 @@
 class KRSTD_API TKrFixedMemStream : public TKrStream {
 public:
     /// Throws std::logic_error for modes other than krOpenWrite, krOpenRead, krOpenReadWrite.
-    TKrFixedMemStream(void* buffer, streamsize_t size, krOpenMode mode, const std::string& infoName = std::string());
+    TKrFixedMemStream(void* buffer, streamsize_t size, krOpenMode mode,
+                      const std::string& infoName = std::string());
     /// Read-only view.
     TKrFixedMemStream(const void* buffer, streamsize_t size, const std::string& infoName = std::string());
 

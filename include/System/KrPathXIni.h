@@ -7,20 +7,17 @@
 #include "XIni/KrXIniWriter.h"
 
 /// Writes the path's text as the string item `name`.
-template <>
-inline bool TKrXIniWriter::WriteS<TKrPath>(const std::string& name, const TKrPath& value) {
+template <> inline bool TKrXIniWriter::WriteS<TKrPath>(const std::string& name, const TKrPath& value) {
     return WriteS<std::string>(name, value.str());
 }
 
 /// The string item at `index`, normalised as a path; `def` when it is missing or no string.
-template <>
-inline TKrPath TKrXIniReader::Read<TKrPath>(std::size_t index, TKrPath def) {
+template <> inline TKrPath TKrXIniReader::Read<TKrPath>(std::size_t index, TKrPath def) {
     const std::string text = Read_x_string(index, def.str());
     return text == def.str() ? def : TKrPath(text);
 }
 /// The same, throwing the reader's error for a missing or mistyped item.
-template <>
-inline TKrPath TKrXIniReader::ReadE<TKrPath>(std::size_t index) {
+template <> inline TKrPath TKrXIniReader::ReadE<TKrPath>(std::size_t index) {
     return TKrPath(ReadE_x_string(index));
 }
 

@@ -7,26 +7,33 @@
 
 #include <algorithm>
 
-std::uint32_t KrProgressTickMs() noexcept { return static_cast<std::uint32_t>(TKrTimerMs::Elapsed().count()); }
+std::uint32_t KrProgressTickMs() noexcept {
+    return static_cast<std::uint32_t>(TKrTimerMs::Elapsed().count());
+}
 
 namespace {
 constexpr std::uint32_t kReportIntervalMs = 100;
 // Far enough in the past that the first report is never held back.
-std::uint32_t LongAgo() noexcept { return KrProgressTickMs() - 10 * kReportIntervalMs; }
+std::uint32_t LongAgo() noexcept {
+    return KrProgressTickMs() - 10 * kReportIntervalMs;
+}
 } // namespace
 
 TBaseProgress::TBaseProgress(TKrProgressHandler* parent, double from, double to, TKrLogMsgLevel visibleLevel,
                              TKrLogMsgLevel logLevel)
-    : m_parent(parent), m_from(from), m_to(to), m_range(from < to ? to - from : 0.0), m_visibleLevel(visibleLevel),
-      m_logLevel(logLevel), m_lastTick(LongAgo()) {}
+    : m_parent(parent), m_from(from), m_to(to), m_range(from < to ? to - from : 0.0),
+      m_visibleLevel(visibleLevel), m_logLevel(logLevel), m_lastTick(LongAgo()) {}
 
 TBaseProgress::~TBaseProgress() = default;
 
-void TBaseProgress::NoteTick() noexcept { m_lastTick = KrProgressTickMs(); }
+void TBaseProgress::NoteTick() noexcept {
+    m_lastTick = KrProgressTickMs();
+}
 
 void TBaseProgress::LogPhase(const char* textId) {
     if (m_message.empty()) return;
-    KrLogWriteInfo(m_message + " " + KrModule_Initializer::instance().get_resource_string(textId), m_logLevel);
+    KrLogWriteInfo(m_message + " " + KrModule_Initializer::instance().get_resource_string(textId),
+                   m_logLevel);
 }
 
 void TBaseProgress::Start() {
@@ -47,7 +54,9 @@ void TBaseProgress::Stop() {
     SetPosNB(1.0);
 }
 
-bool TBaseProgress::Timeout() { return KrProgressTickMs() - m_lastTick > kReportIntervalMs; }
+bool TBaseProgress::Timeout() {
+    return KrProgressTickMs() - m_lastTick > kReportIntervalMs;
+}
 
 void TBaseProgress::Tick() {
     NoteTick();
@@ -72,7 +81,9 @@ bool TBaseProgress::MoveNB(double delta, bool force) {
     return true;
 }
 
-bool TBaseProgress::UserBreak() { return m_parent && m_parent->UserBreak(); }
+bool TBaseProgress::UserBreak() {
+    return m_parent && m_parent->UserBreak();
+}
 
 void TBaseProgress::UserBreakE() {
     if (m_parent) m_parent->UserBreakE();
@@ -87,7 +98,9 @@ var_a<TKrProgressHandler*> TBaseProgress::SubProgress(double from, double to, TK
     return new_a<TBaseProgress>(this, from, to, msgLevel, logLevel);
 }
 
-IKrInterface* TBaseProgress::KrInterface() { return m_parent ? m_parent->KrInterface() : nullptr; }
+IKrInterface* TBaseProgress::KrInterface() {
+    return m_parent ? m_parent->KrInterface() : nullptr;
+}
 
 namespace {
 /// Maps 0..1 onto from..to of a target it never starts or stops.
@@ -155,8 +168,8 @@ private:
 };
 } // namespace
 
-var_a<TKrProgressHandler*> CreateFastProgressV(const var_a<TKrProgressHandler*>& target, double from, double to,
-                                               TKrLogMsgLevel level) {
+var_a<TKrProgressHandler*> CreateFastProgressV(const var_a<TKrProgressHandler*>& target, double from,
+                                               double to, TKrLogMsgLevel level) {
     if (!target) return {};
     return new_a<TFastProgress>(target, target.get(), from, to, level);
 }

@@ -8,7 +8,9 @@ namespace CallbackDouble {
 
 TBase::~TBase() = default;
 
-TBaseInfo TBase::GetBaseInfo() const { return {this, 0.0, 1.0}; }
+TBaseInfo TBase::GetBaseInfo() const {
+    return {this, 0.0, 1.0};
+}
 
 void TBase::SetPos(double value, double total) {
     SetPos(std::fabs(value) * 1e-10 >= std::fabs(total) ? -1.0 : value / total);
@@ -56,7 +58,9 @@ void TKrProgressStepRg::Step(std::int64_t steps) {
     CallbackDouble::TBase::SetPos(m_count, m_total);
 }
 
-void TKrProgressStepRg::End() { SetPos(1.0); }
+void TKrProgressStepRg::End() {
+    SetPos(1.0);
+}
 
 namespace CallbackStep {
 TStarter::TStarter(TKrProgressStepRg* progress, std::int64_t total) : m_progress(progress) {

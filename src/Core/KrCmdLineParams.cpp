@@ -18,9 +18,12 @@ std::vector<std::string> TKrCmdLineParams::arguments() {
     return args;
 }
 
-bool TKrCmdLineParams::get(const std::string& name, std::string* value) { return get(arguments(), name, value); }
+bool TKrCmdLineParams::get(const std::string& name, std::string* value) {
+    return get(arguments(), name, value);
+}
 
-bool TKrCmdLineParams::get(const std::vector<std::string>& args, const std::string& name, std::string* value) {
+bool TKrCmdLineParams::get(const std::vector<std::string>& args, const std::string& name,
+                           std::string* value) {
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == name) {

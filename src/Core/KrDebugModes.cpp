@@ -34,7 +34,9 @@ TKrMagicFeaturesHandlers*& Installed() {
     static TKrMagicFeaturesHandlers* handler = &BuiltIn();
     return handler;
 }
-const char* Key(const char* name) { return name && *name ? name : "Global"; }
+const char* Key(const char* name) {
+    return name && *name ? name : "Global";
+}
 } // namespace
 
 TKrMagicFeaturesHandlers* KrMagicFeaturesSetHandlers(TKrMagicFeaturesHandlers* h) {
@@ -43,8 +45,18 @@ TKrMagicFeaturesHandlers* KrMagicFeaturesSetHandlers(TKrMagicFeaturesHandlers* h
     return previous;
 }
 
-int KrModuleDebugMode(const char* name) { return Installed()->GetMode(Key(name), 0); }
-int KrModuleDebugMode(const char* name, int def) { return Installed()->GetMode(Key(name), def); }
-void KrSetModuleDebugMode(const char* name, int mode) { Installed()->SetMode(Key(name), mode, 0); }
-void KrSetModuleDebugMode(const char* name, int mode, int def) { Installed()->SetMode(Key(name), mode, def); }
-bool KrMagicKeyDown() { return false; }
+int KrModuleDebugMode(const char* name) {
+    return Installed()->GetMode(Key(name), 0);
+}
+int KrModuleDebugMode(const char* name, int def) {
+    return Installed()->GetMode(Key(name), def);
+}
+void KrSetModuleDebugMode(const char* name, int mode) {
+    Installed()->SetMode(Key(name), mode, 0);
+}
+void KrSetModuleDebugMode(const char* name, int mode, int def) {
+    Installed()->SetMode(Key(name), mode, def);
+}
+bool KrMagicKeyDown() {
+    return false;
+}

@@ -57,11 +57,17 @@ std::string GetSystemErrorMessageString(int code) {
     return out;
 }
 
-std::string GetSystemErrorMessageString() { return GetSystemErrorMessageString(errno); }
+std::string GetSystemErrorMessageString() {
+    return GetSystemErrorMessageString(errno);
+}
 
-TKrMessage GetSystemErrorMessage(int code) { return TKrMessage("%1%") << GetSystemErrorMessageString(code); }
+TKrMessage GetSystemErrorMessage(int code) {
+    return TKrMessage("%1%") << GetSystemErrorMessageString(code);
+}
 
-TKrMessage GetSystemErrorMessage() { return GetSystemErrorMessage(errno); }
+TKrMessage GetSystemErrorMessage() {
+    return GetSystemErrorMessage(errno);
+}
 
 void KrThrowInternalError(const char* function, int line, const char* condition) {
     throw TKrMessage("@Internal logic error in %1% (%2%): (%3%)==false.") << function << line << condition;

@@ -11,7 +11,8 @@ IKrInterface* IKrIterationsProgress::GetInterface_Int(TKrUIDObject* id) {
 }
 
 double IKrIterationsProgress::LogFnValueToPos(double start, double value, double goal) {
-    if (!(start != goal) || !std::isfinite(start) || !std::isfinite(value) || !std::isfinite(goal)) return 0.0;
+    if (!(start != goal) || !std::isfinite(start) || !std::isfinite(value) || !std::isfinite(goal))
+        return 0.0;
     double pos;
     if (start > goal && goal > 0 && value > 0)
         pos = (std::log(start) - std::log(value)) / (std::log(start) - std::log(goal));
@@ -36,8 +37,10 @@ void TIterationFormProgress::Next(double value, double goal) {
     m_lastValue = value;
     // Never move backwards: an objective that rises for a while keeps the position.
     const double pos = std::max(GetPos(), LogFnValueToPos(m_startValue, value, goal));
-    if (Timeout()) SetPosNB(pos);
-    else m_position = pos;
+    if (Timeout())
+        SetPosNB(pos);
+    else
+        m_position = pos;
     Tick();
 }
 
@@ -50,6 +53,7 @@ void TIterationFormProgress::Stop() {
     if (IsStarted()) TBaseProgress::Stop();
 }
 
-var_a<TKrProgressHandler*> TIterationFormProgress::SubProgress(TKrLogMsgLevel msgLevel, TKrLogMsgLevel logLevel) {
+var_a<TKrProgressHandler*> TIterationFormProgress::SubProgress(TKrLogMsgLevel msgLevel,
+                                                               TKrLogMsgLevel logLevel) {
     return TBaseProgress::SubProgress(GetPos(), 1.0, msgLevel, logLevel);
 }

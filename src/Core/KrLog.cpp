@@ -46,8 +46,8 @@ std::string Sanitised(const std::string& text, std::size_t limit) {
     return out;
 }
 
-void WriteHeaderAndText(TKrStream* stream, const std::string& source, const std::string& text, TKrLogMsgType type,
-                        TKrLogMsgLevel level, int extra, const std::string& time) {
+void WriteHeaderAndText(TKrStream* stream, const std::string& source, const std::string& text,
+                        TKrLogMsgType type, TKrLogMsgLevel level, int extra, const std::string& time) {
     std::string header;
     header.reserve(time.size() + source.size() + 24);
     header += '\n';
@@ -85,8 +85,8 @@ void WriteRecord(TKrStream* stream, const std::string& source, const std::string
     WriteHeaderAndText(stream, source, text, type, level, extra, time);
 }
 
-bool TLogManager::Write(const std::string& source, const std::string& text, TKrLogMsgType type, TKrLogMsgLevel level,
-                        int extra) {
+bool TLogManager::Write(const std::string& source, const std::string& text, TKrLogMsgType type,
+                        TKrLogMsgLevel level, int extra) {
     if (OnOwnerThread()) {
         WriteQueue();
         WriteRecord(State().stream.get(), source, text, type, level, extra, nullptr);
@@ -113,8 +113,8 @@ void TLogManager::WriteQueue() {
     }
 }
 
-void ManagerWrite(const std::string& source, const std::string& text, TKrLogMsgType type, TKrLogMsgLevel level,
-                  int extra) {
+void ManagerWrite(const std::string& source, const std::string& text, TKrLogMsgType type,
+                  TKrLogMsgLevel level, int extra) {
     if (TLogManager* m = State().manager) m->Write(source, text, type, level, extra);
 }
 
@@ -123,21 +123,25 @@ void ManagerWrite(const TKrMessage& message, TKrLogMsgType type, TKrLogMsgLevel 
     if (!m) return;
     m->Write(std::string(), message.std_str(), type, level, extra);
     if (const std::list<TKrMessage>* trace = message.GetTrace())
-        for (const TKrMessage& t : *trace) m->Write(std::string(), t.std_str(), type, 5, extra);
+        for (const TKrMessage& t : *trace)
+            m->Write(std::string(), t.std_str(), type, 5, extra);
 }
 
 } // namespace
 
 TKrLog::~TKrLog() = default;
 
-TKrLogItem::TKrLogItem(const char* source, const char* text, TKrLogMsgType type, TKrLogMsgLevel level, int extra)
+TKrLogItem::TKrLogItem(const char* source, const char* text, TKrLogMsgType type, TKrLogMsgLevel level,
+                       int extra)
     : TKrLogItem(std::string(source ? source : ""), std::string(text ? text : ""), type, level, extra) {}
 
-TKrLogItem::TKrLogItem(std::string source, std::string text, TKrLogMsgType type, TKrLogMsgLevel level, int extra)
-    : m_time(TKrDateTime::Current().Ticks()), m_source(std::move(source)), m_text(std::move(text)), m_type(type),
-      m_level(level), m_extra(extra) {}
+TKrLogItem::TKrLogItem(std::string source, std::string text, TKrLogMsgType type, TKrLogMsgLevel level,
+                       int extra)
+    : m_time(TKrDateTime::Current().Ticks()), m_source(std::move(source)), m_text(std::move(text)),
+      m_type(type), m_level(level), m_extra(extra) {}
 
-TKrLogItem::TKrLogItem(std::string source, const TKrMessage& text, TKrLogMsgType type, TKrLogMsgLevel level, int extra)
+TKrLogItem::TKrLogItem(std::string source, const TKrMessage& text, TKrLogMsgType type, TKrLogMsgLevel level,
+                       int extra)
     : TKrLogItem(std::move(source), text.std_str(), type, level, extra) {}
 
 void KrLogInitialize() {
@@ -157,15 +161,21 @@ void KrLogFinalize() {
     s.manager = nullptr;
 }
 
-TKrStream* KrLog() { return OnOwnerThread() ? State().stream.get() : nullptr; }
+TKrStream* KrLog() {
+    return OnOwnerThread() ? State().stream.get() : nullptr;
+}
 
-var_a<TKrStream*> KrLogGetLogV() { return OnOwnerThread() ? State().stream : var_a<TKrStream*>(); }
+var_a<TKrStream*> KrLogGetLogV() {
+    return OnOwnerThread() ? State().stream : var_a<TKrStream*>();
+}
 
 void KrLogSetLogV(var_a<TKrStream*> stream) {
     if (OnOwnerThread()) State().stream = std::move(stream);
 }
 
-TKrLog* KrLogGetLog() { return OnOwnerThread() ? State().sink : nullptr; }
+TKrLog* KrLogGetLog() {
+    return OnOwnerThread() ? State().sink : nullptr;
+}
 
 void KrLogSetLog(TKrLog* sink) {
     if (OnOwnerThread()) State().sink = sink;
@@ -175,28 +185,28 @@ void KrLogWriteQueue() {
     if (OnOwnerThread() && State().manager) State().manager->WriteQueue();
 }
 
-void KrLogWriteRecord(TKrStream* stream, const std::string& source, const std::string& text, TKrLogMsgType type,
-                      TKrLogMsgLevel level, int extra) {
+void KrLogWriteRecord(TKrStream* stream, const std::string& source, const std::string& text,
+                      TKrLogMsgType type, TKrLogMsgLevel level, int extra) {
     WriteRecord(stream, source, text, type, level, extra, nullptr);
 }
 
-void KrLogWriteRecord(TKrStream* stream, const std::string& source, const std::string& text, TKrLogMsgType type,
-                      TKrLogMsgLevel level, int extra, const std::string& timeText) {
+void KrLogWriteRecord(TKrStream* stream, const std::string& source, const std::string& text,
+                      TKrLogMsgType type, TKrLogMsgLevel level, int extra, const std::string& timeText) {
     WriteRecord(stream, source, text, type, level, extra, &timeText);
 }
 
-#define KR_LOG_WRITE_FORMS_IMPL(Name, Type)                                                                    \
-    void Name(TKrStream* stream, const char* source, const char* text, TKrLogMsgLevel level, int extra) {      \
-        WriteRecord(stream, source ? source : "", text ? text : "", Type, level, extra, nullptr);               \
-    }                                                                                                         \
-    void Name(const TKrMessage& message, TKrLogMsgLevel level, int extra) {                                   \
-        ManagerWrite(message, Type, level, extra);                                                            \
-    }                                                                                                         \
-    void Name(const std::string& text, TKrLogMsgLevel level, int extra) {                                     \
-        ManagerWrite(std::string(), text, Type, level, extra);                                                \
-    }                                                                                                         \
-    void Name(const std::string& source, const std::string& text, TKrLogMsgLevel level, int extra) {          \
-        ManagerWrite(source, text, Type, level, extra);                                                       \
+#define KR_LOG_WRITE_FORMS_IMPL(Name, Type)                                                                  \
+    void Name(TKrStream* stream, const char* source, const char* text, TKrLogMsgLevel level, int extra) {    \
+        WriteRecord(stream, source ? source : "", text ? text : "", Type, level, extra, nullptr);            \
+    }                                                                                                        \
+    void Name(const TKrMessage& message, TKrLogMsgLevel level, int extra) {                                  \
+        ManagerWrite(message, Type, level, extra);                                                           \
+    }                                                                                                        \
+    void Name(const std::string& text, TKrLogMsgLevel level, int extra) {                                    \
+        ManagerWrite(std::string(), text, Type, level, extra);                                               \
+    }                                                                                                        \
+    void Name(const std::string& source, const std::string& text, TKrLogMsgLevel level, int extra) {         \
+        ManagerWrite(source, text, Type, level, extra);                                                      \
     }
 KR_LOG_WRITE_FORMS_IMPL(KrLogWriteInfo, TE_KrLogMsgType::lmtInfo)
 KR_LOG_WRITE_FORMS_IMPL(KrLogWriteWarning, TE_KrLogMsgType::lmtWarning)

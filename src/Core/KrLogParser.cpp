@@ -11,7 +11,8 @@ void TKrLogParser::Parse(const void* data, unsigned long n) {
     while (p < end) {
         switch (m_state) {
         case 0: // between records: skip line feeds
-            while (p < end && *p == '\n') ++p;
+            while (p < end && *p == '\n')
+                ++p;
             if (p == end) return;
             m_fill = 0;
             m_state = 1;
@@ -32,7 +33,8 @@ void TKrLogParser::Parse(const void* data, unsigned long n) {
             break;
         }
         default: { // 4: text up to and including the line feed
-            const char* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+            const char* lf =
+                static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
             const char* stop = lf ? lf + 1 : end;
             RawWrite(p, static_cast<unsigned long>(stop - p), false);
             p = stop;
@@ -71,7 +73,8 @@ void TKrLogParser::HeaderComplete() {
             bool negative = d < tend && *d == '-';
             if (negative) ++d;
             long long value = 0;
-            for (; d < tend && *d >= '0' && *d <= '9' && value < (1LL << 40); ++d) value = value * 10 + (*d - '0');
+            for (; d < tend && *d >= '0' && *d <= '9' && value < (1LL << 40); ++d)
+                value = value * 10 + (*d - '0');
             m_extra = static_cast<int>(negative ? -value : value);
         }
         DoHeaderParsed(true);
@@ -95,9 +98,15 @@ void TKrLogRedirect::AddStream(TKrStream* target, const TFilter& filter, bool te
     if (target) m_targets.push_back({target, filter, textOnly, false});
 }
 
-streamsize_t TKrLogRedirect::Read(void*, streamsize_t) { return 0; }
-bool TKrLogRedirect::setSize(streamsize_t) { return false; }
-bool TKrLogRedirect::setPosition(streamsize_t) { return false; }
+streamsize_t TKrLogRedirect::Read(void*, streamsize_t) {
+    return 0;
+}
+bool TKrLogRedirect::setSize(streamsize_t) {
+    return false;
+}
+bool TKrLogRedirect::setPosition(streamsize_t) {
+    return false;
+}
 
 streamsize_t TKrLogRedirect::Write(const void* buf, streamsize_t n) {
     Parse(buf, n);
@@ -107,7 +116,8 @@ streamsize_t TKrLogRedirect::Write(const void* buf, streamsize_t n) {
 
 bool TKrLogRedirect::Flush() {
     bool ok = true;
-    for (TTarget& t : m_targets) ok = t.stream->Flush() && ok;
+    for (TTarget& t : m_targets)
+        ok = t.stream->Flush() && ok;
     return ok;
 }
 
@@ -118,10 +128,18 @@ void TKrLogRedirect::DoHeaderParsed(bool recordStart) {
         const bool own = HeaderExtra() == t.filter.channel;
         int threshold;
         switch (type) {
-        case 'E': threshold = own ? t.filter.maxE : t.filter.otherE; break;
-        case 'W': threshold = own ? t.filter.maxW : t.filter.otherW; break;
-        case 'I': threshold = own ? t.filter.maxI : t.filter.otherI; break;
-        default: t.pass = false; continue;
+        case 'E':
+            threshold = own ? t.filter.maxE : t.filter.otherE;
+            break;
+        case 'W':
+            threshold = own ? t.filter.maxW : t.filter.otherW;
+            break;
+        case 'I':
+            threshold = own ? t.filter.maxI : t.filter.otherI;
+            break;
+        default:
+            t.pass = false;
+            continue;
         }
         t.pass = HeaderLevel() <= threshold;
     }
@@ -142,11 +160,27 @@ streamsize_t TKrLogCounter::Write(const void* buf, streamsize_t n) {
     return m_inner ? m_inner->Write(buf, n) : n;
 }
 
-streamsize_t TKrLogCounter::getPosition() { return m_inner ? m_inner->getPosition() : 0; }
-bool TKrLogCounter::Close() { return m_inner ? m_inner->Close() : true; }
-streamsize_t TKrLogCounter::Read(void* buf, streamsize_t n) { return m_inner ? m_inner->Read(buf, n) : 0; }
-streamsize_t TKrLogCounter::getSize() { return m_inner ? m_inner->getSize() : 0; }
-bool TKrLogCounter::setSize(streamsize_t n) { return m_inner ? m_inner->setSize(n) : true; }
-bool TKrLogCounter::setPosition(streamsize_t p) { return m_inner ? m_inner->setPosition(p) : true; }
-bool TKrLogCounter::Flush() { return m_inner ? m_inner->Flush() : true; }
-TKrLogCounter::operator bool() { return m_inner ? static_cast<bool>(*m_inner) : true; }
+streamsize_t TKrLogCounter::getPosition() {
+    return m_inner ? m_inner->getPosition() : 0;
+}
+bool TKrLogCounter::Close() {
+    return m_inner ? m_inner->Close() : true;
+}
+streamsize_t TKrLogCounter::Read(void* buf, streamsize_t n) {
+    return m_inner ? m_inner->Read(buf, n) : 0;
+}
+streamsize_t TKrLogCounter::getSize() {
+    return m_inner ? m_inner->getSize() : 0;
+}
+bool TKrLogCounter::setSize(streamsize_t n) {
+    return m_inner ? m_inner->setSize(n) : true;
+}
+bool TKrLogCounter::setPosition(streamsize_t p) {
+    return m_inner ? m_inner->setPosition(p) : true;
+}
+bool TKrLogCounter::Flush() {
+    return m_inner ? m_inner->Flush() : true;
+}
+TKrLogCounter::operator bool() {
+    return m_inner ? static_cast<bool>(*m_inner) : true;
+}

@@ -5,8 +5,8 @@
 #include <algorithm>
 
 TMTProgress::TMTProgress(var_a<TKrProgressHandler*> target)
-    : TBaseProgress(target.get(), 0.0, 1.0, 3, 3), m_target(std::move(target)), m_owner(std::this_thread::get_id()),
-      m_reportTick(KrProgressTickMs() - 1000) {
+    : TBaseProgress(target.get(), 0.0, 1.0, 3, 3), m_target(std::move(target)),
+      m_owner(std::this_thread::get_id()), m_reportTick(KrProgressTickMs() - 1000) {
     if (m_target) m_message = m_target->GetMessage();
 }
 
@@ -94,7 +94,9 @@ TMTSubProgress::TMTSubProgress(TMTProgress* parent, double from, double to, TKrL
                                TKrLogMsgLevel logLevel)
     : TBaseProgress(parent, from, to, msgLevel, logLevel), m_mt(parent) {}
 
-TMTSubProgress::~TMTSubProgress() { m_mt->Unregister(this); }
+TMTSubProgress::~TMTSubProgress() {
+    m_mt->Unregister(this);
+}
 
 void TMTSubProgress::SetPosNB(double pos) {
     const double increment = (pos - m_position + m_pending) * m_range;

@@ -31,7 +31,8 @@ TKrMessage::TKrMessage(const char* format) noexcept {
 
 TKrMessage::TKrMessage(const std::string& format) noexcept : TKrMessage(format.c_str()) {}
 
-TKrMessage::TKrMessage(const TKrMessage& other) noexcept : std::exception(other), m_body(Acquire(other.m_body)) {}
+TKrMessage::TKrMessage(const TKrMessage& other) noexcept
+    : std::exception(other), m_body(Acquire(other.m_body)) {}
 
 TKrMessage::TKrMessage(TKrMessage&& other) noexcept : std::exception(other), m_body(other.m_body) {
     other.m_body = nullptr;
@@ -53,7 +54,9 @@ TKrMessage& TKrMessage::operator=(TKrMessage&& other) noexcept {
     return *this;
 }
 
-TKrMessage::~TKrMessage() { Release(m_body); }
+TKrMessage::~TKrMessage() {
+    Release(m_body);
+}
 
 const char* TKrMessage::what() const noexcept {
     if (!m_body) return "";
@@ -64,9 +67,13 @@ const char* TKrMessage::what() const noexcept {
     }
 }
 
-std::string TKrMessage::std_str() const { return what(); }
+std::string TKrMessage::std_str() const {
+    return what();
+}
 
-QString TKrMessage::q_str() const { return QString::fromUtf8(what()); }
+QString TKrMessage::q_str() const {
+    return QString::fromUtf8(what());
+}
 
 bool TKrMessage::set_format(const char* format) {
     if (!format) format = "";
@@ -84,7 +91,9 @@ bool TKrMessage::set_format(const char* format) {
     return true;
 }
 
-std::string TKrMessage::get_format() const { return m_body ? m_body->m_format : std::string(); }
+std::string TKrMessage::get_format() const {
+    return m_body ? m_body->m_format : std::string();
+}
 
 void TKrMessage::clear() noexcept {
     Release(m_body);
@@ -104,9 +113,13 @@ void TKrMessage::Append(TKrMessageParameter* parameter) const noexcept {
     }
 }
 
-std::size_t TKrMessage::ParameterCount() const noexcept { return m_body ? m_body->m_parameters.size() : 0; }
+std::size_t TKrMessage::ParameterCount() const noexcept {
+    return m_body ? m_body->m_parameters.size() : 0;
+}
 
-void TKrMessage::AppendMsg(const TKrMessage& m) const noexcept { AppendMsg(TKrMessage(m)); }
+void TKrMessage::AppendMsg(const TKrMessage& m) const noexcept {
+    AppendMsg(TKrMessage(m));
+}
 
 void TKrMessage::AppendMsg(TKrMessage&& m) const noexcept {
     if (!m_body) return;
@@ -117,11 +130,12 @@ void TKrMessage::AppendMsg(TKrMessage&& m) const noexcept {
     }
 }
 
-const std::list<TKrMessage>* TKrMessage::GetTrace() const noexcept { return m_body ? m_body->m_trace.get() : nullptr; }
+const std::list<TKrMessage>* TKrMessage::GetTrace() const noexcept {
+    return m_body ? m_body->m_trace.get() : nullptr;
+}
 
 namespace {
-template <class Kind, class V>
-const TKrMessage& AppendValue(const TKrMessage& m, V&& value) noexcept {
+template <class Kind, class V> const TKrMessage& AppendValue(const TKrMessage& m, V&& value) noexcept {
     if (m.empty()) return m;
     try {
         m.Append(new Kind(std::forward<V>(value)));

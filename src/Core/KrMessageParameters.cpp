@@ -8,8 +8,7 @@
 namespace KrMessageHelpers {
 
 namespace {
-template <class... A>
-std::string Printf(const char* fmt, A... args) {
+template <class... A> std::string Printf(const char* fmt, A... args) {
     char buf[64];
     int n = std::snprintf(buf, sizeof buf, fmt, args...);
     return std::string(buf, n > 0 ? static_cast<std::size_t>(n) : 0u);
@@ -18,8 +17,12 @@ std::string Printf(const char* fmt, A... args) {
 
 TKrMessageParameter::~TKrMessageParameter() = default;
 
-std::string TKrMessageParameterString::GetString(const std::string&) const { return m_value; }
-std::string TKrMessageParameterLong::GetString(const std::string&) const { return Printf("%li", long(m_value)); }
+std::string TKrMessageParameterString::GetString(const std::string&) const {
+    return m_value;
+}
+std::string TKrMessageParameterLong::GetString(const std::string&) const {
+    return Printf("%li", long(m_value));
+}
 std::string TKrMessageParameterULong::GetString(const std::string&) const {
     return Printf("%lu", static_cast<unsigned long>(m_value));
 }
@@ -29,8 +32,12 @@ std::string TKrMessageParameterLL::GetString(const std::string&) const {
 std::string TKrMessageParameterULL::GetString(const std::string&) const {
     return Printf("%llu", static_cast<unsigned long long>(m_value));
 }
-std::string TKrMessageParameterDouble::GetString(const std::string&) const { return Printf("%.16e", m_value); }
-std::string TKrMessageParameterPtr::GetString(const std::string&) const { return Printf("%p", m_value); }
+std::string TKrMessageParameterDouble::GetString(const std::string&) const {
+    return Printf("%.16e", m_value);
+}
+std::string TKrMessageParameterPtr::GetString(const std::string&) const {
+    return Printf("%p", m_value);
+}
 std::string TParameterKrMessage::GetString(const std::string&) const {
     return m_value.empty() ? std::string() : m_value.body()->MakeMessage();
 }
@@ -38,16 +45,19 @@ std::string TParameterKrMessage::GetString(const std::string&) const {
 TKrMessageBody::TKrMessageBody(const TKrMessageBody& other) : m_format(other.m_format), m_text(other.m_text) {
     m_parameters.reserve(other.m_parameters.size());
     try {
-        for (const TKrMessageParameter* p : other.m_parameters) m_parameters.push_back(p->Clone());
+        for (const TKrMessageParameter* p : other.m_parameters)
+            m_parameters.push_back(p->Clone());
         if (other.m_trace) m_trace = std::make_unique<std::list<TKrMessage>>(*other.m_trace);
     } catch (...) {
-        for (TKrMessageParameter* p : m_parameters) delete p;
+        for (TKrMessageParameter* p : m_parameters)
+            delete p;
         throw;
     }
 }
 
 TKrMessageBody::~TKrMessageBody() {
-    for (TKrMessageParameter* p : m_parameters) delete p;
+    for (TKrMessageParameter* p : m_parameters)
+        delete p;
 }
 
 const std::string& TKrMessageBody::MakeMessage() {

@@ -22,8 +22,12 @@ struct TServiceStep {
     void (*down)() noexcept;
 };
 
-void StartTimer() { (void)KrTimerBaseInstant(); }
-void LogFinalize() noexcept { KrLogFinalize(); }
+void StartTimer() {
+    (void)KrTimerBaseInstant();
+}
+void LogFinalize() noexcept {
+    KrLogFinalize();
+}
 
 // The start-up order; the tear-down walks it backwards.
 const TServiceStep kServices[] = {
@@ -44,7 +48,7 @@ const TServiceStep kServices[] = {
 };
 constexpr std::size_t kServiceCount = sizeof(kServices) / sizeof(kServices[0]);
 
-std::size_t g_started = 0;           // steps of kServices that are up
+std::size_t g_started = 0;             // steps of kServices that are up
 const char* g_injectedFault = nullptr; // test hook: a step that fails once
 
 void RunStep(const TServiceStep& step) {
@@ -82,7 +86,8 @@ void KrModule_Initializer::set_path(const std::string& fullPath) {
     m_directory = fullPath.substr(0, p);
     m_fileName = fullPath.substr(p);
     std::size_t dot = m_fileName.rfind('.');
-    m_extension = dot == std::string::npos || dot + 1 == m_fileName.size() ? std::string() : m_fileName.substr(dot + 1);
+    m_extension =
+        dot == std::string::npos || dot + 1 == m_fileName.size() ? std::string() : m_fileName.substr(dot + 1);
 }
 
 void KrModule_Initializer::init() {
@@ -94,7 +99,8 @@ void KrModule_Initializer::init() {
     try {
         set_path(LibraryPath());
         auto marker = std::make_unique<TServicesMarker>();
-        for (; g_started < kServiceCount; ++g_started) RunStep(kServices[g_started]);
+        for (; g_started < kServiceCount; ++g_started)
+            RunStep(kServices[g_started]);
         m_services = std::move(marker);
     } catch (...) {
         // Leave nothing half-started, so that the next Init_KrStd retries the whole start-up.
@@ -124,20 +130,28 @@ std::string KrModule_Initializer::get_resource_string(const std::string& id, con
     return LoadResString(m_moduleName, id, &text) && text ? *text : def;
 }
 
-void Init_KrStd() { KrModule_Initializer::instance().init(); }
+void Init_KrStd() {
+    KrModule_Initializer::instance().init();
+}
 
-void Deinit_KrStd() { KrModule_Initializer::instance().deinit(); }
+void Deinit_KrStd() {
+    KrModule_Initializer::instance().deinit();
+}
 
 namespace KrModuleInternal {
 std::vector<std::string> StartedServices() {
     std::vector<std::string> names;
-    for (std::size_t i = 0; i < g_started; ++i) names.emplace_back(kServices[i].name);
+    for (std::size_t i = 0; i < g_started; ++i)
+        names.emplace_back(kServices[i].name);
     return names;
 }
 std::vector<std::string> ServiceSteps() {
     std::vector<std::string> names;
-    for (const TServiceStep& s : kServices) names.push_back(std::string(s.name) + (s.up || s.down ? "" : " (slot)"));
+    for (const TServiceStep& s : kServices)
+        names.push_back(std::string(s.name) + (s.up || s.down ? "" : " (slot)"));
     return names;
 }
-void InjectStartupFault(const char* step) { g_injectedFault = step; }
+void InjectStartupFault(const char* step) {
+    g_injectedFault = step;
+}
 } // namespace KrModuleInternal

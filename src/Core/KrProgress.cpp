@@ -35,19 +35,27 @@ void TKrProgress::SetHandler(TKrProgressHandler* handler) {
     m_handler = handler;
 }
 
-bool TKrProgress::IsStarted() { return m_handler && m_handler->IsStarted(); }
+bool TKrProgress::IsStarted() {
+    return m_handler && m_handler->IsStarted();
+}
 void TKrProgress::SetPosNB(double pos) {
     if (m_handler) m_handler->SetPosNB(pos);
 }
-bool TKrProgress::MoveNB(double delta, bool force) { return m_handler && m_handler->MoveNB(delta, force); }
+bool TKrProgress::MoveNB(double delta, bool force) {
+    return m_handler && m_handler->MoveNB(delta, force);
+}
 void TKrProgress::Tick() {
     if (m_handler) m_handler->Tick();
 }
 void TKrProgress::SetMessage(const std::string& message) {
     if (m_handler) m_handler->SetMessage(message);
 }
-std::string TKrProgress::GetMessage() { return m_handler ? m_handler->GetMessage() : std::string(); }
-bool TKrProgress::UserBreak() { return m_handler && m_handler->UserBreak(); }
+std::string TKrProgress::GetMessage() {
+    return m_handler ? m_handler->GetMessage() : std::string();
+}
+bool TKrProgress::UserBreak() {
+    return m_handler && m_handler->UserBreak();
+}
 void TKrProgress::UserBreakE() {
     if (m_handler) m_handler->UserBreakE();
 }
@@ -57,15 +65,20 @@ void TKrProgress::CheckBreak() {
 void TKrProgress::SetOptions(int options) {
     if (m_handler) m_handler->SetOptions(options);
 }
-int TKrProgress::GetOptions() { return m_handler ? m_handler->GetOptions() : 0; }
+int TKrProgress::GetOptions() {
+    return m_handler ? m_handler->GetOptions() : 0;
+}
 var_a<TKrProgressHandler*> TKrProgress::SubProgress(double from, double to, TKrLogMsgLevel msgLevel,
                                                     TKrLogMsgLevel logLevel) {
     return m_handler ? m_handler->SubProgress(from, to, msgLevel, logLevel) : var_a<TKrProgressHandler*>();
 }
-var_a<TKrProgressHandler*> TKrProgress::InnermostSubProgress(TKrLogMsgLevel msgLevel, TKrLogMsgLevel logLevel) {
+var_a<TKrProgressHandler*> TKrProgress::InnermostSubProgress(TKrLogMsgLevel msgLevel,
+                                                             TKrLogMsgLevel logLevel) {
     return m_handler ? m_handler->InnermostSubProgress(msgLevel, logLevel) : var_a<TKrProgressHandler*>();
 }
-IKrInterface* TKrProgress::KrInterface() { return m_handler ? m_handler->KrInterface() : nullptr; }
+IKrInterface* TKrProgress::KrInterface() {
+    return m_handler ? m_handler->KrInterface() : nullptr;
+}
 
 var_a<TKrProgressHandler*> TKrProgress::SubProgressIf(bool cond, double from, double to) {
     if (!m_handler) return {};
@@ -111,8 +124,12 @@ void TKrStepProgress::Report(bool force) {
     m_handler->Tick();
 }
 
-void TKrStepProgress::Next() { Report(false); }
-void TKrStepProgress::NextEvent() { Report(true); }
+void TKrStepProgress::Next() {
+    Report(false);
+}
+void TKrStepProgress::NextEvent() {
+    Report(true);
+}
 
 void TKrStepProgress::Stop() {
     if (m_handler && m_startedHere) m_handler->Stop();

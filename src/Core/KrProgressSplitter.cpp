@@ -10,31 +10,38 @@ void TKrProgressSplitter::push_back(var_a<TKrProgressHandler*> handler) {
 void TKrProgressSplitter::Start() {
     m_started = true;
     m_position = 0.0;
-    for (auto& h : m_handlers) h->Start();
+    for (auto& h : m_handlers)
+        h->Start();
     if (m_parent) m_parent->m_position = m_from;
 }
 
 void TKrProgressSplitter::StartIndefinite() {
     m_started = true;
     m_position = 0.0;
-    for (auto& h : m_handlers) h->StartIndefinite();
+    for (auto& h : m_handlers)
+        h->StartIndefinite();
     if (m_parent) m_parent->m_position = m_from;
 }
 
 void TKrProgressSplitter::Stop() {
-    for (auto it = m_handlers.rbegin(); it != m_handlers.rend(); ++it) (*it)->Stop();
+    for (auto it = m_handlers.rbegin(); it != m_handlers.rend(); ++it)
+        (*it)->Stop();
     if (m_parent) m_parent->m_position = m_to;
     m_started = false;
 }
 
-bool TKrProgressSplitter::Timeout() { return !m_handlers.empty() && m_handlers.front()->Timeout(); }
+bool TKrProgressSplitter::Timeout() {
+    return !m_handlers.empty() && m_handlers.front()->Timeout();
+}
 
 void TKrProgressSplitter::Tick() {
-    for (auto& h : m_handlers) h->Tick();
+    for (auto& h : m_handlers)
+        h->Tick();
 }
 
 void TKrProgressSplitter::ThreadTick() {
-    for (auto& h : m_handlers) h->ThreadTick();
+    for (auto& h : m_handlers)
+        h->ThreadTick();
 }
 
 void TKrProgressSplitter::PropagateUp() {
@@ -45,7 +52,8 @@ void TKrProgressSplitter::PropagateUp() {
 
 void TKrProgressSplitter::SetPosNB(double pos) {
     m_position = pos;
-    for (auto& h : m_handlers) h->SetPosNB(pos);
+    for (auto& h : m_handlers)
+        h->SetPosNB(pos);
     PropagateUp();
 }
 
@@ -59,7 +67,8 @@ bool TKrProgressSplitter::MoveNB(double delta, bool force) {
 }
 
 void TKrProgressSplitter::SetMessage(const std::string& message) {
-    for (auto& h : m_handlers) h->SetMessage(message);
+    for (auto& h : m_handlers)
+        h->SetMessage(message);
 }
 
 std::string TKrProgressSplitter::GetMessage() {
@@ -73,16 +82,19 @@ bool TKrProgressSplitter::UserBreak() {
 }
 
 void TKrProgressSplitter::UserBreakE() {
-    for (auto& h : m_handlers) h->UserBreakE();
+    for (auto& h : m_handlers)
+        h->UserBreakE();
 }
 
 void TKrProgressSplitter::CheckBreak() {
-    for (auto& h : m_handlers) h->CheckBreak();
+    for (auto& h : m_handlers)
+        h->CheckBreak();
 }
 
 void TKrProgressSplitter::SetOptions(int options) {
     m_options = options;
-    for (auto& h : m_handlers) h->SetOptions(options);
+    for (auto& h : m_handlers)
+        h->SetOptions(options);
 }
 
 var_a<TKrProgressHandler*> TKrProgressSplitter::SubProgress(double from, double to, TKrLogMsgLevel msgLevel,
@@ -91,7 +103,8 @@ var_a<TKrProgressHandler*> TKrProgressSplitter::SubProgress(double from, double 
     child->m_parent = this;
     child->m_from = from;
     child->m_to = to;
-    for (auto& h : m_handlers) child->push_back(h->SubProgress(from, to, msgLevel, logLevel));
+    for (auto& h : m_handlers)
+        child->push_back(h->SubProgress(from, to, msgLevel, logLevel));
     return child;
 }
 

@@ -11,11 +11,21 @@ void Handle(QtMsgType type, const QMessageLogContext& context, const QString& me
     int severity = 0;
     const char* prefix = "";
     switch (type) {
-    case QtDebugMsg: severity = 0, prefix = "[QT Debug]: "; break;
-    case QtInfoMsg: severity = 1, prefix = "[QT Info]: "; break;
-    case QtWarningMsg: severity = 2, prefix = "[QT Warning]: "; break;
-    case QtCriticalMsg: severity = 3, prefix = "[QT Critical]: "; break;
-    case QtFatalMsg: severity = 4, prefix = "[QT Fatal]: "; break;
+    case QtDebugMsg:
+        severity = 0, prefix = "[QT Debug]: ";
+        break;
+    case QtInfoMsg:
+        severity = 1, prefix = "[QT Info]: ";
+        break;
+    case QtWarningMsg:
+        severity = 2, prefix = "[QT Warning]: ";
+        break;
+    case QtCriticalMsg:
+        severity = 3, prefix = "[QT Critical]: ";
+        break;
+    case QtFatalMsg:
+        severity = 4, prefix = "[QT Fatal]: ";
+        break;
     }
     if (severity < TKrQLogMessageHandler::instance().MinimumSeverity()) return;
     try {
@@ -39,7 +49,9 @@ TKrQLogMessageHandler::TKrQLogMessageHandler() {
     m_installed = true;
 }
 
-TKrQLogMessageHandler::~TKrQLogMessageHandler() { Uninstall(); }
+TKrQLogMessageHandler::~TKrQLogMessageHandler() {
+    Uninstall();
+}
 
 void TKrQLogMessageHandler::Uninstall() {
     if (!m_installed) return;

@@ -8,7 +8,9 @@ const boost::uuids::uuid IID_BaseRef = {
 
 TBaseRef::~TBaseRef() = default;
 
-std::uint32_t TRef::AddRef() { return static_cast<std::uint32_t>(m_count.fetch_add(1) + 1); }
+std::uint32_t TRef::AddRef() {
+    return static_cast<std::uint32_t>(m_count.fetch_add(1) + 1);
+}
 
 std::uint32_t TRef::Release() {
     std::int32_t before = m_count.fetch_sub(1);

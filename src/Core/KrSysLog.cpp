@@ -24,7 +24,9 @@ void TKrSysLogDBG::write_log(const std::string& text) {
     std::fflush(stderr);
 }
 
-void KrPrintDbgMsg(const std::string& text) { TKrSysLogDBG::write_log(text); }
+void KrPrintDbgMsg(const std::string& text) {
+    TKrSysLogDBG::write_log(text);
+}
 
 void KrPrintDbgMsg(const std::wstring& text) {
     TKrSysLogDBG::write_log(boost::locale::conv::utf_to_utf<char>(text, boost::locale::conv::stop));

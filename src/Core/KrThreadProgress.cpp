@@ -15,7 +15,9 @@ struct TKrThreadProgressHandler::TShared {
 };
 
 const char* const TKrThreadProgressHandler::TBreakException::s_What = "User break";
-const char* TKrThreadProgressHandler::TBreakException::what() const noexcept { return s_What; }
+const char* TKrThreadProgressHandler::TBreakException::what() const noexcept {
+    return s_What;
+}
 
 TKrThreadProgressHandler::TKrThreadProgressHandler() : TKrThreadProgressHandler(nullptr, 0.0, 1.0) {}
 
@@ -61,7 +63,9 @@ bool TKrThreadProgressHandler::IsStarted() {
     return m_shared->started;
 }
 
-void TKrThreadProgressHandler::Tick() { CheckBreak(); }
+void TKrThreadProgressHandler::Tick() {
+    CheckBreak();
+}
 
 double TKrThreadProgressHandler::GetPos() {
     std::lock_guard<std::mutex> lock(m_shared->mutex);
@@ -123,7 +127,8 @@ var_a<TKrProgressHandler*> TKrThreadProgressHandler::SubProgress(double from, do
                                                                  TKrLogMsgLevel) {
     // The private constructor is reachable from here only; new_a needs a public one.
     struct TChild : TKrThreadProgressHandler {
-        TChild(TKrThreadProgressHandler* parent, double from, double to) : TKrThreadProgressHandler(parent, from, to) {}
+        TChild(TKrThreadProgressHandler* parent, double from, double to)
+            : TKrThreadProgressHandler(parent, from, to) {}
     };
     return new_a<TChild>(this, from, to);
 }

@@ -12,7 +12,8 @@ void TKrBinReader::LoadE(std::string& value) {
     unsigned char prefix[8];
     LoadRawE(prefix, sizeof prefix);
     std::uint64_t length = 0;
-    for (int i = 7; i >= 0; --i) length = (length << 8) | prefix[i];
+    for (int i = 7; i >= 0; --i)
+        length = (length << 8) | prefix[i];
     // Grow with the data actually read, so that a corrupt length cannot demand a huge buffer.
     constexpr std::uint64_t kChunk = 1 << 20;
     std::string text;
@@ -32,7 +33,8 @@ void TKrBinWriter::SaveRawE(const void* buf, streamsize_t n) {
 void TKrBinWriter::SaveE(const std::string& value) {
     unsigned char prefix[8];
     std::uint64_t length = value.size();
-    for (int i = 0; i < 8; ++i) prefix[i] = static_cast<unsigned char>(length >> (8 * i));
+    for (int i = 0; i < 8; ++i)
+        prefix[i] = static_cast<unsigned char>(length >> (8 * i));
     SaveRawE(prefix, sizeof prefix);
     SaveRawE(value.data(), value.size());
 }

@@ -12,14 +12,18 @@ const char kWriteAllE[] = "@virtual void TKrBlockMemStream::WriteAllE(const void
 
 TKrBlockMemData::TKrBlockMemData() : m_blockSize(0x100000), m_blockShift(20) {}
 
-TKrBlockMemData::TKrBlockMemData(std::size_t blockSize, bool flag) : m_blockSize(blockSize), m_blockShift(0), m_flag(flag) {
+TKrBlockMemData::TKrBlockMemData(std::size_t blockSize, bool flag)
+    : m_blockSize(blockSize), m_blockShift(0), m_flag(flag) {
     if (blockSize == 0 || (blockSize & (blockSize - 1)) != 0)
-        throw TKrMessage("@TKrBlockMemData::TKrBlockMemData(size_t, bool): Invalid BlockSize %1%") << blockSize;
-    while ((std::size_t(1) << m_blockShift) < blockSize) ++m_blockShift;
+        throw TKrMessage("@TKrBlockMemData::TKrBlockMemData(size_t, bool): Invalid BlockSize %1%")
+            << blockSize;
+    while ((std::size_t(1) << m_blockShift) < blockSize)
+        ++m_blockShift;
 }
 
 TKrBlockMemData::~TKrBlockMemData() {
-    for (char* b : m_blocks) delete[] b;
+    for (char* b : m_blocks)
+        delete[] b;
 }
 
 void TKrBlockMemData::AddBlock() {
@@ -30,7 +34,8 @@ void TKrBlockMemData::AddBlock() {
 
 void TKrBlockMemData::SetSize(std::size_t n) {
     const std::size_t needed = (n >> m_blockShift) + ((n & (m_blockSize - 1)) ? 1 : 0);
-    while (m_blocks.size() < needed) AddBlock();
+    while (m_blocks.size() < needed)
+        AddBlock();
     while (m_blocks.size() > needed) {
         delete[] m_blocks.back();
         m_blocks.pop_back();
@@ -40,7 +45,8 @@ void TKrBlockMemData::SetSize(std::size_t n) {
 }
 
 void TKrBlockMemData::SetCapacity(std::size_t n) {
-    while (m_capacity < n) AddBlock();
+    while (m_capacity < n)
+        AddBlock();
 }
 
 void TKrBlockMemData::SetBlockSize(std::size_t blockSize) {
@@ -87,8 +93,7 @@ void TKrBlockMemData::CopyIn(std::size_t offset, const void* src, std::size_t n)
     }
 }
 
-TKrBlockMemStream::TKrBlockMemStream(krOpenMode mode)
-    : TKrBlockMemStream(new_a<TKrBlockMemData>(), mode) {}
+TKrBlockMemStream::TKrBlockMemStream(krOpenMode mode) : TKrBlockMemStream(new_a<TKrBlockMemData>(), mode) {}
 
 TKrBlockMemStream::TKrBlockMemStream(std::size_t blockSize, krOpenMode mode)
     : TKrBlockMemStream(new_a<TKrBlockMemData>(blockSize, false), mode) {}
@@ -158,7 +163,9 @@ bool TKrBlockMemStream::WriteAll(const void* buf, streamsize_t n) {
     }
 }
 
-streamsize_t TKrBlockMemStream::Write(const void* buf, streamsize_t n) { return WriteAll(buf, n) ? n : invalid_value; }
+streamsize_t TKrBlockMemStream::Write(const void* buf, streamsize_t n) {
+    return WriteAll(buf, n) ? n : invalid_value;
+}
 
 bool TKrBlockMemStream::setSize(streamsize_t n) {
     if (!m_data) return false;

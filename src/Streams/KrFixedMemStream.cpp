@@ -6,7 +6,8 @@
 #include <cstring>
 #include <stdexcept>
 
-TKrFixedMemStream::TKrFixedMemStream(void* buffer, streamsize_t size, krOpenMode mode, const std::string& infoName)
+TKrFixedMemStream::TKrFixedMemStream(void* buffer, streamsize_t size, krOpenMode mode,
+                                     const std::string& infoName)
     : TKrStream(infoName), m_buffer(static_cast<char*>(buffer)), m_size(size), m_mode(mode) {
     if (mode != krOpenWrite && mode != krOpenRead && mode != krOpenReadWrite)
         throw std::logic_error("@TKrFixedMemStream: OpenMode not supported");

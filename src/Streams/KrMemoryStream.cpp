@@ -9,7 +9,9 @@
 #include <cstring>
 #include <utility>
 
-TKrMemoryStream::~TKrMemoryStream() { std::free(m_buffer); }
+TKrMemoryStream::~TKrMemoryStream() {
+    std::free(m_buffer);
+}
 
 bool TKrMemoryStream::Reserve(streamsize_t n) {
     if (n <= m_capacity) return true;
@@ -69,7 +71,8 @@ streamsize_t TKrMemoryStream::Write(const void* buf, streamsize_t n) {
 }
 
 void TKrMemoryStream::WriteAllE(const void* buf, streamsize_t n) {
-    if (n > invalid_value - m_position) throw TKrMessage("TKrMemoryStream::ReserveE: reserve %1% bytes failed!") << n;
+    if (n > invalid_value - m_position)
+        throw TKrMessage("TKrMemoryStream::ReserveE: reserve %1% bytes failed!") << n;
     if (m_position + n > m_capacity) ReserveE(std::max(m_capacity + m_capacity / 2, m_position + n));
     if (n) std::memcpy(m_buffer + m_position, buf, n);
     m_position += n;

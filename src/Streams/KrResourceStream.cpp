@@ -8,7 +8,8 @@
 #include <cstring>
 
 TKrResourceStream::TKrResourceStream(const std::string& name, const std::string& infoName)
-    : TKrStream(infoName), m_resource(std::make_unique<QResource>(QStringLiteral(":/") + QString::fromStdString(name))) {
+    : TKrStream(infoName),
+      m_resource(std::make_unique<QResource>(QStringLiteral(":/") + QString::fromStdString(name))) {
     if (!m_resource->isValid()) return;
     const auto* raw = reinterpret_cast<const char*>(m_resource->data());
     if (m_resource->compressionAlgorithm() != QResource::NoCompression) {
@@ -24,7 +25,9 @@ TKrResourceStream::TKrResourceStream(const std::string& name, const std::string&
 
 TKrResourceStream::~TKrResourceStream() = default;
 
-std::string TKrResourceStream::getData() const { return m_bytes ? std::string(m_bytes, m_size) : std::string(); }
+std::string TKrResourceStream::getData() const {
+    return m_bytes ? std::string(m_bytes, m_size) : std::string();
+}
 
 streamsize_t TKrResourceStream::Read(void* buf, streamsize_t n) {
     return KrReadFixedBuffer(*this, m_bytes, m_size, m_position, buf, n);
@@ -35,7 +38,9 @@ streamsize_t TKrResourceStream::Write(const void*, streamsize_t) {
     return invalid_value;
 }
 
-streamsize_t TKrResourceStream::getSize() { return m_size; }
+streamsize_t TKrResourceStream::getSize() {
+    return m_size;
+}
 
 bool TKrResourceStream::setSize(streamsize_t) {
     AddState(stWriteError);
@@ -48,4 +53,6 @@ bool TKrResourceStream::setPosition(streamsize_t p) {
     return true;
 }
 
-TKrResourceStream::operator bool() { return m_resource && m_resource->isValid(); }
+TKrResourceStream::operator bool() {
+    return m_resource && m_resource->isValid();
+}

@@ -11,9 +11,13 @@ constexpr streamsize_t k32BitLimit = 0xFFFFFFFFul;
 
 TKrStream::~TKrStream() = default;
 
-streamsize_t TKrStream::getPosition64() { return getPosition(); }
+streamsize_t TKrStream::getPosition64() {
+    return getPosition();
+}
 
-bool TKrStream::Close() { return true; }
+bool TKrStream::Close() {
+    return true;
+}
 
 void TKrStream::CloseE() {
     if (!Close()) throw TKrMessage("TKrStream::CloseE: close failed!");
@@ -49,7 +53,9 @@ void TKrStream::WriteAllE(const void* buf, streamsize_t n) {
     if (!WriteAll(buf, n)) throw TKrMessage("TKrStream::WriteAllE: Write %1% bytes failed!") << n;
 }
 
-streamsize_t TKrStream::WriteStr(const std::string& s) { return Write(s.data(), s.size()); }
+streamsize_t TKrStream::WriteStr(const std::string& s) {
+    return Write(s.data(), s.size());
+}
 
 streamsize_t TKrStream::WriteStrEOL(const std::string& s, TEOLType eol) {
     const char* end = eol == eolCR ? "\r" : eol == eolCRLF ? "\r\n" : "\n";
@@ -69,13 +75,17 @@ streamsize_t TKrStream::WriteStrEOL(const std::string& s, TEOLType eol) {
     return Write(out.data(), out.size());
 }
 
-streamsize_t TKrStream::getSize64() { return getSize(); }
+streamsize_t TKrStream::getSize64() {
+    return getSize();
+}
 
 void TKrStream::setSizeE(streamsize_t n) {
     if (!setSize(n)) throw TKrMessage("TKrStream::setSizeE: Set size %1% bytes failed!") << n;
 }
 
-bool TKrStream::setSize64(streamsize_t n) { return n <= k32BitLimit && setSize(n); }
+bool TKrStream::setSize64(streamsize_t n) {
+    return n <= k32BitLimit && setSize(n);
+}
 
 void TKrStream::setSize64E(streamsize_t n) {
     if (!setSize64(n)) throw TKrMessage("TKrStream::setSize64E: Set size %1% bytes failed!") << n;
@@ -85,27 +95,47 @@ void TKrStream::setPositionE(streamsize_t p) {
     if (!setPosition(p)) throw TKrMessage("TKrStream::setPositionE: Set pos %1% failed!") << p;
 }
 
-bool TKrStream::setPosition64(streamsize_t p) { return p <= k32BitLimit && setPosition(p); }
+bool TKrStream::setPosition64(streamsize_t p) {
+    return p <= k32BitLimit && setPosition(p);
+}
 
 void TKrStream::setPosition64E(streamsize_t p) {
     if (!setPosition64(p)) throw TKrMessage("TKrStream::setPosition64E: Set pos %1% bytes failed!") << p;
 }
 
-bool TKrStream::eof() { return getPosition64() >= getSize64(); }
+bool TKrStream::eof() {
+    return getPosition64() >= getSize64();
+}
 
-bool TKrStream::Flush() { return true; }
+bool TKrStream::Flush() {
+    return true;
+}
 
 void TKrStream::FlushE() {
     if (!Flush()) throw TKrMessage("TKrStream::FlushE: failed!");
 }
 
-std::uint32_t TKrStream::getType() const { return 0; }
-void TKrStream::setState(unsigned state) { m_state = state; }
-unsigned TKrStream::getState() const { return m_state; }
-void TKrStream::setOptions(unsigned options) { m_options = options; }
-unsigned TKrStream::getOptions() const { return m_options; }
-std::string TKrStream::GetInfoName() const { return m_infoName; }
-void TKrStream::SetInfoName(const std::string& name) { m_infoName = name; }
+std::uint32_t TKrStream::getType() const {
+    return 0;
+}
+void TKrStream::setState(unsigned state) {
+    m_state = state;
+}
+unsigned TKrStream::getState() const {
+    return m_state;
+}
+void TKrStream::setOptions(unsigned options) {
+    m_options = options;
+}
+unsigned TKrStream::getOptions() const {
+    return m_options;
+}
+std::string TKrStream::GetInfoName() const {
+    return m_infoName;
+}
+void TKrStream::SetInfoName(const std::string& name) {
+    m_infoName = name;
+}
 
 streamsize_t TKrStream::getLine(char* buf, streamsize_t cap) {
     if (cap == 0) return 0;

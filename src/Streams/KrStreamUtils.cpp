@@ -25,7 +25,9 @@ void ReadStreamE(TKrStream* stream, void* buf, streamsize_t n, const char* name)
     if (stream->Read(buf, n) != n) throw KrMsg_helper("Err_Read_name") << name;
 }
 
-bool WriteString(TKrStream* stream, const std::string& s) { return stream->Write(s.data(), s.size()) == s.size(); }
+bool WriteString(TKrStream* stream, const std::string& s) {
+    return stream->Write(s.data(), s.size()) == s.size();
+}
 
 bool WriteString(TKrStream* stream, const char* s) {
     const streamsize_t n = s ? std::strlen(s) : 0;
@@ -52,7 +54,6 @@ void ReportProgress(TKrProgressHandler* progress, streamsize_t done, streamsize_
     progress->SetPosNB(static_cast<double>(done) / static_cast<double>(total));
     progress->Tick();
 }
-
 
 /// The content of a stream that keeps it in one buffer (exactly these classes: a subclass may
 /// read differently), so that copying from it needs no bounce buffer.

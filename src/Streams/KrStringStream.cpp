@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <cstring>
 
-var_a<TKrStringStream*> TKrStringStream::VCreate() { return new_a<TKrStringStream>(); }
+var_a<TKrStringStream*> TKrStringStream::VCreate() {
+    return new_a<TKrStringStream>();
+}
 
 streamsize_t TKrStringStream::Read(void* buf, streamsize_t n) {
     if ((getOptions() & optFailReadsAfterError) && (getState() & stReadError)) return invalid_value;

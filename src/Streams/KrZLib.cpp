@@ -13,7 +13,8 @@ void Init_KrZLib() {
     // zlib keeps no global state; what can go wrong is a library of another major version.
     const char* runtime = zlibVersion();
     if (!runtime || runtime[0] != ZLIB_VERSION[0])
-        throw TKrMessage("@Init_KrZLib(): zlib %1% found, %2% expected.") << (runtime ? runtime : "?") << ZLIB_VERSION;
+        throw TKrMessage("@Init_KrZLib(): zlib %1% found, %2% expected.")
+            << (runtime ? runtime : "?") << ZLIB_VERSION;
     g_users.fetch_add(1);
 }
 
@@ -23,4 +24,6 @@ void Deinit_KrZLib() {
     }
 }
 
-int KrZLibInitCount() { return g_users.load(); }
+int KrZLibInitCount() {
+    return g_users.load();
+}

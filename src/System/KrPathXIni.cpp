@@ -5,4 +5,6 @@ void XIniSaveSE(TKrXIniWriter* writer, const std::string& name, const TKrPath& p
     writer->WriteSE(name, path);
 }
 
-void XIniLoadE(TKrXIniReader* reader, std::size_t index, TKrPath& path) { path = reader->ReadE<TKrPath>(index); }
+void XIniLoadE(TKrXIniReader* reader, std::size_t index, TKrPath& path) {
+    path = reader->ReadE<TKrPath>(index);
+}

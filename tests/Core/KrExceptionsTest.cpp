@@ -100,7 +100,9 @@ TEST(KrExceptions, SystemErrorTextsAreOneLine) {
     }
 }
 
-void CheckedFunction(int value) { KR_CHECK(value > 0); }
+void CheckedFunction(int value) {
+    KR_CHECK(value > 0);
+}
 
 TEST(KrExceptions, InternalCheckNamesFunctionLineAndCondition) {
     EXPECT_NO_THROW(CheckedFunction(1));

@@ -15,7 +15,9 @@
 
 namespace {
 
-std::string Content(const TKrStringStream& s) { return s.str(); }
+std::string Content(const TKrStringStream& s) {
+    return s.str();
+}
 
 /// Replaces each record's time field by "T" so that records compare byte for byte.
 std::string WithoutTimes(const std::string& log) {
@@ -54,7 +56,8 @@ TEST(KrLogRecord, CurrentTimeIsAnIsoText) {
     KrLogWriteInfo(&s, "", "x");
     std::smatch m;
     const std::string text = Content(s);
-    ASSERT_TRUE(std::regex_match(text, m, std::regex("\n(\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[^\t]*)\tI3\t\tx\n")))
+    ASSERT_TRUE(std::regex_match(
+        text, m, std::regex("\n(\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[^\t]*)\tI3\t\tx\n")))
         << text;
 }
 
@@ -88,7 +91,8 @@ TEST_F(KrLogFixture, WorkerRecordsWaitForTheOwnerAndKeepTheirTime) {
 TEST_F(KrLogFixture, ExtraSinkSeesRecordsAlsoWithoutAStream) {
     struct TSink : TKrLog {
         std::string seen;
-        bool Write(const std::string& s, const std::string& t, TKrLogMsgType type, TKrLogMsgLevel l, int) override {
+        bool Write(const std::string& s, const std::string& t, TKrLogMsgType type, TKrLogMsgLevel l,
+                   int) override {
             seen += s + ":" + t + ":" + static_cast<char>(type) + std::to_string(l) + ";";
             return true;
         }
@@ -141,7 +145,8 @@ TEST(KrLogParser, RecordsContinuationsAndMalformedHeadersInAnyPieces) {
 
     // Byte by byte, the same headers arrive in the same order; only the text is in more pieces.
     TParserProbe bytes;
-    for (char c : input) bytes.Parse(&c, 1);
+    for (char c : input)
+        bytes.Parse(&c, 1);
     auto headers = [](const std::string& events) {
         std::string h;
         for (std::size_t i = events.find('['); i != std::string::npos; i = events.find('[', i + 1))
@@ -167,7 +172,8 @@ TEST(KrLogRedirect, FiltersPerTargetAndChannel) {
     redirect.AddStream(&channel7TextOnly, {7, 5, 5, 5, -1, -1, -1}, true);
     redirect.AddStream(nullptr, TKrLogRedirect::GetAllFilter(), false);
 
-    for (int level = 0; level <= 3; ++level) KrLogWriteError(&redirect, "", ("e" + std::to_string(level)).c_str(), level, 0);
+    for (int level = 0; level <= 3; ++level)
+        KrLogWriteError(&redirect, "", ("e" + std::to_string(level)).c_str(), level, 0);
     KrLogWriteInfo(&redirect, "", "on seven\nsecond line", 5, 7);
     const std::string junk = "Z3\tjunk\n";
     redirect.Write(junk.data(), junk.size());

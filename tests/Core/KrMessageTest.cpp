@@ -10,11 +10,15 @@
 
 namespace {
 
-std::string Format(const TKrMessage& m) { return m.c_str(); }
+std::string Format(const TKrMessage& m) {
+    return m.c_str();
+}
 
 TEST(KrMessageFormat, PlaceholderRules) {
     EXPECT_EQ(Format(TKrMessage("Value %1% of %2%") << 5 << "x"), "Value 5 of x");
-    EXPECT_EQ(Format(TKrMessage("%2%-%1%-%2%") << "a" << "b"), "b-a-b");
+    EXPECT_EQ(Format(TKrMessage("%2%-%1%-%2%") << "a"
+                                               << "b"),
+              "b-a-b");
     EXPECT_EQ(Format(TKrMessage("%3% here") << 1 << 2), "??? here");
     EXPECT_EQ(Format(TKrMessage("100%% sure")), "100% sure");
     EXPECT_EQ(Format(TKrMessage("all: %*%.") << 1 << 2 << 3), "all: 1, 2, 3.");
@@ -24,9 +28,13 @@ TEST(KrMessageFormat, PlaceholderRules) {
     EXPECT_EQ(Format(TKrMessage("%abc% stays") << 1), "%abc% stays");
     EXPECT_EQ(Format(TKrMessage("%0% too") << 1), "%0% too");
     EXPECT_EQ(Format(TKrMessage("%abc%1%") << "p"), "%abc%1");
-    EXPECT_EQ(Format(TKrMessage("%0x2%") << "a" << "b"), "b");
+    EXPECT_EQ(Format(TKrMessage("%0x2%") << "a"
+                                         << "b"),
+              "b");
     EXPECT_EQ(Format(TKrMessage("%010%") << 1 << 2 << 3 << 4 << 5 << 6 << 7 << 8), "8"); // octal
-    EXPECT_EQ(Format(TKrMessage("%2nd%") << "a" << "b"), "b"); // trailing characters ignored
+    EXPECT_EQ(Format(TKrMessage("%2nd%") << "a"
+                                         << "b"),
+              "b"); // trailing characters ignored
     EXPECT_EQ(Format(TKrMessage("no placeholders")), "no placeholders");
     EXPECT_EQ(Format(TKrMessage("")), "");
 }

@@ -13,13 +13,16 @@
 
 namespace {
 
-KrModule_Initializer& Module() { return KrModule_Initializer::instance(); }
+KrModule_Initializer& Module() {
+    return KrModule_Initializer::instance();
+}
 
 class KrModule : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_EQ(Module().ref_count(), 0u) << "a previous test left the module up"; }
     void TearDown() override {
-        while (Module().ref_count()) Deinit_KrStd();
+        while (Module().ref_count())
+            Deinit_KrStd();
     }
 };
 

@@ -248,7 +248,8 @@ TEST(TMTProgress, TwoWorkersBringTheTargetToOneThroughTheOwner) {
         auto b = mt.SubProgress(0.5, 1.0, 3, 3);
         EXPECT_EQ(mt.SubProgressCount(), 2u);
         auto work = [](var_a<TKrProgressHandler*> p) {
-            for (int i = 0; i < 1000; ++i) p->MoveNB(0.001, false);
+            for (int i = 0; i < 1000; ++i)
+                p->MoveNB(0.001, false);
             p->SetPosNB(1.0);
         };
         std::thread t1(work, a), t2(work, b);

@@ -19,7 +19,8 @@ TEST(KrStdUmbrella, IncludesEveryPublicHeader) {
         if (relative == QStringLiteral("KrStd.h")) continue;
         ++headers;
         EXPECT_TRUE(text.contains(QStringLiteral("#include \"") + relative + QLatin1Char('"')))
-            << relative.toStdString() << " is missing from include/KrStd.h (scripts/gen-umbrella.sh rewrites it)";
+            << relative.toStdString()
+            << " is missing from include/KrStd.h (scripts/gen-umbrella.sh rewrites it)";
     }
     EXPECT_GT(headers, 10);
 }

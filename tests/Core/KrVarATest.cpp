@@ -41,32 +41,29 @@ struct TCounted {
 };
 
 struct LegacyForm {
-    template <class P>
-    using ptr = var_a_legacy<P>;
-    template <class T, class... A>
-    static ptr<T*> make(A&&... a) { return new_a_legacy<T>(std::forward<A>(a)...); }
-    template <class T>
-    static ptr<T*> array(T* a) { return newarray_a_legacy(a); }
-    template <class T>
-    static ptr<T*> stat(T* a) { return static_a_legacy(a); }
-    template <class U, class T>
-    static ptr<U> dyn(const ptr<T*>& v) { return dynamic_var_a_cast_legacy<U>(v); }
+    template <class P> using ptr = var_a_legacy<P>;
+    template <class T, class... A> static ptr<T*> make(A&&... a) {
+        return new_a_legacy<T>(std::forward<A>(a)...);
+    }
+    template <class T> static ptr<T*> array(T* a) { return newarray_a_legacy(a); }
+    template <class T> static ptr<T*> stat(T* a) { return static_a_legacy(a); }
+    template <class U, class T> static ptr<U> dyn(const ptr<T*>& v) {
+        return dynamic_var_a_cast_legacy<U>(v);
+    }
 };
 struct ReworkForm {
-    template <class P>
-    using ptr = var_a_shared_rework<P>;
-    template <class T, class... A>
-    static ptr<T*> make(A&&... a) { return new_a_rework<T>(std::forward<A>(a)...); }
-    template <class T>
-    static ptr<T*> array(T* a) { return newarray_a_rework(a); }
-    template <class T>
-    static ptr<T*> stat(T* a) { return static_a_rework(a); }
-    template <class U, class T>
-    static ptr<U> dyn(const ptr<T*>& v) { return dynamic_var_a_cast_rework<U>(v); }
+    template <class P> using ptr = var_a_shared_rework<P>;
+    template <class T, class... A> static ptr<T*> make(A&&... a) {
+        return new_a_rework<T>(std::forward<A>(a)...);
+    }
+    template <class T> static ptr<T*> array(T* a) { return newarray_a_rework(a); }
+    template <class T> static ptr<T*> stat(T* a) { return static_a_rework(a); }
+    template <class U, class T> static ptr<U> dyn(const ptr<T*>& v) {
+        return dynamic_var_a_cast_rework<U>(v);
+    }
 };
 
-template <class Form>
-class VarA : public ::testing::Test {
+template <class Form> class VarA : public ::testing::Test {
 protected:
     void SetUp() override {
         g_alive = 0;
@@ -176,7 +173,8 @@ TYPED_TEST(VarA, ConcurrentCopiesFromSeveralThreadsCountExactly) {
                     if (held.size() > 16) held.clear();
                 }
             });
-        for (auto& th : threads) th.join();
+        for (auto& th : threads)
+            th.join();
     }
     EXPECT_EQ(shared.use_count(), 1);
     shared.reset();
@@ -190,7 +188,8 @@ TEST(VarALegacy, IsTwoWordsWithTheRecordFirst) {
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(*reinterpret_cast<var_a_item**>(&p), item);
     // The object lives right behind the record in the same block.
-    EXPECT_EQ(static_cast<void*>(p.get()), static_cast<void*>(static_cast<TEmbedded_var_a_item<int>*>(item)->m_storage));
+    EXPECT_EQ(static_cast<void*>(p.get()),
+              static_cast<void*>(static_cast<TEmbedded_var_a_item<int>*>(item)->m_storage));
     // A record made by hand: construction from record and pointer takes one count.
     var_a<int*> again(item, p.get());
     EXPECT_EQ(item->m_count.load(), 2);

@@ -21,9 +21,11 @@ using namespace KrChecksumTest;
 namespace {
 // Which function each call form reaches when both headers are included.
 static_assert(std::is_same<decltype(crc32(0L, Z_NULL, 0)), uLong>::value, "zlib's initial-value idiom");
-static_assert(std::is_same<decltype(crc32(0UL, std::declval<const unsigned char*>(), std::size_t(5))), uLong>::value,
-              "bytes: zlib");
-static_assert(std::is_same<decltype(crc32(0U, std::declval<const char*>(), 5U)), std::uint32_t>::value, "chars: ours");
+static_assert(
+    std::is_same<decltype(crc32(0UL, std::declval<const unsigned char*>(), std::size_t(5))), uLong>::value,
+    "bytes: zlib");
+static_assert(std::is_same<decltype(crc32(0U, std::declval<const char*>(), 5U)), std::uint32_t>::value,
+              "chars: ours");
 static_assert(std::is_same<decltype(crc32(0, "abc", 3)), std::uint32_t>::value, "literal: ours");
 
 std::vector<TKrCrcPath> SupportedPaths() {

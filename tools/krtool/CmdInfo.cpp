@@ -33,9 +33,11 @@ int RunInfo(const std::vector<std::string>& args) {
     std::printf("reference count: %llu\n", static_cast<unsigned long long>(m.ref_count()));
     std::printf("services:        %s\n", m.services_up() ? "up" : "down");
     std::printf("start-up steps:\n");
-    for (const std::string& s : KrModuleInternal::ServiceSteps()) std::printf("  %s\n", s.c_str());
+    for (const std::string& s : KrModuleInternal::ServiceSteps())
+        std::printf("  %s\n", s.c_str());
     std::printf("debug modes:\n");
-    for (const std::string& name : modes) std::printf("  %s = %d\n", name.c_str(), KrModuleDebugMode(name.c_str()));
+    for (const std::string& name : modes)
+        std::printf("  %s = %d\n", name.c_str(), KrModuleDebugMode(name.c_str()));
     return 0;
 }
 } // namespace

@@ -29,7 +29,8 @@ void AppendGuessed(const TKrMessage& m, const std::string& arg) {
 int RunMessage(const std::vector<std::string>& args) {
     if (args.empty()) return KrToolUsage("message");
     TKrMessage m(args[0]);
-    for (std::size_t i = 1; i < args.size(); ++i) AppendGuessed(m, args[i]);
+    for (std::size_t i = 1; i < args.size(); ++i)
+        AppendGuessed(m, args[i]);
     std::printf("%s\n", m.c_str());
     return 0;
 }

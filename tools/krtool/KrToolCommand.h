@@ -18,7 +18,7 @@ struct TKrToolRegistrar {
     explicit TKrToolRegistrar(const TKrToolCommand& command);
 };
 
-#define KRTOOL_COMMAND(id, name, usage, summary, fn)                                                        \
+#define KRTOOL_COMMAND(id, name, usage, summary, fn)                                                         \
     static const TKrToolRegistrar g_krtool_registrar_##id(TKrToolCommand{name, usage, summary, fn})
 
 /// Prints "krtool NAME: usage: ..." to stderr and returns the usage exit code (2).

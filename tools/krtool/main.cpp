@@ -42,7 +42,9 @@ TKrToolRegistrar::TKrToolRegistrar(const TKrToolCommand& command) {
              command);
 }
 
-const std::vector<TKrToolCommand>& KrToolCommands() { return Registry(); }
+const std::vector<TKrToolCommand>& KrToolCommands() {
+    return Registry();
+}
 
 int KrToolUsage(const char* name) {
     for (const TKrToolCommand& c : KrToolCommands())
@@ -51,7 +53,8 @@ int KrToolUsage(const char* name) {
 }
 
 int main(int argc, char** argv) {
-    if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "help")) {
+    if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h") ||
+        !std::strcmp(argv[1], "help")) {
         PrintHelp(argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;
     }
