@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -182,6 +183,8 @@ private:
 
     bool AtomEscaped(const char* p, std::size_t n);
     bool TagHeader(char letter, const std::string& name);
+    /// A section `name` of unnamed double items (at most three).
+    bool WriteDoublesS(const std::string& name, std::initializer_list<double> values);
     bool TagHeaderRaw(char letter, const char* nameBegin, const char* nameEnd);
     bool NumberItem(char letter, const std::string& name, const char* text, std::size_t n);
     bool Base64Body(const char* text, std::size_t n);

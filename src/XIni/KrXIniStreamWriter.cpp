@@ -555,12 +555,12 @@ bool TKrXIniStreamWriter::WriteBinaryS(const std::string& name, const std::strin
     return LineBreak() && ok;
 }
 
-bool TKrXIniStreamWriter::WriteDouble2S(const std::string& name, double x, double y) {
+bool TKrXIniStreamWriter::WriteDoublesS(const std::string& name, std::initializer_list<double> values) {
     bool ok = TagHeader('x', name);
-    char text[128];
+    char text[160]; // room for three doubles
     char* p = text;
     *p++ = '>';
-    for (double d : {x, y}) {
+    for (double d : values) {
         std::memcpy(p, "<d v=\"", 6);
         p = FormatExp(p + 6, text + sizeof text, d, 16);
         std::memcpy(p, "\"/>", 3);
@@ -572,21 +572,12 @@ bool TKrXIniStreamWriter::WriteDouble2S(const std::string& name, double x, doubl
     return LineBreak() && ok;
 }
 
+bool TKrXIniStreamWriter::WriteDouble2S(const std::string& name, double x, double y) {
+    return WriteDoublesS(name, {x, y});
+}
+
 bool TKrXIniStreamWriter::WriteDouble3S(const std::string& name, double x, double y, double z) {
-    bool ok = TagHeader('x', name);
-    char text[160];
-    char* p = text;
-    *p++ = '>';
-    for (double d : {x, y, z}) {
-        std::memcpy(p, "<d v=\"", 6);
-        p = FormatExp(p + 6, text + sizeof text, d, 16);
-        std::memcpy(p, "\"/>", 3);
-        p += 3;
-    }
-    std::memcpy(p, "</x>", 4);
-    p += 4;
-    ok = Atom(text, static_cast<std::size_t>(p - text)) && ok;
-    return LineBreak() && ok;
+    return WriteDoublesS(name, {x, y, z});
 }
 
 bool TKrXIniStreamWriter::WriteItemRaw(TKrXIniItemType type, const char* nameBegin, const char* nameEnd,
