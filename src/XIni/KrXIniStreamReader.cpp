@@ -249,7 +249,9 @@ void TKrXIniStreamReader::Init(const var_a<TKrStream*>& stream, TKrXIniErrorMode
     const TKrMessage failure = LoadXIniText(stream.get(), progress, text);
     m_doc->infoName = text.infoName;
     if (!failure.empty()) {
+        // An empty, complete root; its E forms report the failed load as a format error.
         m_doc->parseError = true;
+        m_doc->root->error = true;
         ReportXIniError(failure, mode);
         return;
     }
