@@ -56,12 +56,12 @@ void SetPos(TKrProgressHandler* progress, double pos) {
 }
 
 // Reads the whole of `stream` into a new buffer with one spare byte; progress from..to.
-bool ReadWhole(TKrStream* stream, std::unique_ptr<char[]>& buffer, std::size_t& length,
+bool ReadWhole(TKrStream* stream, TKrBigBuffer& buffer, std::size_t& length,
                TKrProgressHandler* progress, double from, double to) {
     if (!stream->setPosition64(0)) return false;
     const streamsize_t size = stream->getSize64();
     if (size == TKrStream::invalid_value64 || size >= std::size_t(-1) / 2) return false;
-    buffer.reset(new char[size + 1]);
+    buffer = TKrBigBuffer(size + 1);
     length = size;
     for (std::size_t done = 0; done < size;) {
         const std::size_t n = std::min<std::size_t>(ReadChunk, size - done);
@@ -79,7 +79,7 @@ bool StartsWithGZip(const char* data, std::size_t length) {
 }
 
 // Decompresses one gzip layer of [data, data + length) into a new buffer.
-TKrMessage Inflate(const std::string& infoName, std::unique_ptr<char[]>& buffer, std::size_t& length,
+TKrMessage Inflate(const std::string& infoName, TKrBigBuffer& buffer, std::size_t& length,
                    TKrProgressHandler* progress, double from, double to) {
     TKrFixedMemStream packed(buffer.get(), length, infoName);
     TKrGZipReader reader;
@@ -88,12 +88,12 @@ TKrMessage Inflate(const std::string& infoName, std::unique_ptr<char[]>& buffer,
     if (size == TKrStream::invalid_value64) return KrMsg_helper("Err_GZip_Format");
     // The trailer's size is a hint modulo 4 GiB; read until the data really ends.
     std::size_t capacity = std::max<std::size_t>(size, 4096);
-    std::unique_ptr<char[]> out(new char[capacity + 1]);
+    TKrBigBuffer out(capacity + 1);
     std::size_t produced = 0;
     for (;;) {
         if (produced == capacity) {
             const std::size_t grown = capacity + capacity / 2;
-            std::unique_ptr<char[]> bigger(new char[grown + 1]);
+            TKrBigBuffer bigger(grown + 1);
             std::memcpy(bigger.get(), out.get(), produced);
             out = std::move(bigger);
             capacity = grown;
