@@ -36,7 +36,8 @@ const std::string& Document() {
         out->str().reserve(target + (1 << 20));
         TKrXIniStreamWriter w(out, 0, TKrXIniStreamWriter::Full);
         const std::size_t big = w.BeginSectionS("big");
-        for (int i = 0; i < 1000000; ++i) w.WriteS<int>("k", i);
+        for (int i = 0; i < 1000000; ++i)
+            w.WriteS<int>("k", i);
         w.EndSection(big);
         for (int s = 0; out->str().size() < target; ++s) {
             const std::size_t outer = w.BeginSectionS("part");
@@ -157,12 +158,14 @@ BENCHMARK(BM_ReadKrXIniTree_vs_PugiInPlace)->Unit(benchmark::kMillisecond)->Iter
 // CPU-bound callback over 20,000 sections: two workers against one.
 void BM_ReadArrayMT_2Workers_vs_1(benchmark::State& state) {
     std::string text = "<krini><x n=\"arr\">";
-    for (int i = 0; i < 20000; ++i) text += "<x><i n=\"v\" v=\"" + std::to_string(i) + "\"/></x>";
+    for (int i = 0; i < 20000; ++i)
+        text += "<x><i n=\"v\" v=\"" + std::to_string(i) + "\"/></x>";
     text += "</x></krini>";
     std::function<void(TKrXIniReader*, std::size_t)> fn = [](TKrXIniReader* r, std::size_t) {
         const std::size_t level = r->EnterSectionE(0);
         unsigned h = unsigned(r->ReadE<int>(0));
-        for (int k = 0; k < 20000; ++k) h = h * 2654435761u + 1;
+        for (int k = 0; k < 20000; ++k)
+            h = h * 2654435761u + 1;
         benchmark::DoNotOptimize(h);
         r->ExitSectionE(level);
     };
@@ -172,7 +175,8 @@ void BM_ReadArrayMT_2Workers_vs_1(benchmark::State& state) {
         r.EnterSectionSE("arr");
         r.ReadArrayMT(fn, nullptr);
     };
-    KrBenchCompare(state, 0, 20000, [&] { run(2); }, [&] { run(1); });
+    KrBenchCompare(
+        state, 0, 20000, [&] { run(2); }, [&] { run(1); });
     KrSetThreadsCountMax(20);
 }
 

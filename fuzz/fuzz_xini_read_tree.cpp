@@ -27,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (data[0] & 1) {
         auto packed = new_a<TKrStringStream>();
         TKrGZipWriter w;
-        if (w.Open(packed.get(), 1) && w.WriteAll(text.data(), text.size()) && w.Close()) text = packed->str();
+        if (w.Open(packed.get(), 1) && w.WriteAll(text.data(), text.size()) && w.Close())
+            text = packed->str();
     }
     const var_a<TKrXIniTree*> tree = ReadKrXIniTree(new_a<TKrStringStream>(text).get(), false, nullptr);
     if (!tree) return 0;

@@ -56,8 +56,8 @@ void SetPos(TKrProgressHandler* progress, double pos) {
 }
 
 // Reads the whole of `stream` into a new buffer with one spare byte; progress from..to.
-bool ReadWhole(TKrStream* stream, TKrBigBuffer& buffer, std::size_t& length,
-               TKrProgressHandler* progress, double from, double to) {
+bool ReadWhole(TKrStream* stream, TKrBigBuffer& buffer, std::size_t& length, TKrProgressHandler* progress,
+               double from, double to) {
     if (!stream->setPosition64(0)) return false;
     const streamsize_t size = stream->getSize64();
     if (size == TKrStream::invalid_value64 || size >= std::size_t(-1) / 2) return false;
@@ -100,9 +100,11 @@ TKrMessage Inflate(const std::string& infoName, TKrBigBuffer& buffer, std::size_
         }
         const std::size_t want = std::min<std::size_t>(ReadChunk, capacity - produced);
         const streamsize_t got = reader.Read(out.get() + produced, want);
-        if (got == TKrStream::invalid_value || (reader.getState() & TKrStream::stReadError)) return KrMsg_helper("Err_GZip_Read");
+        if (got == TKrStream::invalid_value || (reader.getState() & TKrStream::stReadError))
+            return KrMsg_helper("Err_GZip_Read");
         produced += got;
-        SetPos(progress, from + (to - from) * std::min(1.0, double(produced) / double(std::max<streamsize_t>(size, 1))));
+        SetPos(progress, from + (to - from) * std::min(1.0, double(produced) /
+                                                                double(std::max<streamsize_t>(size, 1))));
         if (got < want) break;
     }
     out[produced] = '\0';
@@ -158,7 +160,8 @@ bool CheckItemTag(const char* nameBegin, const char* nameEnd, const std::vector<
             out.nameBegin = a.valueBegin;
             out.nameEnd = a.valueEnd;
         } else if (*a.nameBegin == 'v') {
-            if (out.valueBegin || out.type == TE_KrXIniItemType::Section || out.type == TE_KrXIniItemType::Binary)
+            if (out.valueBegin || out.type == TE_KrXIniItemType::Section ||
+                out.type == TE_KrXIniItemType::Binary)
                 return false;
             out.valueBegin = a.valueBegin;
             out.valueEnd = a.valueEnd;
@@ -174,8 +177,8 @@ bool CheckItemTag(const char* nameBegin, const char* nameEnd, const std::vector<
 char* KeepBase64(const char* begin, const char* end, char* out) noexcept {
     for (const char* p = begin; p < end; ++p) {
         const unsigned char c = static_cast<unsigned char>(*p);
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '/' ||
-            c == '=')
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
+            c == '/' || c == '=')
             *out++ = *p;
     }
     return out;

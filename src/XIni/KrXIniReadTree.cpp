@@ -114,7 +114,8 @@ var_a<TKrXIniTree*> ReadKrXIniTree(TKrStream* stream, bool throwOnError, TKrProg
     if (!text.body) return tree;
     TKrXmlCollIniTree coll(tree.get());
     TKrXmlParserLow parser;
-    parser.ReadXml(text.body, text.length - std::size_t(text.body - text.buffer.get()), nullptr, nullptr, &coll);
+    parser.ReadXml(text.body, text.length - std::size_t(text.body - text.buffer.get()), nullptr, nullptr,
+                   &coll);
     if (coll.Done()) return tree;
     std::string where = FormatParseWhere(tree.get());
     if (!text.infoName.empty()) where = text.infoName + ":" + where;
