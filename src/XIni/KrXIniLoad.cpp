@@ -134,7 +134,7 @@ TKrMessage LoadXIniText(TKrStream* stream, TKrProgressHandler* progress, TKrXIni
     }
     TRootFinder finder;
     TKrXmlParserLow parser;
-    parser.ReadXml(out.buffer.get(), out.length, nullptr, nullptr, &finder, progress);
+    parser.ReadXml(out.buffer.get(), out.length, nullptr, nullptr, &finder);
     if (!finder.isRoot) return Wrap(out.infoName, KrMsg_helper("Err_XIni_Format"));
     const std::size_t bodyAt = std::size_t(finder.tagEnd - out.buffer.get());
     out.body = finder.empty ? nullptr : out.buffer.get() + bodyAt;
