@@ -86,8 +86,10 @@ TKrMessage Inflate(const std::string& infoName, TKrBigBuffer& buffer, std::size_
     if (!reader.Open(&packed)) return KrMsg_helper("Err_GZip_Format");
     const streamsize_t size = reader.getSize64();
     if (size == TKrStream::invalid_value64) return KrMsg_helper("Err_GZip_Format");
-    // The trailer's size is a hint modulo 4 GiB; read until the data really ends.
-    std::size_t capacity = std::max<std::size_t>(size, 4096);
+    // The trailer's size is a hint modulo 4 GiB (and may lie); deflate expands at most about
+    // 1032 times, so a larger claim is not believed up front. Read until the data really ends.
+    const std::size_t plausible = length * 1032 + 4096;
+    std::size_t capacity = std::max<std::size_t>(std::min<std::size_t>(size, plausible), 4096);
     TKrBigBuffer out(capacity + 1);
     std::size_t produced = 0;
     for (;;) {
