@@ -79,7 +79,8 @@ public:
     /// A complete document (header Full, uncompressed) holding the section's items, written by
     /// TKrXIniStreamWriter. O(items of the section's hierarchy).
     std::string ReadXIni(std::size_t index) override;
-    /// Throws "Err_XIni_WriteError" when the section cannot be written (an item of unknown type).
+    /// The read error with "Err_XIni_WriteError" when the section cannot be written (it holds an
+    /// item of unknown type).
     std::string ReadXIniE(std::size_t index) override;
     /// A deep copy of the section's child tree. O(items of the section's hierarchy).
     var_a<TKrXIniTree*> ReadXIniTree(std::size_t index, TXIniTreeMode mode) override;

@@ -278,18 +278,17 @@ std::string TKrXIniTreeReaderT<TreePtr, ItemPtr>::ReadLongString(std::size_t ind
     return text;
 }
 
+// Anything but a section of strings is reported as the wrong type "string" for the item itself,
+// as the stream reader does.
 template <class TreePtr, class ItemPtr>
 std::string TKrXIniTreeReaderT<TreePtr, ItemPtr>::ReadLongStringE(std::size_t index) {
-    ItemPtr item = AccessTypedE(index, kSectionType, kSection);
+    ItemPtr item = AccessTypedE(index, kSectionType, kString);
     if (!item->child) return std::string();
     const TKrXIniTree& pieces = *item->child;
     std::string text;
     for (std::size_t k = 0; k < pieces.Count(); ++k) {
         const TKrXIniTree::TItem* piece = pieces.FindItem(k);
-        if (piece->type != TE_KrXIniItemType::String) {
-            ThrowReadError(ItemPath(FormatXPath1P(FormatItemName(index, item), FormatItemName(k, piece))),
-                           MsgIncorrectType(kString));
-        }
+        if (piece->type != TE_KrXIniItemType::String) ThrowWrongType(index, item, kString);
         text += piece->value;
     }
     return text;
@@ -318,7 +317,8 @@ template <class TreePtr, class ItemPtr>
 std::string TKrXIniTreeReaderT<TreePtr, ItemPtr>::ReadXIniE(std::size_t index) {
     ItemPtr item = AccessTypedE(index, kSectionType, kSection);
     std::string text;
-    if (!WriteDocument(item->child.get(), text)) throw KrMsg_helper("Err_XIni_WriteError");
+    if (!WriteDocument(item->child.get(), text))
+        ThrowReadError(ItemPath(FormatItemName(index, item)), KrMsg_helper("Err_XIni_WriteError"));
     return text;
 }
 
@@ -397,14 +397,14 @@ void TKrXIniTreeReaderT<TreePtr, ItemPtr>::ReadDoublesE(std::size_t index, ItemP
 
 template <class TreePtr, class ItemPtr>
 void TKrXIniTreeReaderT<TreePtr, ItemPtr>::ReadDouble2E(std::size_t index, double* x, double* y) {
-    ItemPtr item = AccessTypedE(index, kSectionType, kSection);
+    ItemPtr item = AccessTypedE(index, kSectionType, kDouble);
     double* const out[] = {x, y};
     ReadDoublesE(index, item, 2, out);
 }
 
 template <class TreePtr, class ItemPtr>
 void TKrXIniTreeReaderT<TreePtr, ItemPtr>::ReadDouble3E(std::size_t index, double* x, double* y, double* z) {
-    ItemPtr item = AccessTypedE(index, kSectionType, kSection);
+    ItemPtr item = AccessTypedE(index, kSectionType, kDouble);
     double* const out[] = {x, y, z};
     ReadDoublesE(index, item, 3, out);
 }
@@ -412,10 +412,7 @@ void TKrXIniTreeReaderT<TreePtr, ItemPtr>::ReadDouble3E(std::size_t index, doubl
 template <class TreePtr, class ItemPtr>
 void TKrXIniTreeReaderT<TreePtr, ItemPtr>::throw_error_value_message(std::size_t index,
                                                                      const std::string& message) {
-    ItemPtr item = Access(index);
-    TKrMessage inner("%1%");
-    inner << message;
-    ThrowReadError(ItemPath(FormatItemName(index, item)), inner);
+    ThrowReadError(ItemPath(FormatItemName(index, Access(index))), message);
 }
 
 // The two instances the library exports (the template itself carries the export attribute).

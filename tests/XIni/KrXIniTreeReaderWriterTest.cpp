@@ -4,6 +4,7 @@
 #include "Streams/KrFixedMemStream.h"
 #include "Streams/KrStringStream.h"
 #include "XIni/KrXIniReadTree.h"
+#include "XIni/KrXIniStreamReader.h"
 #include "XIni/KrXIniStreamWriter.h"
 #include "XIni/KrXIniTreeReader.h"
 #include "XIni/KrXIniTreeWriter.h"
@@ -31,7 +32,8 @@ std::string ErrorOf(const std::function<void()>& f) {
         if (params.size() != 2) return "?" + std::to_string(params.size());
         const auto* inner = dynamic_cast<const KrMessageHelpers::TParameterKrMessage*>(params[1]);
         std::string text = params[0]->GetString("") + "|";
-        if (inner && inner->Value().body()) {
+        if (!inner) return text + params[1]->GetString("");
+        if (inner->Value().body()) {
             for (const auto* p : inner->Value().body()->m_parameters)
                 text += p->GetString("");
         }
@@ -87,6 +89,11 @@ std::string DocumentOf(const TKrXIniTree* tree) {
     TKrStringStream out;
     EXPECT_TRUE(WriteKrXIniTree(&out, tree, 0, true, nullptr));
     return out.str();
+}
+
+var_a<TKrXIniTree*> Parse(const std::string& text) {
+    TKrFixedMemStream in(text.data(), text.size());
+    return ReadKrXIniTree(&in, true, nullptr);
 }
 
 // Same hierarchy and, item by item, the same value texts.
@@ -147,7 +154,9 @@ TEST(XIniTreeReader, ErrorsNameTheItemPathAndTheReason) {
         {[&] { r.ItemNameE(42); }, "<#42>|"},
         {[&] { r.FindFE("nope", 2); }, "<#2+ \"nope\">|"},
         {[&] { r.ExitSectionE(1); }, "<#1+ \"*\">|"},
-        {[&] { r.ReadLongStringE(8); }, "<x#8 \"sec\"> <i#0 \"a\">|string"},
+        {[&] { r.ReadLongStringE(8); }, "<x#8 \"sec\">|string"},
+        {[&] { r.ReadLongStringE(0); }, "<i#0 \"n\">|string"},
+        {[&] { r.ReadDouble2E(0, nullptr, nullptr); }, "<i#0 \"n\">|double"},
         {[&] { r.ReadDouble3E(10, nullptr, nullptr, nullptr); }, "<x#10 \"pair\"> <#2>|"},
         {[&] { r.throw_error_valueS("d"); }, "<d#5 \"d\">|"},
         {[&] { r.throw_error_value_message(7, "too big"); }, "<b#7 \"b\">|too big"},
@@ -224,7 +233,7 @@ TEST(XIniTreeReader, ReadsCompositeValues) {
     broken->AddSection("s")->AddItem(static_cast<TKrXIniItemType>(9), "odd", "");
     TKrXIniTreeReader br(broken);
     EXPECT_EQ(br.ReadXIni(0), "");
-    EXPECT_THROW(br.ReadXIniE(0), TKrMessage);
+    EXPECT_EQ(ErrorOf([&] { br.ReadXIniE(0); }), "<x#0 \"s\">|");
 }
 
 TEST(XIniTreeWriter, StoresTheStreamWritersValueTexts) {
@@ -359,4 +368,103 @@ TEST(XIniTreeWriter, PatchesItemsInPlace) {
     EXPECT_FALSE(w.Delete(1));
     EXPECT_TRUE(w.Clear());
     EXPECT_FALSE(w.Clear());
+}
+
+TEST(XIniTreeWriter, RoundTripsThroughXIniText) {
+    TKrXIniTreeWriter w(nullptr);
+    w.WriteS("i", -5);
+    w.WriteHexS("h", LONG_MIN);
+    w.WriteS("f", 1.5f);
+    w.WriteS("d", 1e-300);
+    w.WriteS("s\"<", "a&b\n\t'\xE2\x82\xAC");
+    w.WriteS("", "");
+    w.WriteBinaryS("b", std::string(200, '\0') + "xyz");
+    w.WriteLongStringS("l", "one\r\ntwo\rthree");
+    w.WriteDouble3S("p", 1, 2, 3);
+    w.BeginSectionS("outer");
+    w.BeginSectionS("empty");
+    w.EndSection();
+    w.WriteXIniS("copy", w.GetRoot().get());
+    w.EndSection();
+
+    const TKrXIniTree& tree = *w.GetRoot();
+    var_a<TKrXIniTree*> back = Parse(DocumentOf(&tree));
+    ASSERT_TRUE(back);
+    EXPECT_TRUE(SameTree(*back, tree));
+
+    TKrXIniTreeReader r(back);
+    EXPECT_EQ(r.ReadE<int>(0), -5);
+    EXPECT_EQ(r.ReadE<long>(1), LONG_MIN);
+    EXPECT_EQ(r.ReadE<float>(2), 1.5f);
+    EXPECT_EQ(r.ReadE<double>(3), 1e-300);
+    EXPECT_EQ(r.ReadE<std::string>(4), "a&b\n\t'\xE2\x82\xAC");
+    EXPECT_EQ(r.ReadBinaryE(6), std::string(200, '\0') + "xyz");
+    EXPECT_EQ(r.ReadLongStringE(7), "one\r\ntwo\rthree");
+    double x, y, z;
+    r.ReadDouble3E(8, &x, &y, &z);
+    EXPECT_EQ(x + y + z, 6);
+
+    // ReadXIni of a section parses back to that section's tree.
+    var_a<TKrXIniTree*> outer = Parse(r.ReadXIniE(9));
+    ASSERT_TRUE(outer);
+    EXPECT_TRUE(SameTree(*outer, *tree.FindItem(9)->child));
+}
+
+TEST(XIniTreeWriter, MergesAndNestsXIniText) {
+    const std::string doc =
+        "<?xml version=\"1.0\"?><krini><i n=\"a\" v=\"1\"/><x n=\"s\"><s v=\"&lt;\"/></x></krini>";
+    TKrXIniTreeWriter w(nullptr);
+    const TKrXIniTree& root = *w.GetRoot();
+    EXPECT_TRUE(w.MergeXIni(doc));
+    EXPECT_TRUE(w.WriteXIniS("nested", doc));
+    EXPECT_TRUE(w.MergeXIni("<krini/>"));
+    EXPECT_TRUE(w.WriteXIniS("empty", "<krini/>"));
+    ASSERT_EQ(root.Count(), 4u);
+    EXPECT_TRUE(SameTree(*root.FindItem(2)->child, *Parse(doc)));
+    EXPECT_EQ(root.FindItem(1)->child->FindItem(0)->value, "<");
+    EXPECT_EQ(root.FindItem(3)->child->Count(), 0u);
+
+    for (const char* bad : {"", "<root/>", "<krini><i n=\"a\"/></krini>", "<krini><x>"}) {
+        EXPECT_FALSE(w.MergeXIni(bad)) << bad;
+        EXPECT_FALSE(w.WriteXIniS("bad", bad)) << bad;
+        EXPECT_EQ(root.Count(), 4u) << "nothing added for " << bad;
+    }
+    w.WriteXIni(0, doc);
+    EXPECT_EQ(root.FindItem(0)->child->Count(), 2u);
+    // The write error carries the parser's message, which says where parsing stopped.
+    EXPECT_EQ(ErrorOf([&] { w.WriteXIni(0, "<krini><q/></krini>"); }), "<x#0 \"a\">|<#0+>");
+    EXPECT_EQ(root.FindItem(0)->child->Count(), 2u) << "a failed write leaves the item";
+}
+
+// The stream reader over a document and the tree reader over its parsed tree raise the same errors.
+TEST(XIniTreeReader, RaisesTheStreamReadersMessages) {
+    var_a<TKrXIniTree*> tree = Sample();
+    tree->FindItem(11)->child = new_a<TKrXIniTree>(); // the stream has no sections without content
+    const std::string text = DocumentOf(tree.get());
+    TKrXIniStreamReader sr(static_a<TKrStream>(new TKrFixedMemStream(text.data(), text.size())), true,
+                           nullptr);
+    TKrXIniTreeReader tr(Parse(text));
+    const std::function<void(TKrXIniReader&)> calls[] = {
+        [](TKrXIniReader& r) { r.ReadE<int>(3); },
+        [](TKrXIniReader& r) { r.ReadE<double>(0); },
+        [](TKrXIniReader& r) { r.ReadE<std::string>(7); },
+        [](TKrXIniReader& r) { r.ReadBinaryE(99); },
+        [](TKrXIniReader& r) { r.FindFE("x", 1); },
+        [](TKrXIniReader& r) { r.EnterSectionE(0); },
+        [](TKrXIniReader& r) { r.ExitSectionE(2); },
+        [](TKrXIniReader& r) { r.ReadLongStringE(8); },
+        [](TKrXIniReader& r) { r.ReadDouble2E(9, nullptr, nullptr); },
+        [](TKrXIniReader& r) { r.ReadXIniTreeE(6); },
+        [](TKrXIniReader& r) { r.throw_error_value_message(5, "msg"); },
+        [](TKrXIniReader& r) {
+            r.EnterSectionSE("sec");
+            r.EnterSectionE(1);
+            r.ReadE<unsigned>(0);
+        },
+    };
+    for (const auto& call : calls) {
+        const std::string fromStream = ErrorOf([&] { call(sr); });
+        EXPECT_NE(fromStream, "!");
+        EXPECT_EQ(ErrorOf([&] { call(tr); }), fromStream);
+    }
 }
