@@ -441,8 +441,8 @@ TEST(XIniTreeReader, RaisesTheStreamReadersMessages) {
     var_a<TKrXIniTree*> tree = Sample();
     tree->FindItem(11)->child = new_a<TKrXIniTree>(); // the stream has no sections without content
     const std::string text = DocumentOf(tree.get());
-    TKrXIniStreamReader sr(static_a<TKrStream>(new TKrFixedMemStream(text.data(), text.size())), true,
-                           nullptr);
+    TKrFixedMemStream in(text.data(), text.size());
+    TKrXIniStreamReader sr(static_a<TKrStream>(&in), true, nullptr);
     TKrXIniTreeReader tr(Parse(text));
     const std::function<void(TKrXIniReader&)> calls[] = {
         [](TKrXIniReader& r) { r.ReadE<int>(3); },
