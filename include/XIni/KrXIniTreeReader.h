@@ -20,9 +20,8 @@
 /// Two instances exist: TKrXIniTreeReader over a const tree, and TKrXIniTreeReaderW over a
 /// mutable one (the base of TKrXIniTreeWriter). Entering a section whose child is null reads it
 /// as an empty section; the mutable instance gives it an empty child tree so that writes made
-/// inside land in the tree. The reader keeps the root alive; the trees of entered sections are
-/// kept alive by their parents, so the tree must not be changed behind the reader's back above
-/// the current section. One thread at a time.
+/// inside land in the tree. The reader holds the root and every entered section's tree, so
+/// changing the tree behind its back never leaves it dangling. One thread at a time.
 template <class TreePtr, class ItemPtr> class KRSTD_API TKrXIniTreeReaderT : public TKrXIniReader {
 public:
     /// A null root reads as an empty tree.
@@ -106,10 +105,10 @@ protected:
     /// The same, throwing not-found or the type error with `typeWord`.
     ItemPtr AccessTypedE(std::size_t index, TKrXIniItemType type, const char* typeWord);
     /// Pushes the current section and makes `child` current; returns the new level.
-    std::size_t Push(std::size_t index, TreePtr child);
+    std::size_t Push(std::size_t index, var_a<TreePtr> child);
     /// The child tree of a section item for reading (never null; a shared empty tree, or for
     /// the mutable instance a new empty child, when the section has none).
-    TreePtr ChildOf(ItemPtr section);
+    var_a<TreePtr> ChildOf(ItemPtr section);
 
     template <class T> T ReadNumber(std::size_t index, T def, TKrXIniItemType type);
     template <class T> T ReadNumberE(std::size_t index, TKrXIniItemType type, const char* typeWord);
@@ -124,6 +123,9 @@ protected:
     TreePtr m_current;
     std::size_t m_index = npos;
     std::vector<std::pair<TreePtr, std::size_t>> m_stack; // one (tree, index) per entered section
+    // The tree of each entered section, held so that a section removed from the tree while the
+    // reader is inside it stays valid (writes into it are then lost, but nothing dangles).
+    std::vector<var_a<TreePtr>> m_held;
 };
 
 extern template class KRSTD_API TKrXIniTreeReaderT<const TKrXIniTree*, const TKrXIniTree::TItem*>;

@@ -81,21 +81,23 @@ ItemPtr TKrXIniTreeReaderT<TreePtr, ItemPtr>::AccessTypedE(std::size_t index, TK
 }
 
 template <class TreePtr, class ItemPtr>
-std::size_t TKrXIniTreeReaderT<TreePtr, ItemPtr>::Push(std::size_t index, TreePtr child) {
+std::size_t TKrXIniTreeReaderT<TreePtr, ItemPtr>::Push(std::size_t index, var_a<TreePtr> child) {
+    m_held.reserve(m_held.size() + 1);
     m_stack.emplace_back(m_current, index);
-    m_current = child;
+    m_current = child.get();
+    m_held.push_back(std::move(child));
     m_index = npos;
     return m_stack.size();
 }
 
 template <class TreePtr, class ItemPtr>
-TreePtr TKrXIniTreeReaderT<TreePtr, ItemPtr>::ChildOf(ItemPtr section) {
-    if (section->child) return section->child.get();
+var_a<TreePtr> TKrXIniTreeReaderT<TreePtr, ItemPtr>::ChildOf(ItemPtr section) {
+    if (section->child) return section->child;
     if constexpr (std::is_const_v<std::remove_pointer_t<TreePtr>>) {
-        return EmptyTree();
+        return static_a(EmptyTree());
     } else {
         section->child = new_a<TKrXIniTree>();
-        return section->child.get();
+        return section->child;
     }
 }
 
@@ -207,6 +209,7 @@ bool TKrXIniTreeReaderT<TreePtr, ItemPtr>::ExitSection(std::size_t level) {
     m_current = m_stack[level - 1].first;
     m_index = m_stack[level - 1].second;
     m_stack.resize(level - 1);
+    m_held.resize(level - 1);
     return true;
 }
 

@@ -169,9 +169,7 @@ std::size_t TKrXIniTreeWriter::OpenSectionE(std::size_t index) {
 
 var_a<TKrXIniTree*> TKrXIniTreeWriter::OpenXIniTree(std::size_t index) {
     TKrXIniTree::TItem* item = AccessTyped(index, TE_KrXIniItemType::Section);
-    if (!item) return nullptr;
-    ChildOf(item);
-    return item->child;
+    return item ? ChildOf(item) : nullptr;
 }
 
 var_a<TKrXIniTree*> TKrXIniTreeWriter::OpenXIniTreeE(std::size_t index) {
@@ -181,8 +179,7 @@ var_a<TKrXIniTree*> TKrXIniTreeWriter::OpenXIniTreeE(std::size_t index) {
         m << ItemPath(FormatItemName(index, item)) << MsgIncorrectType("section");
         throw m;
     }
-    ChildOf(item);
-    return item->child;
+    return ChildOf(item);
 }
 
 void TKrXIniTreeWriter::Write_x_int32(std::size_t index, int value) {
@@ -371,7 +368,7 @@ bool TKrXIniTreeWriter::MergeXIni(const TKrXIniTree* tree) {
 
 std::size_t TKrXIniTreeWriter::BeginSectionS(const std::string& name) {
     var_a<TKrXIniTree*> child = m_current->AddSection(name);
-    return Push(m_current->Count() - 1, child.get());
+    return Push(m_current->Count() - 1, std::move(child));
 }
 
 std::size_t TKrXIniTreeWriter::BeginSectionCompactS(const std::string& name) {

@@ -309,6 +309,14 @@ TEST(XIniTreeWriter, SectionsUseReaderLevels) {
     w.MergeXIni(w.GetRoot().get());
     EXPECT_EQ(w.GetRoot()->Count(), 4u);
     EXPECT_EQ(w.GetRoot()->FindItem(1)->child->Count(), 1u);
+
+    // Removing the section the writer is in leaves it writing into the detached tree.
+    w.BeginSectionS("gone");
+    w.GetRoot()->Clear();
+    w.WriteS("lost", 1);
+    EXPECT_EQ(w.Count(), 1u);
+    EXPECT_TRUE(w.EndSection());
+    EXPECT_EQ(w.Count(), 0u);
 }
 
 TEST(XIniTreeWriter, PatchesItemsInPlace) {
