@@ -461,7 +461,10 @@ TEST(XIniTreeReader, RaisesTheStreamReadersMessages) {
         [](TKrXIniReader& r) { r.EnterSectionE(0); },
         [](TKrXIniReader& r) { r.ExitSectionE(2); },
         [](TKrXIniReader& r) { r.ReadLongStringE(8); },
-        [](TKrXIniReader& r) { r.ReadDouble2E(9, nullptr, nullptr); },
+        [](TKrXIniReader& r) {
+            double x, y;
+            r.ReadDouble2E(9, &x, &y);
+        },
         [](TKrXIniReader& r) { r.ReadXIniTreeE(6); },
         [](TKrXIniReader& r) { r.throw_error_value_message(5, "msg"); },
         [](TKrXIniReader& r) {
