@@ -29,3 +29,21 @@ cmp -s "$root/samples/messages.txt" "$tmp/messages.txt" && echo "round trip: ide
 run path simplify "/data/./project//images/../dem/tile.tif"
 run path relative /data/project/dem/tile.tif /data/project/images
 run path split /data/project/dem/tile.tif
+
+echo
+echo "# the sample project file (XIni, gzip-compressed): dump, query, convert, check"
+run xini validate "$root/samples/project.x-ini.gz"
+printf '\n$ krtool xini dump samples/project.x-ini.gz | head -n 12\n'
+"$krtool" xini dump "$root/samples/project.x-ini.gz" > "$tmp/dump.txt"
+head -n 12 "$tmp/dump.txt"
+run xini get "$root/samples/project.x-ini.gz" Par/Count
+run xini get "$root/samples/project.x-ini.gz" Par/Name
+run xini get "$root/samples/project.x-ini.gz" Images/Image/Position
+run xini convert "$root/samples/project.x-ini.gz" "$tmp/project.x-ini"
+printf '\n$ head -n 6 project.x-ini\n'
+head -n 6 "$tmp/project.x-ini"
+run xini convert "$root/samples/project.x-ini.gz" "$tmp/project-compact.x-ini.gz" --compact --gzip 6 --layers 1
+ls -l "$tmp/project.x-ini" "$tmp/project-compact.x-ini.gz" | awk '{print $5, $NF}' | sed "s|$tmp/||"
+printf '<krini><x n="Par"><i n="Count" v="3" t="1"/></x></krini>\n' > "$tmp/broken.x-ini"
+printf '\n$ krtool xini validate broken.x-ini\n'
+"$krtool" xini validate "$tmp/broken.x-ini" || echo "(exit code $?)"

@@ -16,7 +16,8 @@ class TKrXIniTree;
 /// found) and parses the whole document into a new tree. Load failures and format errors
 /// ("Err_XIni_Format_where" with where the parse stopped) throw when `throwOnError`, otherwise
 /// they are logged under "KrXIni" and the result is null. `progress` may be null. O(bytes).
-KRSTD_API var_a<TKrXIniTree*> ReadKrXIniTree(TKrStream* stream, bool throwOnError, TKrProgressHandler* progress);
+KRSTD_API var_a<TKrXIniTree*> ReadKrXIniTree(TKrStream* stream, bool throwOnError,
+                                             TKrProgressHandler* progress);
 
 /// For every item of the current section: a string item adds out[prefix + name] = value, a
 /// section is walked recursively with prefix + name + "."; any other type throws

@@ -136,7 +136,7 @@ private:
     TKrXIniItemQ* ItemE(std::size_t index);
     void CheckFormatE(TKrXIniSectionQ* section, const std::string& leaf);
     std::string ItemPath(const std::string& leaf) const;
-    std::string Designate(std::size_t index) ;
+    std::string Designate(std::size_t index);
     std::string SectionWhere(TKrXIniSectionQ* section) const;
     template <class T> T ReadNumber(std::size_t index, T def, TKrXIniItemType type);
     template <class T> T ReadNumberE(std::size_t index, TKrXIniItemType type, const char* word);

@@ -21,7 +21,8 @@ public:
     ~TFixStack() {
         for (std::size_t b = m_blocks.size(); b-- > 0;) {
             TBlock& block = m_blocks[b];
-            for (std::size_t i = block.used; i-- > 0;) block.At(i)->~T();
+            for (std::size_t i = block.used; i-- > 0;)
+                block.At(i)->~T();
         }
     }
 
@@ -35,7 +36,8 @@ public:
 
     std::size_t Size() const noexcept {
         std::size_t n = 0;
-        for (const TBlock& b : m_blocks) n += b.used;
+        for (const TBlock& b : m_blocks)
+            n += b.used;
         return n;
     }
 
@@ -49,7 +51,8 @@ private:
 
     void Grow() {
         const std::size_t previous = m_blocks.empty() ? 0 : m_blocks.back().capacity;
-        const std::size_t capacity = previous == 0 ? 64 : std::min<std::size_t>(previous + previous / 2, 65536);
+        const std::size_t capacity =
+            previous == 0 ? 64 : std::min<std::size_t>(previous + previous / 2, 65536);
         TBlock block;
         // operator new[] of unsigned char is aligned for any fundamental type.
         static_assert(alignof(T) <= alignof(std::max_align_t), "over-aligned pool objects");

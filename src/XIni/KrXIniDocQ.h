@@ -1,6 +1,7 @@
 // The in-memory document of the lazy XIni reader: text buffer, parsed items and sections.
 #pragma once
 
+#include "XIni/KrBigBuffer.h"
 #include "XIni/KrFixStack.h"
 #include "XIni/KrXIniItemType.h"
 
@@ -46,7 +47,7 @@ struct TKrXIniPoolsQ {
 /// Everything the readers of one document share. Parallel workers scan disjoint sections, each
 /// into pools of its own, so only the pool list needs the mutex.
 struct TKrXIniDocQ {
-    std::unique_ptr<char[]> buffer; // the text and one NUL byte
+    KrXIniInternal::TKrBigBuffer buffer; // the text and one NUL byte
     std::size_t length = 0;
     std::string infoName;
     std::atomic<bool> parseError{false};

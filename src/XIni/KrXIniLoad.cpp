@@ -56,12 +56,12 @@ void SetPos(TKrProgressHandler* progress, double pos) {
 }
 
 // Reads the whole of `stream` into a new buffer with one spare byte; progress from..to.
-bool ReadWhole(TKrStream* stream, std::unique_ptr<char[]>& buffer, std::size_t& length,
-               TKrProgressHandler* progress, double from, double to) {
+bool ReadWhole(TKrStream* stream, TKrBigBuffer& buffer, std::size_t& length, TKrProgressHandler* progress,
+               double from, double to) {
     if (!stream->setPosition64(0)) return false;
     const streamsize_t size = stream->getSize64();
     if (size == TKrStream::invalid_value64 || size >= std::size_t(-1) / 2) return false;
-    buffer.reset(new char[size + 1]);
+    buffer = TKrBigBuffer(size + 1);
     length = size;
     for (std::size_t done = 0; done < size;) {
         const std::size_t n = std::min<std::size_t>(ReadChunk, size - done);
@@ -79,7 +79,7 @@ bool StartsWithGZip(const char* data, std::size_t length) {
 }
 
 // Decompresses one gzip layer of [data, data + length) into a new buffer.
-TKrMessage Inflate(const std::string& infoName, std::unique_ptr<char[]>& buffer, std::size_t& length,
+TKrMessage Inflate(const std::string& infoName, TKrBigBuffer& buffer, std::size_t& length,
                    TKrProgressHandler* progress, double from, double to) {
     TKrFixedMemStream packed(buffer.get(), length, infoName);
     TKrGZipReader reader;
@@ -88,21 +88,23 @@ TKrMessage Inflate(const std::string& infoName, std::unique_ptr<char[]>& buffer,
     if (size == TKrStream::invalid_value64) return KrMsg_helper("Err_GZip_Format");
     // The trailer's size is a hint modulo 4 GiB; read until the data really ends.
     std::size_t capacity = std::max<std::size_t>(size, 4096);
-    std::unique_ptr<char[]> out(new char[capacity + 1]);
+    TKrBigBuffer out(capacity + 1);
     std::size_t produced = 0;
     for (;;) {
         if (produced == capacity) {
             const std::size_t grown = capacity + capacity / 2;
-            std::unique_ptr<char[]> bigger(new char[grown + 1]);
+            TKrBigBuffer bigger(grown + 1);
             std::memcpy(bigger.get(), out.get(), produced);
             out = std::move(bigger);
             capacity = grown;
         }
         const std::size_t want = std::min<std::size_t>(ReadChunk, capacity - produced);
         const streamsize_t got = reader.Read(out.get() + produced, want);
-        if (got == TKrStream::invalid_value || (reader.getState() & TKrStream::stReadError)) return KrMsg_helper("Err_GZip_Read");
+        if (got == TKrStream::invalid_value || (reader.getState() & TKrStream::stReadError))
+            return KrMsg_helper("Err_GZip_Read");
         produced += got;
-        SetPos(progress, from + (to - from) * std::min(1.0, double(produced) / double(std::max<streamsize_t>(size, 1))));
+        SetPos(progress, from + (to - from) * std::min(1.0, double(produced) /
+                                                                double(std::max<streamsize_t>(size, 1))));
         if (got < want) break;
     }
     out[produced] = '\0';
@@ -132,7 +134,7 @@ TKrMessage LoadXIniText(TKrStream* stream, TKrProgressHandler* progress, TKrXIni
     }
     TRootFinder finder;
     TKrXmlParserLow parser;
-    parser.ReadXml(out.buffer.get(), out.length, nullptr, nullptr, &finder, progress);
+    parser.ReadXml(out.buffer.get(), out.length, nullptr, nullptr, &finder);
     if (!finder.isRoot) return Wrap(out.infoName, KrMsg_helper("Err_XIni_Format"));
     const std::size_t bodyAt = std::size_t(finder.tagEnd - out.buffer.get());
     out.body = finder.empty ? nullptr : out.buffer.get() + bodyAt;
@@ -158,7 +160,8 @@ bool CheckItemTag(const char* nameBegin, const char* nameEnd, const std::vector<
             out.nameBegin = a.valueBegin;
             out.nameEnd = a.valueEnd;
         } else if (*a.nameBegin == 'v') {
-            if (out.valueBegin || out.type == TE_KrXIniItemType::Section || out.type == TE_KrXIniItemType::Binary)
+            if (out.valueBegin || out.type == TE_KrXIniItemType::Section ||
+                out.type == TE_KrXIniItemType::Binary)
                 return false;
             out.valueBegin = a.valueBegin;
             out.valueEnd = a.valueEnd;
@@ -174,8 +177,8 @@ bool CheckItemTag(const char* nameBegin, const char* nameEnd, const std::vector<
 char* KeepBase64(const char* begin, const char* end, char* out) noexcept {
     for (const char* p = begin; p < end; ++p) {
         const unsigned char c = static_cast<unsigned char>(*p);
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '/' ||
-            c == '=')
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
+            c == '/' || c == '=')
             *out++ = *p;
     }
     return out;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Core/KrMessage.h"
+#include "XIni/KrBigBuffer.h"
 #include "XIni/KrXIniItemType.h"
 #include "Xml/KrXmlParser.h"
 
@@ -17,7 +18,7 @@ namespace KrXIniInternal {
 
 /// The loaded text of a document.
 struct TKrXIniText {
-    std::unique_ptr<char[]> buffer; // length bytes and a NUL
+    TKrBigBuffer buffer; // length bytes and a NUL
     std::size_t length = 0;
     /// The byte after the root's start tag; null for an empty root ("<krini/>").
     char* body = nullptr;

@@ -2,6 +2,7 @@
 #include "XIni/KrXIniReadTree.h"
 
 #include "Core/KrExceptions.h"
+#include "Core/KrProgressHandler.h"
 #include "XIni/KrXIniInternal.h"
 #include "XIni/KrXIniLoad.h"
 #include "XIni/KrXIniReader.h"
@@ -104,8 +105,14 @@ private:
 
 var_a<TKrXIniTree*> ReadKrXIniTree(TKrStream* stream, bool throwOnError, TKrProgressHandler* progress) {
     const unsigned mode = throwOnError ? 2 : 1;
+    // Loading takes the first half of the progress range, parsing the second.
+    var_a<TKrProgressHandler*> loading, parsing;
+    if (progress) {
+        loading = progress->SubProgress(0.0, 0.5, 5, 5);
+        parsing = progress->SubProgress(0.5, 1.0, 5, 5);
+    }
     TKrXIniText text;
-    TKrMessage failure = LoadXIniText(stream, progress, text);
+    TKrMessage failure = LoadXIniText(stream, loading.get(), text);
     if (!failure.empty()) {
         ReportXIniError(failure, mode);
         return var_a<TKrXIniTree*>();
@@ -114,7 +121,8 @@ var_a<TKrXIniTree*> ReadKrXIniTree(TKrStream* stream, bool throwOnError, TKrProg
     if (!text.body) return tree;
     TKrXmlCollIniTree coll(tree.get());
     TKrXmlParserLow parser;
-    parser.ReadXml(text.body, text.length - std::size_t(text.body - text.buffer.get()), nullptr, nullptr, &coll);
+    parser.ReadXml(text.body, text.length - std::size_t(text.body - text.buffer.get()), nullptr, nullptr,
+                   &coll);
     if (coll.Done()) return tree;
     std::string where = FormatParseWhere(tree.get());
     if (!text.infoName.empty()) where = text.infoName + ":" + where;

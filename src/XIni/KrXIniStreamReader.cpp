@@ -50,8 +50,8 @@ class TKrXmlCollIniQ : public TKrXmlColl {
 public:
     enum TResult { Running, Stopped, Ended, Failed };
 
-    TKrXmlCollIniQ(TKrXIniSectionQ* section, bool isRoot, std::size_t depth, std::size_t wanted, const char* name,
-                   std::size_t len, bool byName, TKrXIniPoolsQ* pools)
+    TKrXmlCollIniQ(TKrXIniSectionQ* section, bool isRoot, std::size_t depth, std::size_t wanted,
+                   const char* name, std::size_t len, bool byName, TKrXIniPoolsQ* pools)
         : m_s(section), m_isRoot(isRoot), m_depth(depth), m_wanted(wanted), m_name(name), m_len(len),
           m_byName(byName), m_pools(pools) {}
 
@@ -249,7 +249,9 @@ void TKrXIniStreamReader::Init(const var_a<TKrStream*>& stream, TKrXIniErrorMode
     const TKrMessage failure = LoadXIniText(stream.get(), progress, text);
     m_doc->infoName = text.infoName;
     if (!failure.empty()) {
+        // An empty, complete root; its E forms report the failed load as a format error.
         m_doc->parseError = true;
+        m_doc->root->error = true;
         ReportXIniError(failure, mode);
         return;
     }
@@ -268,8 +270,8 @@ bool TKrXIniStreamReader::ParseError() const {
 
 // --- Scanning ------------------------------------------------------------------------------
 
-void TKrXIniStreamReader::Scan(TKrXIniSectionQ* section, std::size_t wanted, const char* name, std::size_t len,
-                               bool byName) {
+void TKrXIniStreamReader::Scan(TKrXIniSectionQ* section, std::size_t wanted, const char* name,
+                               std::size_t len, bool byName) {
     if (section->Complete()) return;
     TKrXIniSectionQ* deepest = section;
     std::size_t depth = 0;
@@ -341,7 +343,8 @@ void TKrXIniStreamReader::CheckFormatE(TKrXIniSectionQ* section, const std::stri
 
 std::string TKrXIniStreamReader::ItemPath(const std::string& leaf) const {
     std::string path;
-    for (const TLevel& level : m_stack) path = Join(path, DesignateItem(level.index, level.section->items[level.index]));
+    for (const TLevel& level : m_stack)
+        path = Join(path, DesignateItem(level.index, level.section->items[level.index]));
     return WithInfoName(m_doc->infoName, Join(path, leaf));
 }
 
@@ -488,7 +491,8 @@ template <class T> T TKrXIniStreamReader::ReadNumber(std::size_t index, T def, T
     return value;
 }
 
-template <class T> T TKrXIniStreamReader::ReadNumberE(std::size_t index, TKrXIniItemType type, const char* word) {
+template <class T>
+T TKrXIniStreamReader::ReadNumberE(std::size_t index, TKrXIniItemType type, const char* word) {
     const TKrXIniItemQ* item = ItemE(index);
     T value;
     if (item->type != type || !ParseValueText(item->value, value))
@@ -535,7 +539,8 @@ std::string TKrXIniStreamReader::Read_x_string(std::size_t index, const std::str
 
 std::string TKrXIniStreamReader::ReadE_x_string(std::size_t index) {
     const TKrXIniItemQ* item = ItemE(index);
-    if (item->type != TE_KrXIniItemType::String) ThrowReadError(ItemPath(Designate(index)), MsgIncorrectType("string"));
+    if (item->type != TE_KrXIniItemType::String)
+        ThrowReadError(ItemPath(Designate(index)), MsgIncorrectType("string"));
     return std::string(item->value, item->valueLen);
 }
 
@@ -547,7 +552,8 @@ std::string TKrXIniStreamReader::ReadBinary(std::size_t index, const std::string
 
 std::string TKrXIniStreamReader::ReadBinaryE(std::size_t index) {
     const TKrXIniItemQ* item = ItemE(index);
-    if (item->type != TE_KrXIniItemType::Binary) ThrowReadError(ItemPath(Designate(index)), MsgIncorrectType("binary"));
+    if (item->type != TE_KrXIniItemType::Binary)
+        ThrowReadError(ItemPath(Designate(index)), MsgIncorrectType("binary"));
     return KrDecodeStringBase64(item->value, item->valueLen);
 }
 
@@ -566,7 +572,8 @@ std::string TKrXIniStreamReader::ReadLongString(std::size_t index, const std::st
 std::string TKrXIniStreamReader::ReadLongStringE(std::size_t index) {
     const TKrXIniItemQ* item = ItemE(index);
     const std::string path = ItemPath(Designate(index));
-    if (item->type != TE_KrXIniItemType::Section || !item->child) ThrowReadError(path, MsgIncorrectType("string"));
+    if (item->type != TE_KrXIniItemType::Section || !item->child)
+        ThrowReadError(path, MsgIncorrectType("string"));
     Scan(item->child, npos, nullptr, 0, false);
     if (item->child->error) ThrowReadError(path, MsgFormatWhere(SectionWhere(item->child)));
     std::string text;
@@ -583,7 +590,8 @@ std::size_t TKrXIniStreamReader::ReadDoubles(std::size_t index, double** out, st
     TKrXIniSectionQ* child = item->child;
     if (child->items.size() < n) Scan(child, n - 1, nullptr, 0, false);
     std::size_t parsed = 0;
-    while (parsed < n && parsed < child->items.size() && ScanDoubleText(child->items[parsed]->value, *out[parsed]))
+    while (parsed < n && parsed < child->items.size() &&
+           ScanDoubleText(child->items[parsed]->value, *out[parsed]))
         ++parsed;
     return parsed;
 }
@@ -591,7 +599,8 @@ std::size_t TKrXIniStreamReader::ReadDoubles(std::size_t index, double** out, st
 void TKrXIniStreamReader::ReadDoublesE(std::size_t index, double** out, std::size_t n) {
     const TKrXIniItemQ* item = ItemE(index);
     const std::string path = ItemPath(Designate(index));
-    if (item->type != TE_KrXIniItemType::Section || !item->child) ThrowReadError(path, MsgIncorrectType("double"));
+    if (item->type != TE_KrXIniItemType::Section || !item->child)
+        ThrowReadError(path, MsgIncorrectType("double"));
     TKrXIniSectionQ* child = item->child;
     if (child->items.size() < n) Scan(child, n - 1, nullptr, 0, false);
     for (std::size_t j = 0; j < n; ++j) {
@@ -676,20 +685,26 @@ bool TKrXIniStreamReader::WriteSection(TKrXIniSectionQ* section, std::string& te
                 continue;
             }
             const TKrXIniItemQ* item = frame.section->items[frame.next++];
-            const std::string name = KrEncodeStringXml(item->name, item->nameLen, TE_KrEncodeStringXmlMode::xmlEncDefault);
+            const std::string name =
+                KrEncodeStringXml(item->name, item->nameLen, TE_KrEncodeStringXmlMode::xmlEncDefault);
             const char* nameBegin = name.data();
             const char* nameEnd = nameBegin + name.size();
             if (item->type == TE_KrXIniItemType::Section) {
                 const std::size_t level = writer.BeginSectionS(std::string(item->name, item->nameLen));
                 ok = level != 0 && ok;
-                if (item->child) frames.push_back({item->child, 0, level});
-                else if (level) ok = writer.EndSection(level) && ok;
+                if (item->child)
+                    frames.push_back({item->child, 0, level});
+                else if (level)
+                    ok = writer.EndSection(level) && ok;
             } else if (item->type == TE_KrXIniItemType::Binary) {
-                ok = writer.WriteItemRaw(item->type, nameBegin, nameEnd, item->value, item->value + item->valueLen) && ok;
+                ok = writer.WriteItemRaw(item->type, nameBegin, nameEnd, item->value,
+                                         item->value + item->valueLen) &&
+                     ok;
             } else {
                 const std::string value =
                     KrEncodeStringXml(item->value, item->valueLen, TE_KrEncodeStringXmlMode::xmlEncDefault);
-                ok = writer.WriteItemRaw(item->type, nameBegin, nameEnd, value.data(), value.data() + value.size()) &&
+                ok = writer.WriteItemRaw(item->type, nameBegin, nameEnd, value.data(),
+                                         value.data() + value.size()) &&
                      ok;
             }
         }

@@ -61,7 +61,8 @@ void TKrXIniStreamReaderMT::ReadArrayMT(std::function<void(TKrXIniReader*, std::
             if (f.valid()) f.wait();
     };
     try {
-        for (std::size_t w = 0; w < workers; ++w) futures.push_back(std::async(std::launch::async, work));
+        for (std::size_t w = 0; w < workers; ++w)
+            futures.push_back(std::async(std::launch::async, work));
         for (std::future<void>& f : futures) {
             while (f.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
                 if (progress && progress->Timeout()) {
@@ -75,5 +76,6 @@ void TKrXIniStreamReaderMT::ReadArrayMT(std::function<void(TKrXIniReader*, std::
         throw;
     }
     waitAll();
-    for (std::future<void>& f : futures) f.get();
+    for (std::future<void>& f : futures)
+        f.get();
 }

@@ -50,7 +50,8 @@ std::string Gzip(const std::string& text) {
 std::vector<std::string> Params(const TKrMessage& m) {
     std::vector<std::string> out;
     if (m.body())
-        for (auto* p : m.body()->m_parameters) out.push_back(p->GetString(""));
+        for (auto* p : m.body()->m_parameters)
+            out.push_back(p->GetString(""));
     return out;
 }
 
@@ -77,7 +78,8 @@ bool SameTree(const TKrXIniTree& a, const TKrXIniTree& b) {
 var_a<TKrXIniTree*> RandomTree(std::mt19937& gen, int items) {
     auto text = [&](std::size_t maxLen) {
         std::string s;
-        for (std::size_t n = gen() % maxLen; n > 0; --n) s += char(gen() % 4 ? 'a' + gen() % 26 : gen() % 256);
+        for (std::size_t n = gen() % maxLen; n > 0; --n)
+            s += char(gen() % 4 ? 'a' + gen() % 26 : gen() % 256);
         return s;
     };
     auto tree = new_a<TKrXIniTree>();
@@ -185,7 +187,8 @@ TEST(XIniStreamReader, LoadsGzipLayersEmptyRootsAndRejectsOtherRoots) {
     EXPECT_TRUE(logged.ParseError());
     EXPECT_EQ(logged.Count(), 0u);
     EXPECT_FALSE(ReadKrXIniTree(Text("junk").get(), false, nullptr));
-    EXPECT_THROW(ReadKrXIniTree(Text(std::string("\x1f\x8b\x08\0garbage", 11)).get(), true, nullptr), TKrMessage);
+    EXPECT_THROW(ReadKrXIniTree(Text(std::string("\x1f\x8b\x08\0garbage", 11)).get(), true, nullptr),
+                 TKrMessage);
     try {
         R named(Text("<x/>", "p.x-ini"), TE_KrXIniErrorMode::Throw, nullptr);
         ADD_FAILURE();
@@ -226,7 +229,8 @@ TEST(XIniStreamReader, ConvertsValuesLikeTheStrtolFamily) {
 
 TEST(XIniStreamReader, ScansOnlyAsFarAsAsked) {
     std::string body;
-    for (int i = 0; i < 10000; ++i) body += "<i n=\"k" + std::to_string(i) + "\" v=\"" + std::to_string(i) + "\"/>";
+    for (int i = 0; i < 10000; ++i)
+        body += "<i n=\"k" + std::to_string(i) + "\" v=\"" + std::to_string(i) + "\"/>";
     // The broken tail is reached only by a scan to the end.
     R r(Text("<krini><x n=\"big\">" + body + "<bad/></x></krini>"), true, nullptr);
     const std::size_t level = r.EnterSectionSE("big");
@@ -243,11 +247,12 @@ TEST(XIniStreamReader, ScansOnlyAsFarAsAsked) {
 }
 
 TEST(XIniStreamReader, FormatErrorsKeepEarlierItemsAndNameTheirPlace) {
-    const char* broken[] = {"<i n=\"c\" v=\"3\" t=\"1\"/>", "<x n=\"c\" v=\"1\"/>", "<i n=\"c\"/>", "<q n=\"c\"/>",
-                            "<i n=\"c\" n=\"d\" v=\"1\"/>", "<s v=\"1\"><i v=\"2\"/></s>", "<x n=\"c\"></i>"};
+    const char* broken[] = {
+        "<i n=\"c\" v=\"3\" t=\"1\"/>", "<x n=\"c\" v=\"1\"/>",        "<i n=\"c\"/>",   "<q n=\"c\"/>",
+        "<i n=\"c\" n=\"d\" v=\"1\"/>", "<s v=\"1\"><i v=\"2\"/></s>", "<x n=\"c\"></i>"};
     for (const char* item : broken) {
-        const std::string text = Doc("<x n=\"s\"><i n=\"a\" v=\"1\"/><i n=\"b\" v=\"2\"/>" + std::string(item) +
-                                     "<i n=\"d\" v=\"4\"/></x><i n=\"after\" v=\"5\"/>");
+        const std::string text = Doc("<x n=\"s\"><i n=\"a\" v=\"1\"/><i n=\"b\" v=\"2\"/>" +
+                                     std::string(item) + "<i n=\"d\" v=\"4\"/></x><i n=\"after\" v=\"5\"/>");
         R r(Text(text, "f.x-ini"), true, nullptr);
         r.EnterSectionE(0);
         EXPECT_EQ(r.Read<int>(1, 0), 2) << item;
@@ -284,8 +289,9 @@ TEST(XIniStreamReader, ReportsSearchesAndLevelsInErrorPaths) {
 }
 
 TEST(XIniStreamReader, CopiesSectionsAsDocumentsAndTrees) {
-    const std::string body = "<x n=\"s\"><i n=\"a\" v=\"1\"/><s n=\"q\" v=\"&quot;&#xA;\"/><b n=\"b\">QUJD</b>"
-                             "<x n=\"e\"/></x>";
+    const std::string body =
+        "<x n=\"s\"><i n=\"a\" v=\"1\"/><s n=\"q\" v=\"&quot;&#xA;\"/><b n=\"b\">QUJD</b>"
+        "<x n=\"e\"/></x>";
     R r(Text(Doc(body)), true, nullptr);
     const std::string copy = r.ReadXIniE(0);
     R again(Text(copy), true, nullptr);
@@ -315,12 +321,15 @@ TEST(XIniStreamReader, ReadArrayMTHandsEveryIndexToOneWorker) {
             threads.insert(std::this_thread::get_id());
         };
         r.ReadArrayMT(fn, nullptr);
-        for (std::size_t i = 0; i < n; ++i) ASSERT_EQ(seen[i].load(), 1) << i;
+        for (std::size_t i = 0; i < n; ++i)
+            ASSERT_EQ(seen[i].load(), 1) << i;
         EXPECT_LE(threads.size(), std::min<std::size_t>((n + 15) / 16, KrGetThreadsCount()));
         EXPECT_FALSE(r.ParseError());
     }
     // A worker's exception reaches the caller.
     TKrXIniStreamReaderMT r(Text(Doc("<i v=\"1\"/><i v=\"2\"/>")), true, nullptr);
-    std::function<void(TKrXIniReader*, std::size_t)> fail = [](TKrXIniReader* w, std::size_t) { w->ReadE<double>(0); };
+    std::function<void(TKrXIniReader*, std::size_t)> fail = [](TKrXIniReader* w, std::size_t) {
+        w->ReadE<double>(0);
+    };
     EXPECT_THROW(r.ReadArrayMT(fail, nullptr), TKrMessage);
 }

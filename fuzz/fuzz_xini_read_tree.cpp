@@ -1,0 +1,40 @@
+// The full XIni parse never crashes on any bytes (optionally behind a gzip layer), and a tree it
+// accepts is written and read back unchanged.
+#include "Streams/KrGZipWriter.h"
+#include "Streams/KrStringStream.h"
+#include "XIni/KrXIniReadTree.h"
+#include "XIni/KrXIniTree.h"
+#include "XIni/KrXIniWriteTree.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+namespace {
+bool SameTree(const TKrXIniTree& a, const TKrXIniTree& b) {
+    if (!a.EqualHierarchy(b)) return false;
+    for (std::size_t i = 0; i < a.Count(); ++i) {
+        const auto *x = a.FindItem(i), *y = b.FindItem(i);
+        if (x->value != y->value || (x->child && !SameTree(*x->child, *y->child))) return false;
+    }
+    return true;
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 1) return 0;
+    std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
+    if (data[0] & 1) {
+        auto packed = new_a<TKrStringStream>();
+        TKrGZipWriter w;
+        if (w.Open(packed.get(), 1) && w.WriteAll(text.data(), text.size()) && w.Close())
+            text = packed->str();
+    }
+    const var_a<TKrXIniTree*> tree = ReadKrXIniTree(new_a<TKrStringStream>(text).get(), false, nullptr);
+    if (!tree) return 0;
+    auto out = new_a<TKrStringStream>();
+    if (!WriteKrXIniTree(out.get(), tree.get(), data[0] & 2 ? 0x101 : 0, false, nullptr)) std::abort();
+    const var_a<TKrXIniTree*> back = ReadKrXIniTree(out.get(), false, nullptr);
+    if (!back || !SameTree(*tree, *back)) std::abort();
+    return 0;
+}

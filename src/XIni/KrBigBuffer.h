@@ -1,0 +1,34 @@
+// TKrBigBuffer: a byte buffer for whole documents, backed by huge pages when it is large.
+#pragma once
+
+#include <cstddef>
+
+namespace KrXIniInternal {
+
+/// Buffers of 8 MiB and more are mapped privately and advised to use transparent huge pages,
+/// so that filling a fresh document buffer costs one fault per 2 MiB instead of one per 4 KiB;
+/// smaller ones come from the heap. Contents start undefined. Move-only.
+class TKrBigBuffer {
+public:
+    TKrBigBuffer() = default;
+    /// Throws std::bad_alloc when the memory cannot be had.
+    explicit TKrBigBuffer(std::size_t size);
+    TKrBigBuffer(TKrBigBuffer&& other) noexcept;
+    TKrBigBuffer& operator=(TKrBigBuffer&& other) noexcept;
+    TKrBigBuffer(const TKrBigBuffer&) = delete;
+    TKrBigBuffer& operator=(const TKrBigBuffer&) = delete;
+    ~TKrBigBuffer();
+
+    char* get() const noexcept { return m_data; }
+    std::size_t size() const noexcept { return m_size; }
+    explicit operator bool() const noexcept { return m_data != nullptr; }
+    char& operator[](std::size_t i) const noexcept { return m_data[i]; }
+    void reset() noexcept;
+
+private:
+    char* m_data = nullptr;
+    std::size_t m_size = 0;
+    std::size_t m_mapped = 0; // length of the mapping; 0 for heap memory
+};
+
+} // namespace KrXIniInternal

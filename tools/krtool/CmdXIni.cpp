@@ -1,0 +1,159 @@
+// krtool xini: dump, get, convert and validate XIni settings files (plain or gzip-compressed).
+#include "KrToolCommand.h"
+
+#include "Core/KrMessage.h"
+#include "Core/KrMessageParameters.h"
+#include "Core/KrStringEncode.h"
+#include "Streams/KrFileStream.h"
+#include "Streams/KrStringStream.h"
+#include "System/KrPath.h"
+#include "XIni/KrXIniReadTree.h"
+#include "XIni/KrXIniStreamReader.h"
+#include "XIni/KrXIniStreamWriter.h"
+#include "XIni/KrXIniTree.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+// Prints a tree indented by two blanks per level: "x name", "i name = 3", "b name: 12 bytes".
+void Dump(const TKrXIniTree& tree, std::string& out) {
+    struct TFrame {
+        const TKrXIniTree* tree;
+        std::size_t next;
+    };
+    std::vector<TFrame> frames{{&tree, 0}};
+    while (!frames.empty()) {
+        TFrame& f = frames.back();
+        if (f.next == f.tree->Count()) {
+            frames.pop_back();
+            continue;
+        }
+        const TKrXIniTree::TItem* item = f.tree->FindItem(f.next++);
+        out.append(2 * (frames.size() - 1), ' ');
+        out += KrXIniItemLetter(item->type);
+        if (!item->name.empty()) out += " " + item->name;
+        if (item->type == TE_KrXIniItemType::Section) {
+            out += '\n';
+            if (item->child) frames.push_back({item->child.get(), 0});
+        } else if (item->type == TE_KrXIniItemType::Binary) {
+            out += ": " + std::to_string(KrDecodeStringBase64(item->value).size()) + " bytes\n";
+        } else {
+            out += " = " + item->value + "\n";
+        }
+    }
+}
+
+var_a<TKrXIniTree*> ReadFile(const std::string& file) {
+    var_a<TKrFileStream*> in = TKrFileStream::VCreateE(TKrPath(file), krOpenRead);
+    return ReadKrXIniTree(in.get(), true, nullptr);
+}
+
+// The text of a message, or its parameters when no text is known for it.
+std::string Describe(const TKrMessage& m) {
+    std::string text = m.std_str();
+    if (!text.empty() || !m.body()) return text;
+    for (auto* p : m.body()->m_parameters)
+        text += (text.empty() ? "" : " ") + p->GetString("");
+    return text;
+}
+
+int Dump(const std::vector<std::string>& args) {
+    if (args.size() != 2) return KrToolUsage("xini");
+    std::string out;
+    Dump(*ReadFile(args[1]), out);
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return 0;
+}
+
+// Items addressed by names separated by '/': every name but the last enters a section.
+int Get(const std::vector<std::string>& args) {
+    if (args.size() != 3) return KrToolUsage("xini");
+    var_a<TKrXIniReader*> r = GetXIniReader(TKrPath(args[1]));
+    std::string path = args[2];
+    std::size_t slash;
+    while ((slash = path.find('/')) != std::string::npos) {
+        r->EnterSectionSE(path.substr(0, slash));
+        path.erase(0, slash + 1);
+    }
+    const std::size_t i = r->FindFE(path, 0);
+    switch (r->ItemTypeE(i)) {
+    case TE_KrXIniItemType::Section: {
+        std::string out;
+        Dump(*r->ReadXIniTreeE(i), out);
+        std::fwrite(out.data(), 1, out.size(), stdout);
+        break;
+    }
+    case TE_KrXIniItemType::Binary:
+        std::printf("%s\n", KrEncodeStringBase64(r->ReadBinaryE(i)).c_str());
+        break;
+    case TE_KrXIniItemType::String:
+        std::printf("%s\n", r->ReadE<std::string>(i).c_str());
+        break;
+    case TE_KrXIniItemType::Double:
+        std::printf("%.17g\n", r->ReadE<double>(i));
+        break;
+    default:
+        std::printf("%ld\n", r->ReadE<long>(i));
+    }
+    return 0;
+}
+
+int Convert(const std::vector<std::string>& args) {
+    bool compact = false;
+    int level = -1, layers = 0;
+    std::vector<std::string> files;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--compact") {
+            compact = true;
+        } else if ((a == "--gzip" || a == "--layers") && i + 1 < args.size()) {
+            char* end = nullptr;
+            const long v = std::strtol(args[++i].c_str(), &end, 10);
+            if (*end || v < 0 || v > (a == "--gzip" ? 9 : 15)) return KrToolUsage("xini");
+            (a == "--gzip" ? level : layers) = int(v);
+        } else {
+            files.push_back(a);
+        }
+    }
+    if (files.size() != 2 || (layers && level < 0)) return KrToolUsage("xini");
+    const var_a<TKrXIniTree*> tree = ReadFile(files[0]);
+    // The compression word: low byte 1, level + 1 in bits 8..11, extra layers in bits 12..15.
+    const int compression = level < 0 ? 0 : 1 | (level + 1) << 8 | layers << 12;
+    var_a<TKrStream*> out = TKrFileStream::VCreateE(TKrPath(files[1]), krCreate);
+    TKrXIniStreamWriter w(out, compression, TKrXIniStreamWriter::Full);
+    if (compact) w.SetCompactMode(true);
+    w.MergeXIniE(tree.get());
+    w.CloseE();
+    return 0;
+}
+
+int Validate(const std::vector<std::string>& args) {
+    if (args.size() != 2) return KrToolUsage("xini");
+    try {
+        const var_a<TKrXIniTree*> tree = ReadFile(args[1]);
+        std::printf("%s: well-formed, %zu top-level items\n", args[1].c_str(), tree->Count());
+        return 0;
+    } catch (const TKrMessage& m) {
+        std::printf("%s\n", Describe(m).c_str());
+        return 1;
+    }
+}
+
+int RunXIni(const std::vector<std::string>& args) {
+    if (args.empty()) return KrToolUsage("xini");
+    if (args[0] == "dump") return Dump(args);
+    if (args[0] == "get") return Get(args);
+    if (args[0] == "convert") return Convert(args);
+    if (args[0] == "validate") return Validate(args);
+    return KrToolUsage("xini");
+}
+
+} // namespace
+
+KRTOOL_COMMAND(
+    xini, "xini",
+    "dump FILE | get FILE PATH | convert IN OUT [--compact] [--gzip LEVEL] [--layers N] | validate FILE",
+    "show, query, convert or check an XIni settings file (plain or gzip-compressed)", RunXIni);
