@@ -465,6 +465,10 @@ TEST(XIniTreeReader, RaisesTheStreamReadersMessages) {
             double x, y;
             r.ReadDouble2E(9, &x, &y);
         },
+        [](TKrXIniReader& r) {
+            double x, y, z;
+            r.ReadDouble3E(10, &x, &y, &z);
+        },
         [](TKrXIniReader& r) { r.ReadXIniTreeE(6); },
         [](TKrXIniReader& r) { r.throw_error_value_message(5, "msg"); },
         [](TKrXIniReader& r) {
