@@ -6,13 +6,18 @@
 #include "Streams/KrGZipWriter.h"
 #include "Streams/KrStream.h"
 #include "XIni/KrXIniInternal.h"
+#include "XIni/KrXIniNumberText.h"
 #include "XIni/KrXIniTree.h"
 #include "Xml/KrXmlParser.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 #include <stdexcept>
+
+using KrXIniInternal::FormatDecText;
+using KrXIniInternal::FormatExpText;
+using KrXIniInternal::FormatHexText;
+using KrXIniInternal::LongStringPieceLength;
 
 namespace {
 
@@ -60,19 +65,6 @@ std::size_t EscapeByte(unsigned char c, char* out) {
     }
 }
 
-// Uppercase hexadecimal digits of v, without leading zeros ("0" for 0).
-char* FormatHex(char* p, unsigned long v) {
-    char tmp[16];
-    int n = 0;
-    do {
-        tmp[n++] = "0123456789ABCDEF"[v & 0xF];
-        v >>= 4;
-    } while (v);
-    while (n)
-        *p++ = tmp[--n];
-    return p;
-}
-
 // " v=\"" + text + "\"/>" into out; the caller's buffer holds at least 64 bytes.
 struct TValueText {
     char text[64];
@@ -87,11 +79,6 @@ struct TValueText {
     }
     std::size_t size() const { return static_cast<std::size_t>(p - text); }
 };
-
-// Scientific text with `precision` digits after the point, the same as "%.<precision>e".
-char* FormatExp(char* p, char* end, double v, int precision) {
-    return std::to_chars(p, end, v, std::chars_format::scientific, precision).ptr;
-}
 
 const char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
@@ -120,16 +107,6 @@ std::size_t EncodeBase64Line(const unsigned char* s, std::size_t n, char* out) {
         *p++ = '=';
     }
     return static_cast<std::size_t>(p - out);
-}
-
-// Length of the line starting at p (up to end), including its terminator: LF, CR LF or a lone CR.
-std::size_t LineLength(const char* p, const char* end) {
-    const char* q = p;
-    while (q < end && *q != '\n' && *q != '\r')
-        ++q;
-    if (q == end) return static_cast<std::size_t>(q - p);
-    if (*q == '\r' && q + 1 < end && q[1] == '\n') ++q;
-    return static_cast<std::size_t>(q + 1 - p);
 }
 
 bool IsOneLetterName(const char* nameBegin, const char* nameEnd) {
@@ -211,7 +188,7 @@ private:
         while (p < end) {
             if (!first) p = SkipIndent(p, end);
             first = false;
-            const std::size_t len = LineLength(p, end);
+            const std::size_t len = LongStringPieceLength(p, end);
             const char* lineEnd = p + len;
             const char* textEnd = lineEnd;
             const bool cut = textEnd > p && (textEnd[-1] == '\n' || textEnd[-1] == '\r');
@@ -433,28 +410,28 @@ bool TKrXIniStreamWriter::WriteS_x_uint32(const std::string& name, const unsigne
 
 bool TKrXIniStreamWriter::WriteS_x_int64(const std::string& name, const long& value) {
     TValueText v;
-    v.p = std::to_chars(v.p, v.text + sizeof v.text, value).ptr;
+    v.p = FormatDecText(v.p, value);
     v.Finish();
     return NumberItem('i', name, v.text, v.size());
 }
 
 bool TKrXIniStreamWriter::WriteS_x_uint64(const std::string& name, const unsigned long& value) {
     TValueText v;
-    v.p = std::to_chars(v.p, v.text + sizeof v.text, value).ptr;
+    v.p = FormatDecText(v.p, value);
     v.Finish();
     return NumberItem('i', name, v.text, v.size());
 }
 
 bool TKrXIniStreamWriter::WriteS_x_float(const std::string& name, const float& value) {
     TValueText v;
-    v.p = FormatExp(v.p, v.text + sizeof v.text - 3, static_cast<double>(value), 8);
+    v.p = FormatExpText(v.p, static_cast<double>(value), 8);
     v.Finish();
     return NumberItem('d', name, v.text, v.size());
 }
 
 bool TKrXIniStreamWriter::WriteS_x_double(const std::string& name, const double& value) {
     TValueText v;
-    v.p = FormatExp(v.p, v.text + sizeof v.text - 3, value, 16);
+    v.p = FormatExpText(v.p, value, 16);
     v.Finish();
     return NumberItem('d', name, v.text, v.size());
 }
@@ -467,41 +444,31 @@ bool TKrXIniStreamWriter::WriteS_x_string(const std::string& name, const std::st
     return LineBreak() && ok;
 }
 
-namespace {
-// " v=\"0x...\"/>" with a minus sign before "0x" when `negative`.
-void FormatHexValue(TValueText& v, bool negative, unsigned long magnitude) {
-    if (negative) *v.p++ = '-';
-    *v.p++ = '0';
-    *v.p++ = 'x';
-    v.p = FormatHex(v.p, magnitude);
-    v.Finish();
-}
-} // namespace
-
 bool TKrXIniStreamWriter::WriteHexS_x_int32(const std::string& name, const int& value) {
     TValueText v;
-    // The magnitude through 64 bits, so INT_MIN gives 0x80000000.
-    const long wide = value;
-    FormatHexValue(v, wide < 0, static_cast<unsigned long>(wide < 0 ? -wide : wide));
+    v.p = FormatHexText(v.p, static_cast<long>(value));
+    v.Finish();
     return NumberItem('i', name, v.text, v.size());
 }
 
 bool TKrXIniStreamWriter::WriteHexS_x_uint32(const std::string& name, const unsigned& value) {
     TValueText v;
-    FormatHexValue(v, false, value);
+    v.p = FormatHexText(v.p, static_cast<unsigned long>(value));
+    v.Finish();
     return NumberItem('i', name, v.text, v.size());
 }
 
 bool TKrXIniStreamWriter::WriteHexS_x_int64(const std::string& name, const long& value) {
     TValueText v;
-    const unsigned long bits = static_cast<unsigned long>(value);
-    FormatHexValue(v, value < 0, value < 0 ? 0 - bits : bits);
+    v.p = FormatHexText(v.p, value);
+    v.Finish();
     return NumberItem('i', name, v.text, v.size());
 }
 
 bool TKrXIniStreamWriter::WriteHexS_x_uint64(const std::string& name, const unsigned long& value) {
     TValueText v;
-    FormatHexValue(v, false, value);
+    v.p = FormatHexText(v.p, value);
+    v.Finish();
     return NumberItem('i', name, v.text, v.size());
 }
 
@@ -511,7 +478,7 @@ bool TKrXIniStreamWriter::WriteLongStringS(const std::string& name, const std::s
     const char* p = value.data();
     const char* end = p + value.size();
     while (p < end) {
-        const std::size_t len = LineLength(p, end);
+        const std::size_t len = LongStringPieceLength(p, end);
         ok = Atom("<s v=\"", 6) && ok;
         ok = AtomEscaped(p, len) && ok;
         ok = Atom("\"/>", 3) && ok;
@@ -562,7 +529,7 @@ bool TKrXIniStreamWriter::WriteDoublesS(const std::string& name, std::initialize
     *p++ = '>';
     for (double d : values) {
         std::memcpy(p, "<d v=\"", 6);
-        p = FormatExp(p + 6, text + sizeof text, d, 16);
+        p = FormatExpText(p + 6, d, 16);
         std::memcpy(p, "\"/>", 3);
         p += 3;
     }
