@@ -70,6 +70,8 @@
 #include "XIni/KrXIniStreamReader.h"
 #include "XIni/KrXIniStreamWriter.h"
 #include "XIni/KrXIniTree.h"
+#include "XIni/KrXIniTreeReader.h"
+#include "XIni/KrXIniTreeWriter.h"
 #include "XIni/KrXIniWriteTree.h"
 #include "XIni/KrXIniWriter.h"
 #include "Xml/KrXmlDom.h"

@@ -585,6 +585,9 @@ std::string TKrXIniStreamReader::ReadLongStringE(std::size_t index) {
 }
 
 std::size_t TKrXIniStreamReader::ReadDoubles(std::size_t index, double** out, std::size_t n) {
+    double spare[3];
+    for (std::size_t j = 0; j < n; ++j)
+        if (!out[j]) out[j] = &spare[j]; // a null output is read and dropped
     const TKrXIniItemQ* item = Item(index);
     if (!item || item->type != TE_KrXIniItemType::Section || !item->child) return 0;
     TKrXIniSectionQ* child = item->child;
@@ -597,6 +600,9 @@ std::size_t TKrXIniStreamReader::ReadDoubles(std::size_t index, double** out, st
 }
 
 void TKrXIniStreamReader::ReadDoublesE(std::size_t index, double** out, std::size_t n) {
+    double spare[3];
+    for (std::size_t j = 0; j < n; ++j)
+        if (!out[j]) out[j] = &spare[j];
     const TKrXIniItemQ* item = ItemE(index);
     const std::string path = ItemPath(Designate(index));
     if (item->type != TE_KrXIniItemType::Section || !item->child)
