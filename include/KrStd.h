@@ -57,6 +57,7 @@
 #include "Streams/KrStringStream.h"
 #include "System/KrPath.h"
 #include "System/KrPathXIni.h"
+#include "System/KrThreads.h"
 #include "Utils/KrCrc32.h"
 #include "Utils/KrCrc64.h"
 #include "Utils/KrDateTime.h"

@@ -15,8 +15,9 @@
 class TKrPath;
 class TKrProgressHandler;
 class TKrStream;
-struct TKrXIniSectionQ;
 struct TKrXIniDocQ;
+struct TKrXIniItemQ;
+struct TKrXIniSectionQ;
 
 /// What a reader does when the document cannot be loaded (unreadable stream, broken gzip
 /// layer, no `krini` root).
@@ -124,8 +125,26 @@ protected:
     std::vector<TLevel> m_stack; // one entry per entered section, the root's first
 
 private:
-    struct TItemAccess;
-    friend struct TItemAccess;
+    friend class TKrXIniStreamReaderMT;
+    struct TScanState; // this reader's XML scanner and item pools
+    std::unique_ptr<TScanState> m_scan;
+
+    void Init(const var_a<TKrStream*>& stream, TKrXIniErrorMode mode, TKrProgressHandler* progress);
+    void Scan(TKrXIniSectionQ* section, std::size_t wanted, const char* name, std::size_t len, bool byName);
+    void ScanFailed(TKrXIniSectionQ* section);
+    TKrXIniItemQ* Item(std::size_t index);
+    TKrXIniItemQ* ItemE(std::size_t index);
+    void CheckFormatE(TKrXIniSectionQ* section, const std::string& leaf);
+    std::string ItemPath(const std::string& leaf) const;
+    std::string Designate(std::size_t index) ;
+    std::string SectionWhere(TKrXIniSectionQ* section) const;
+    template <class T> T ReadNumber(std::size_t index, T def, TKrXIniItemType type);
+    template <class T> T ReadNumberE(std::size_t index, TKrXIniItemType type, const char* word);
+    std::size_t ReadDoubles(std::size_t index, double** out, std::size_t n);
+    void ReadDoublesE(std::size_t index, double** out, std::size_t n);
+    // Returns the first section that had a format error, or null.
+    TKrXIniSectionQ* BuildTree(TKrXIniSectionQ* section, TKrXIniTree* tree);
+    bool WriteSection(TKrXIniSectionQ* section, std::string& text);
 };
 
 /// Adds ReadArrayMT: the items of the current section handed to a callback on several threads.

@@ -63,4 +63,10 @@ void ThrowReadError(const std::string& itemPath, const TKrMessage& inner) {
     throw m;
 }
 
+void ThrowReadError(const std::string& itemPath, const std::string& innerText) {
+    TKrMessage m = KrMsg_helper("Err_Read_name_msg");
+    m << itemPath << innerText;
+    throw m;
+}
+
 } // namespace KrXIniInternal

@@ -29,5 +29,7 @@ TKrMessage MsgInvalidLevel();
 
 // "Err_Read_name_msg" with the item path and the inner message.
 [[noreturn]] void ThrowReadError(const std::string& itemPath, const TKrMessage& inner);
+// The same with the inner message given as its text.
+[[noreturn]] void ThrowReadError(const std::string& itemPath, const std::string& innerText);
 
 } // namespace KrXIniInternal

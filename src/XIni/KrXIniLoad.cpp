@@ -1,0 +1,184 @@
+// Loading an XIni document into memory (gzip layers undone, root found) and the tag rules of the format.
+#include "XIni/KrXIniLoad.h"
+
+#include "Core/KrExceptions.h"
+#include "Core/KrLog.h"
+#include "Core/KrProgressHandler.h"
+#include "Streams/KrFixedMemStream.h"
+#include "Streams/KrGZipFormat.h"
+#include "Streams/KrGZipReader.h"
+#include "Streams/KrStream.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace KrXIniInternal {
+
+namespace {
+
+constexpr std::size_t ReadChunk = std::size_t(16) << 20;
+
+// Stops at the first element tag and remembers what it was.
+class TRootFinder : public TKrXmlColl {
+public:
+    bool AddSTag(const char*, const char* end, const char* nameBegin, const char* nameEnd,
+                 const std::vector<TKrXmlAttrData>&) override {
+        return Found(end, nameBegin, nameEnd, false);
+    }
+    bool AddEmptyElemTag(const char*, const char* end, const char* nameBegin, const char* nameEnd,
+                         const std::vector<TKrXmlAttrData>&) override {
+        return Found(end, nameBegin, nameEnd, true);
+    }
+    bool AddETag(const char*, const char*, const char*, const char*) override { return false; }
+
+    const char* tagEnd = nullptr;
+    bool isRoot = false;
+    bool empty = false;
+
+private:
+    bool Found(const char* end, const char* nameBegin, const char* nameEnd, bool isEmpty) {
+        tagEnd = end;
+        isRoot = nameEnd - nameBegin == 5 && std::memcmp(nameBegin, "krini", 5) == 0;
+        empty = isEmpty;
+        return false;
+    }
+};
+
+TKrMessage Wrap(const std::string& infoName, const TKrMessage& inner) {
+    if (infoName.empty()) return inner;
+    TKrMessage m = KrMsg_helper("Err_Read_name_msg");
+    m << infoName << inner;
+    return m;
+}
+
+void SetPos(TKrProgressHandler* progress, double pos) {
+    if (progress) progress->SetPosNB(pos);
+}
+
+// Reads the whole of `stream` into a new buffer with one spare byte; progress from..to.
+bool ReadWhole(TKrStream* stream, std::unique_ptr<char[]>& buffer, std::size_t& length,
+               TKrProgressHandler* progress, double from, double to) {
+    if (!stream->setPosition64(0)) return false;
+    const streamsize_t size = stream->getSize64();
+    if (size == TKrStream::invalid_value64 || size >= std::size_t(-1) / 2) return false;
+    buffer.reset(new char[size + 1]);
+    length = size;
+    for (std::size_t done = 0; done < size;) {
+        const std::size_t n = std::min<std::size_t>(ReadChunk, size - done);
+        if (!stream->ReadAll(buffer.get() + done, n)) return false;
+        done += n;
+        SetPos(progress, from + (to - from) * double(done) / double(size));
+    }
+    buffer[size] = '\0';
+    return true;
+}
+
+bool StartsWithGZip(const char* data, std::size_t length) {
+    const std::size_t n = KrGZipSignatureSize();
+    return length >= n && std::memcmp(data, KrGZipSignatureData(), n) == 0;
+}
+
+// Decompresses one gzip layer of [data, data + length) into a new buffer.
+TKrMessage Inflate(const std::string& infoName, std::unique_ptr<char[]>& buffer, std::size_t& length,
+                   TKrProgressHandler* progress, double from, double to) {
+    TKrFixedMemStream packed(buffer.get(), length, infoName);
+    TKrGZipReader reader;
+    if (!reader.Open(&packed)) return KrMsg_helper("Err_GZip_Format");
+    const streamsize_t size = reader.getSize64();
+    if (size == TKrStream::invalid_value64) return KrMsg_helper("Err_GZip_Format");
+    // The trailer's size is a hint modulo 4 GiB; read until the data really ends.
+    std::size_t capacity = std::max<std::size_t>(size, 4096);
+    std::unique_ptr<char[]> out(new char[capacity + 1]);
+    std::size_t produced = 0;
+    for (;;) {
+        if (produced == capacity) {
+            const std::size_t grown = capacity + capacity / 2;
+            std::unique_ptr<char[]> bigger(new char[grown + 1]);
+            std::memcpy(bigger.get(), out.get(), produced);
+            out = std::move(bigger);
+            capacity = grown;
+        }
+        const std::size_t want = std::min<std::size_t>(ReadChunk, capacity - produced);
+        const streamsize_t got = reader.Read(out.get() + produced, want);
+        if (got == TKrStream::invalid_value || (reader.getState() & TKrStream::stReadError)) return KrMsg_helper("Err_GZip_Read");
+        produced += got;
+        SetPos(progress, from + (to - from) * std::min(1.0, double(produced) / double(std::max<streamsize_t>(size, 1))));
+        if (got < want) break;
+    }
+    out[produced] = '\0';
+    buffer = std::move(out);
+    length = produced;
+    return TKrMessage();
+}
+
+} // namespace
+
+TKrMessage LoadXIniText(TKrStream* stream, TKrProgressHandler* progress, TKrXIniText& out) {
+    out = TKrXIniText();
+    if (!stream) return KrMsg_helper("Err_ReadStream");
+    out.infoName = stream->GetInfoName();
+    if (!ReadWhole(stream, out.buffer, out.length, progress, 0.0, 0.5)) {
+        out.buffer.reset();
+        out.length = 0;
+        if (out.infoName.empty()) return KrMsg_helper("Err_ReadStream");
+        return KrMsg_helper("Err_Read_name") << out.infoName;
+    }
+    double start = 0.5;
+    while (StartsWithGZip(out.buffer.get(), out.length)) {
+        const double next = (start + 0.95) / 2;
+        TKrMessage failure = Inflate(out.infoName, out.buffer, out.length, progress, start, next);
+        if (!failure.empty()) return Wrap(out.infoName, failure);
+        start = next;
+    }
+    TRootFinder finder;
+    TKrXmlParserLow parser;
+    parser.ReadXml(out.buffer.get(), out.length, nullptr, nullptr, &finder, progress);
+    if (!finder.isRoot) return Wrap(out.infoName, KrMsg_helper("Err_XIni_Format"));
+    const std::size_t bodyAt = std::size_t(finder.tagEnd - out.buffer.get());
+    out.body = finder.empty ? nullptr : out.buffer.get() + bodyAt;
+    SetPos(progress, 1.0);
+    return TKrMessage();
+}
+
+void ReportXIniError(const TKrMessage& message, unsigned mode) {
+    if (mode == 2) throw message;
+    if (mode == 1) KrLogWriteError(std::string("KrXIni"), message.std_str());
+}
+
+bool CheckItemTag(const char* nameBegin, const char* nameEnd, const std::vector<TKrXmlAttrData>& attrs,
+                  TKrXIniTagParts& out) noexcept {
+    if (nameEnd - nameBegin != 1) return false;
+    out = TKrXIniTagParts();
+    out.type = KrXIniItemTypeFromLetter(*nameBegin);
+    if (out.type == TE_KrXIniItemType::Invalid) return false;
+    for (const TKrXmlAttrData& a : attrs) {
+        if (a.nameEnd - a.nameBegin != 1) return false;
+        if (*a.nameBegin == 'n') {
+            if (out.nameBegin) return false;
+            out.nameBegin = a.valueBegin;
+            out.nameEnd = a.valueEnd;
+        } else if (*a.nameBegin == 'v') {
+            if (out.valueBegin || out.type == TE_KrXIniItemType::Section || out.type == TE_KrXIniItemType::Binary)
+                return false;
+            out.valueBegin = a.valueBegin;
+            out.valueEnd = a.valueEnd;
+        } else {
+            return false;
+        }
+    }
+    const bool needsValue = out.type == TE_KrXIniItemType::Integer || out.type == TE_KrXIniItemType::Double ||
+                            out.type == TE_KrXIniItemType::String;
+    return !needsValue || out.valueBegin != nullptr;
+}
+
+char* KeepBase64(const char* begin, const char* end, char* out) noexcept {
+    for (const char* p = begin; p < end; ++p) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '/' ||
+            c == '=')
+            *out++ = *p;
+    }
+    return out;
+}
+
+} // namespace KrXIniInternal

@@ -1,0 +1,157 @@
+// Reading a whole XIni document into a tree, and flattening string items into a map.
+#include "XIni/KrXIniReadTree.h"
+
+#include "Core/KrExceptions.h"
+#include "XIni/KrXIniInternal.h"
+#include "XIni/KrXIniLoad.h"
+#include "XIni/KrXIniReader.h"
+#include "XIni/KrXIniTree.h"
+#include "XIni/KrXIniValueText.h"
+#include "Xml/KrXmlEscape.h"
+
+#include <cstring>
+
+using namespace KrXIniInternal;
+
+namespace {
+
+// Builds a tree from the body of a document (after the root's start tag) and stops at the
+// root's end tag.
+class TKrXmlCollIniTree : public TKrXmlColl {
+public:
+    explicit TKrXmlCollIniTree(TKrXIniTree* root) { m_open.push_back(root); }
+
+    bool AddSTag(const char*, const char*, const char* nameBegin, const char* nameEnd,
+                 const std::vector<TKrXmlAttrData>& attrs) override {
+        if (m_leaf) return false; // items other than sections hold no elements
+        TKrXIniTagParts tag;
+        if (!CheckItemTag(nameBegin, nameEnd, attrs, tag)) return false;
+        TKrXIniTree* tree = m_open.back();
+        if (tag.type == TE_KrXIniItemType::Section) {
+            m_open.push_back(tree->AddSectionRaw(tag.nameBegin, tag.nameEnd).get());
+            return true;
+        }
+        m_leaf = *nameBegin;
+        if (tag.type == TE_KrXIniItemType::Binary) {
+            m_binaryName = KrDecodeStringXml(tag.nameBegin, Length(tag.nameBegin, tag.nameEnd));
+            m_binary.clear();
+            return true;
+        }
+        tree->AddItemRaw(tag.type, tag.nameBegin, tag.nameEnd, tag.valueBegin, tag.valueEnd);
+        return true;
+    }
+    bool AddEmptyElemTag(const char*, const char*, const char* nameBegin, const char* nameEnd,
+                         const std::vector<TKrXmlAttrData>& attrs) override {
+        if (m_leaf) return false;
+        TKrXIniTagParts tag;
+        if (!CheckItemTag(nameBegin, nameEnd, attrs, tag)) return false;
+        TKrXIniTree* tree = m_open.back();
+        if (tag.type == TE_KrXIniItemType::Section)
+            tree->AddSectionRaw(tag.nameBegin, tag.nameEnd);
+        else
+            tree->AddItemRaw(tag.type, tag.nameBegin, tag.nameEnd, tag.valueBegin, tag.valueEnd);
+        return true;
+    }
+    bool AddETag(const char*, const char*, const char* nameBegin, const char* nameEnd) override {
+        if (m_leaf) {
+            if (nameEnd - nameBegin != 1 || *nameBegin != m_leaf) return false;
+            if (m_leaf == 'b') m_open.back()->AddItem(TE_KrXIniItemType::Binary, m_binaryName, m_binary);
+            m_leaf = 0;
+            return true;
+        }
+        if (m_open.size() == 1) {
+            m_done = nameEnd - nameBegin == 5 && std::memcmp(nameBegin, "krini", 5) == 0;
+            return false;
+        }
+        if (nameEnd - nameBegin != 1 || *nameBegin != 'x') return false;
+        m_open.pop_back();
+        return true;
+    }
+    bool AddCharData(const char* begin, const char* end) override {
+        if (m_leaf == 'b') {
+            const std::string text = KrDecodeStringXml(begin, std::size_t(end - begin));
+            AppendBase64(text.data(), text.data() + text.size());
+        }
+        return true;
+    }
+    bool AddCData(const char*, const char*, const char* innerBegin, const char* innerEnd) override {
+        if (m_leaf == 'b') AppendBase64(innerBegin, innerEnd);
+        return true;
+    }
+    bool AddComment(const char*, const char*, const char*, const char*) override { return true; }
+    bool AddPI(const char*, const char*, const char*, const char*) override { return true; }
+    bool AddDoctype(const char*, const char*) override { return false; }
+
+    bool Done() const noexcept { return m_done; }
+
+private:
+    static std::size_t Length(const char* b, const char* e) { return b && e > b ? std::size_t(e - b) : 0; }
+    void AppendBase64(const char* begin, const char* end) {
+        const std::size_t at = m_binary.size();
+        m_binary.resize(at + std::size_t(end - begin));
+        char* last = KeepBase64(begin, end, &m_binary[at]);
+        m_binary.resize(std::size_t(last - m_binary.data()));
+    }
+
+    std::vector<TKrXIniTree*> m_open;
+    char m_leaf = 0; // the letter of an open item other than a section
+    std::string m_binaryName;
+    std::string m_binary;
+    bool m_done = false;
+};
+
+} // namespace
+
+var_a<TKrXIniTree*> ReadKrXIniTree(TKrStream* stream, bool throwOnError, TKrProgressHandler* progress) {
+    const unsigned mode = throwOnError ? 2 : 1;
+    TKrXIniText text;
+    TKrMessage failure = LoadXIniText(stream, progress, text);
+    if (!failure.empty()) {
+        ReportXIniError(failure, mode);
+        return var_a<TKrXIniTree*>();
+    }
+    var_a<TKrXIniTree*> tree = new_a<TKrXIniTree>();
+    if (!text.body) return tree;
+    TKrXmlCollIniTree coll(tree.get());
+    TKrXmlParserLow parser;
+    parser.ReadXml(text.body, text.length - std::size_t(text.body - text.buffer.get()), nullptr, nullptr, &coll);
+    if (coll.Done()) return tree;
+    std::string where = FormatParseWhere(tree.get());
+    if (!text.infoName.empty()) where = text.infoName + ":" + where;
+    ReportXIniError(MsgFormatWhere(where), mode);
+    return var_a<TKrXIniTree*>();
+}
+
+void ReadKrXIniToLinearStringList(TKrXIniReader* reader, std::map<std::string, std::string>* out,
+                                  const std::string& prefix) {
+    // An explicit stack of entered sections keeps deep documents off the call stack.
+    struct TFrame {
+        std::size_t level; // 0 for the section the walk started in
+        std::size_t next;
+        std::size_t count;
+        std::string prefix;
+    };
+    std::vector<TFrame> frames{{0, 0, reader->CountE(), prefix}};
+    while (!frames.empty()) {
+        TFrame& frame = frames.back();
+        if (frame.next == frame.count) {
+            if (frame.level) reader->ExitSectionE(frame.level);
+            frames.pop_back();
+            continue;
+        }
+        const std::size_t i = frame.next++;
+        switch (reader->ItemTypeE(i)) {
+        case TE_KrXIniItemType::String:
+            (*out)[frame.prefix + reader->ItemNameE(i)] = reader->ReadE_x_string(i);
+            break;
+        case TE_KrXIniItemType::Section: {
+            std::string inner = frame.prefix + reader->ItemNameE(i) + ".";
+            const std::size_t level = reader->EnterSectionE(i);
+            frames.push_back({level, 0, reader->CountE(), std::move(inner)});
+            break;
+        }
+        default:
+            reader->throw_error_value(i);
+        }
+    }
+}

@@ -1,0 +1,326 @@
+// The lazy stream reader and the full parse: loading, values, lazy scanning, errors, parallel reading.
+#include "Core/KrMessage.h"
+#include "Core/KrMessageParameters.h"
+#include "Core/KrStringEncode.h"
+#include "Streams/KrGZipWriter.h"
+#include "Streams/KrStringStream.h"
+#include "System/KrThreads.h"
+#include "XIni/KrXIniReadTree.h"
+#include "XIni/KrXIniStreamReader.h"
+#include "XIni/KrXIniStreamWriter.h"
+#include "XIni/KrXIniTree.h"
+#include "XIni/KrXIniWriteTree.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <random>
+#include <set>
+#include <thread>
+
+using I = TE_KrXIniItemType;
+using R = TKrXIniStreamReader;
+
+namespace {
+
+var_a<TKrStream*> Text(const std::string& text, const std::string& name = std::string()) {
+    auto s = new_a<TKrStringStream>(text);
+    if (!name.empty()) s->SetInfoName(name);
+    return s;
+}
+
+std::string Doc(const std::string& body) {
+    return "<?xml version=\"1.0\"?>\n<krini>\n" + body + "</krini>\n";
+}
+
+std::string Gzip(const std::string& text) {
+    auto out = new_a<TKrStringStream>();
+    {
+        TKrGZipWriter w;
+        EXPECT_TRUE(w.Open(out.get(), 6));
+        EXPECT_TRUE(w.WriteAll(text.data(), text.size()));
+        EXPECT_TRUE(w.Close());
+    }
+    return out->str();
+}
+
+// The parameter texts of a message (the item path is the first of a read error).
+std::vector<std::string> Params(const TKrMessage& m) {
+    std::vector<std::string> out;
+    if (m.body())
+        for (auto* p : m.body()->m_parameters) out.push_back(p->GetString(""));
+    return out;
+}
+
+template <class F> std::string ErrorPath(F&& f) {
+    try {
+        f();
+    } catch (const TKrMessage& m) {
+        const auto p = Params(m);
+        return p.empty() ? "<no parameters>" : p[0];
+    }
+    return "<no exception>";
+}
+
+bool SameTree(const TKrXIniTree& a, const TKrXIniTree& b) {
+    if (!a.EqualHierarchy(b)) return false;
+    for (std::size_t i = 0; i < a.Count(); ++i) {
+        const auto *x = a.FindItem(i), *y = b.FindItem(i);
+        if (x->value != y->value || (x->child && !SameTree(*x->child, *y->child))) return false;
+    }
+    return true;
+}
+
+// A random tree with names and values of every byte value.
+var_a<TKrXIniTree*> RandomTree(std::mt19937& gen, int items) {
+    auto text = [&](std::size_t maxLen) {
+        std::string s;
+        for (std::size_t n = gen() % maxLen; n > 0; --n) s += char(gen() % 4 ? 'a' + gen() % 26 : gen() % 256);
+        return s;
+    };
+    auto tree = new_a<TKrXIniTree>();
+    std::vector<TKrXIniTree*> open{tree.get()};
+    for (int i = 0; i < items; ++i) {
+        TKrXIniTree* t = open[gen() % open.size()];
+        switch (gen() % 6) {
+        case 0:
+            open.push_back(t->AddSection(text(5)).get());
+            break;
+        case 1:
+            t->AddItem(I::Integer, text(5), std::to_string(int(gen())));
+            break;
+        case 2:
+            t->AddItem(I::Double, text(5), "-2.5000000000000000e-01");
+            break;
+        case 3:
+            t->AddItem(I::Binary, text(5), KrEncodeStringBase64(text(150)));
+            break;
+        default:
+            t->AddItem(I::String, text(5), text(30));
+        }
+    }
+    return tree;
+}
+
+// Reads everything through the lazy reader in a random order of sections, so scans resume
+// inside partly scanned sections and pending sub-sections, and rebuilds the tree.
+var_a<TKrXIniTree*> ReadLazily(R& r, std::mt19937& gen) {
+    auto out = new_a<TKrXIniTree>();
+    struct TFrame {
+        TKrXIniTree* tree;
+        std::size_t next = 0;
+        std::size_t level;
+    };
+    std::vector<TFrame> frames{{out.get(), 0, 0}};
+    while (!frames.empty()) {
+        TFrame& f = frames.back();
+        const std::size_t i = f.next++;
+        if (!r.Exists(i)) {
+            if (f.level) {
+                EXPECT_EQ(r.ExitSectionE(f.level), f.level - 1);
+            }
+            frames.pop_back();
+            continue;
+        }
+        if (gen() % 8 == 0) r.FindF(r.ItemName(i), i); // searches may scan ahead
+        const TKrXIniItemType type = r.ItemTypeE(i);
+        if (type == I::Section) {
+            TKrXIniTree* child = f.tree->AddSection(r.ItemNameE(i)).get();
+            const std::size_t level = r.EnterSectionE(i);
+            frames.push_back({child, 0, level});
+        } else if (type == I::Binary) {
+            f.tree->AddItem(type, r.ItemNameE(i), KrEncodeStringBase64(r.ReadBinaryE(i)));
+        } else {
+            std::size_t len = 0;
+            const char* v = r.ItemValueRaw(i, &len);
+            f.tree->AddItem(type, r.ItemNameE(i), std::string(v, len));
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(XIniStreamReader, RoundTripsRandomTreesThroughBothReaders) {
+    std::mt19937 gen(11);
+    for (int round = 0; round < 20; ++round) {
+        const auto tree = RandomTree(gen, 1 + round * 40);
+        auto out = new_a<TKrStringStream>();
+        ASSERT_TRUE(WriteKrXIniTree(out.get(), tree.get(), round % 3 == 0 ? 0x601 : 0, true, nullptr));
+        const std::string text = out->str();
+
+        const auto full = ReadKrXIniTree(Text(text).get(), true, nullptr);
+        ASSERT_TRUE(full);
+        EXPECT_TRUE(SameTree(*tree, *full)) << round;
+
+        R lazy(Text(text), true, nullptr);
+        EXPECT_TRUE(SameTree(*tree, *ReadLazily(lazy, gen))) << round;
+        EXPECT_FALSE(lazy.ParseError());
+        R whole(Text(text), true, nullptr);
+        EXPECT_TRUE(SameTree(*tree, *whole.ReadXIniTreeE())) << round;
+
+        // text -> tree -> text is stable.
+        auto again = new_a<TKrStringStream>();
+        ASSERT_TRUE(WriteKrXIniTree(again.get(), full.get(), 0, true, nullptr));
+        if (round % 3) {
+            EXPECT_EQ(again->str(), text);
+        }
+    }
+}
+
+TEST(XIniStreamReader, LoadsGzipLayersEmptyRootsAndRejectsOtherRoots) {
+    const std::string plain = Doc("<i n=\"a\" v=\"7\"/>");
+    R twice(Text(Gzip(Gzip(plain))), true, nullptr);
+    EXPECT_EQ(twice.ReadE<int>(0), 7);
+
+    R empty(Text("<?xml version=\"1.0\"?><!-- c --><krini/>"), true, nullptr);
+    EXPECT_EQ(empty.CountE(), 0u);
+    EXPECT_FALSE(empty.ParseError());
+    EXPECT_EQ(ReadKrXIniTree(Text("<krini/>").get(), true, nullptr)->Count(), 0u);
+
+    EXPECT_THROW(R(Text("<other/>"), TE_KrXIniErrorMode::Throw, nullptr), TKrMessage);
+    R logged(Text("<other/>"), TE_KrXIniErrorMode::Log, nullptr);
+    EXPECT_TRUE(logged.ParseError());
+    EXPECT_EQ(logged.Count(), 0u);
+    EXPECT_FALSE(ReadKrXIniTree(Text("junk").get(), false, nullptr));
+    EXPECT_THROW(ReadKrXIniTree(Text(std::string("\x1f\x8b\x08\0garbage", 11)).get(), true, nullptr), TKrMessage);
+    try {
+        R named(Text("<x/>", "p.x-ini"), TE_KrXIniErrorMode::Throw, nullptr);
+        ADD_FAILURE();
+    } catch (const TKrMessage& m) {
+        EXPECT_EQ(Params(m).at(0), "p.x-ini"); // "Err_Read_name_msg" around the format error
+    }
+}
+
+TEST(XIniStreamReader, ConvertsValuesLikeTheStrtolFamily) {
+    R r(Text(Doc("<i v=\"010\"/><i v=\"0x1F\"/><i v=\" 12abc\"/><i v=\"abc\"/><i v=\"4294967295\"/>"
+                 "<d v=\"2.5e-1\"/><s v=\"a&lt;&#x41;&#10;\"/><b>QUJD<![CDATA[\n  REVG]]>\n  R0g=</b>"
+                 "<x><d v=\"1\"/><d v=\"2\"/><s v=\"zz\"/></x>")),
+        true, nullptr);
+    EXPECT_EQ(r.ReadE<int>(0), 8);
+    EXPECT_EQ(r.ReadE<int>(1), 31);
+    EXPECT_EQ(r.ReadE<int>(2), 12);
+    EXPECT_EQ(r.Read<int>(3, -5), -5);
+    EXPECT_EQ(r.ReadE<int>(4), -1);
+    EXPECT_EQ(r.ReadE<unsigned>(4), 4294967295u);
+    EXPECT_EQ(r.ReadE<long>(4), 4294967295L);
+    EXPECT_DOUBLE_EQ(r.ReadE<double>(5), 0.25);
+    EXPECT_EQ(r.ReadE<std::string>(6), "a<A\n");
+    EXPECT_EQ(r.ReadBinaryE(7), "ABCDEFGH");
+    double x = 0, y = 0, z = 0;
+    EXPECT_EQ(r.ReadDouble3(8, &x, &y, &z), 2u);
+    r.ReadDouble2E(8, &x, &y);
+    EXPECT_EQ(x + y, 3.0);
+    EXPECT_THROW(r.ReadDouble3E(8, &x, &y, &z), TKrMessage);
+
+    // Wrong types: plain forms give the default, E forms the type error on the item.
+    EXPECT_EQ(r.Read<double>(0, 9.0), 9.0);
+    EXPECT_THROW(r.ReadE<double>(0), TKrMessage);
+    EXPECT_EQ(ErrorPath([&] { r.ReadE<int>(3); }), "<i#3>");
+    EXPECT_EQ(r.Read<std::string>(5, "d"), "d");
+    EXPECT_EQ(r.ReadLongString(8, "def"), "def");
+    EXPECT_EQ(ErrorPath([&] { r.ReadE<int>(99); }), "<#99>");
+}
+
+TEST(XIniStreamReader, ScansOnlyAsFarAsAsked) {
+    std::string body;
+    for (int i = 0; i < 10000; ++i) body += "<i n=\"k" + std::to_string(i) + "\" v=\"" + std::to_string(i) + "\"/>";
+    // The broken tail is reached only by a scan to the end.
+    R r(Text("<krini><x n=\"big\">" + body + "<bad/></x></krini>"), true, nullptr);
+    const std::size_t level = r.EnterSectionSE("big");
+    EXPECT_EQ(r.ReadE<int>(0), 0);
+    EXPECT_EQ(r.FindFE("k1234", 0), 1234u);
+    EXPECT_EQ(r.ReadE<int>(1234), 1234);
+    EXPECT_FALSE(r.ParseError());
+    EXPECT_EQ(r.Count(), 10000u);
+    EXPECT_TRUE(r.ParseError());
+    r.ExitSectionE(level);
+    // The root was scanning inside "big" when the error came, so it ends there too.
+    EXPECT_EQ(r.Count(), 1u);
+    EXPECT_THROW(r.CountE(), TKrMessage);
+}
+
+TEST(XIniStreamReader, FormatErrorsKeepEarlierItemsAndNameTheirPlace) {
+    const char* broken[] = {"<i n=\"c\" v=\"3\" t=\"1\"/>", "<x n=\"c\" v=\"1\"/>", "<i n=\"c\"/>", "<q n=\"c\"/>",
+                            "<i n=\"c\" n=\"d\" v=\"1\"/>", "<s v=\"1\"><i v=\"2\"/></s>", "<x n=\"c\"></i>"};
+    for (const char* item : broken) {
+        const std::string text = Doc("<x n=\"s\"><i n=\"a\" v=\"1\"/><i n=\"b\" v=\"2\"/>" + std::string(item) +
+                                     "<i n=\"d\" v=\"4\"/></x><i n=\"after\" v=\"5\"/>");
+        R r(Text(text, "f.x-ini"), true, nullptr);
+        r.EnterSectionE(0);
+        EXPECT_EQ(r.Read<int>(1, 0), 2) << item;
+        EXPECT_EQ(r.FindF("d", 0), TKrXIniReader::npos) << item;
+        EXPECT_TRUE(r.ParseError()) << item;
+        EXPECT_EQ(r.Read<int>(0, 0), 1);
+        EXPECT_EQ(ErrorPath([&] { r.ReadE<int>(0); }), "f.x-ini:<x#0 \"s\">") << item;
+        EXPECT_FALSE(ReadKrXIniTree(Text(text).get(), false, nullptr)) << item;
+    }
+    // Unterminated documents and sections.
+    R open(Text("<krini><x n=\"s\"><i v=\"1\"/>"), true, nullptr);
+    EXPECT_EQ(open.EnterSectionE(0), 1u);
+    EXPECT_EQ(open.Count(), 1u);
+    EXPECT_TRUE(open.ParseError());
+}
+
+TEST(XIniStreamReader, ReportsSearchesAndLevelsInErrorPaths) {
+    R r(Text(Doc("<x n=\"a\"><x><s n=\"t\" v=\"v\"/></x></x>"), "n.x-ini"), true, nullptr);
+    r.EnterSectionSE("a");
+    r.EnterSectionE(0);
+    EXPECT_EQ(ErrorPath([&] { r.FindFE("zz", 0); }), "n.x-ini:<x#0 \"a\"> <x#0> <#0+ \"zz\">");
+    EXPECT_EQ(ErrorPath([&] { r.ReadE<int>(0); }), "n.x-ini:<x#0 \"a\"> <x#0> <s#0 \"t\">");
+    EXPECT_EQ(ErrorPath([&] { r.ExitSectionE(5); }), "n.x-ini:<x#0 \"a\"> <x#0> <#5+ \"*\">");
+    EXPECT_FALSE(r.ExitSection(0));
+    EXPECT_TRUE(r.ExitSection(1));
+    EXPECT_EQ(r.Level(), 0u);
+
+    std::map<std::string, std::string> flat;
+    R strings(Text(Doc("<s n=\"a\" v=\"1\"/><x n=\"b\"><s n=\"c\" v=\"2\"/></x>")), true, nullptr);
+    ReadKrXIniToLinearStringList(&strings, &flat, "p.");
+    EXPECT_EQ(flat, (std::map<std::string, std::string>{{"p.a", "1"}, {"p.b.c", "2"}}));
+    R ints(Text(Doc("<i n=\"a\" v=\"1\"/>")), true, nullptr);
+    EXPECT_THROW(ReadKrXIniToLinearStringList(&ints, &flat, ""), TKrMessage);
+}
+
+TEST(XIniStreamReader, CopiesSectionsAsDocumentsAndTrees) {
+    const std::string body = "<x n=\"s\"><i n=\"a\" v=\"1\"/><s n=\"q\" v=\"&quot;&#xA;\"/><b n=\"b\">QUJD</b>"
+                             "<x n=\"e\"/></x>";
+    R r(Text(Doc(body)), true, nullptr);
+    const std::string copy = r.ReadXIniE(0);
+    R again(Text(copy), true, nullptr);
+    EXPECT_EQ(again.ReadE<std::string>(1), "\"\n");
+    EXPECT_EQ(again.ReadBinaryE(2), "ABC");
+    EXPECT_EQ(again.ItemTypeE(3), I::Section);
+    EXPECT_EQ(r.ReadXIniTreeE(0)->Count(), 4u);
+    EXPECT_FALSE(r.ReadXIniTree(5, TKrXIniReader::NullIfAbsent));
+    EXPECT_EQ(r.ReadXIniTree(5, TKrXIniReader::EmptyIfAbsent)->Count(), 0u);
+}
+
+TEST(XIniStreamReader, ReadArrayMTHandsEveryIndexToOneWorker) {
+    for (const std::size_t n : {std::size_t(20), std::size_t(5000)}) {
+        std::string body = "<x n=\"arr\">";
+        for (std::size_t i = 0; i < n; ++i)
+            body += "<x><i n=\"v\" v=\"" + std::to_string(i) + "\"/><s n=\"w\" v=\"t\"/></x>";
+        TKrXIniStreamReaderMT r(Text(Doc(body + "</x>")), true, nullptr);
+        r.EnterSectionSE("arr");
+        std::vector<std::atomic<int>> seen(n);
+        std::mutex mutex;
+        std::set<std::thread::id> threads;
+        std::function<void(TKrXIniReader*, std::size_t)> fn = [&](TKrXIniReader* w, std::size_t i) {
+            const std::size_t level = w->EnterSectionE(0);
+            if (std::size_t(w->ReadE<int>(w->FindFE("v", 0))) == i) ++seen[i];
+            w->ExitSectionE(level);
+            std::lock_guard<std::mutex> lock(mutex);
+            threads.insert(std::this_thread::get_id());
+        };
+        r.ReadArrayMT(fn, nullptr);
+        for (std::size_t i = 0; i < n; ++i) ASSERT_EQ(seen[i].load(), 1) << i;
+        EXPECT_LE(threads.size(), std::min<std::size_t>((n + 15) / 16, KrGetThreadsCount()));
+        EXPECT_FALSE(r.ParseError());
+    }
+    // A worker's exception reaches the caller.
+    TKrXIniStreamReaderMT r(Text(Doc("<i v=\"1\"/><i v=\"2\"/>")), true, nullptr);
+    std::function<void(TKrXIniReader*, std::size_t)> fail = [](TKrXIniReader* w, std::size_t) { w->ReadE<double>(0); };
+    EXPECT_THROW(r.ReadArrayMT(fail, nullptr), TKrMessage);
+}
