@@ -154,26 +154,10 @@ void KrLanguageInternal::ReadXliffTexts(TKrStream* stream, std::map<std::string,
 TLangInfo KrLanguageInternal::ReadLangInfoStream(const var_a<TKrStream*>& stream) {
     TLangInfo info;
     try {
-#if 1 // TEMP until the XIni stream reader lands
-        stream->setPosition(0);
-        var_a<TKrXmlTagItem*> root = KrReadXml(stream.get(), true, nullptr);
-        if (root->m_name != "krini") throw TKrMessage("@not krini");
-        auto value = [&](const char* name) {
-            for (std::size_t i = root->m_items.find_tag_f("s", 0); i != TKrXmlTagItems::npos;
-                 i = root->m_items.find_tag_f("s", i + 1))
-                if (root->m_items.tag(i)->m_attributes.get_value("n", "") == name)
-                    return root->m_items.tag(i)->m_attributes.get_value_e("v");
-            throw TKrMessage("@missing");
-        };
-        info.lang_id = value("lang_id");
-        info.lang_name = value("lang_name");
-        info.base_lang_id = value("base_lang_id");
-#else
         TKrXIniStreamReader reader(stream, TE_KrXIniErrorMode::Throw, nullptr);
         info.lang_id = reader.ReadE<std::string>(reader.FindFE("lang_id", 0));
         info.lang_name = reader.ReadE<std::string>(reader.FindFE("lang_name", 0));
         info.base_lang_id = reader.ReadE<std::string>(reader.FindFE("base_lang_id", 0));
-#endif
     } catch (...) {
         TKrMessage error(kReadLangInfoError);
         error << stream->GetInfoName();
