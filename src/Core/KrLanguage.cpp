@@ -247,8 +247,8 @@ unsigned setCurLanguageId(const std::string& id) {
     }
 
     if (chain.empty()) return kAllOnes;
-    s.chain.swap(chain);
     std::lock_guard<std::recursive_mutex> lock(s.mutex);
+    s.chain.swap(chain);
     s.cache.clear();
     s.current = s.chain.front().lang_id;
     return result;

@@ -1,16 +1,252 @@
-// Language texts on deployed folders: the chain walk, which file's text wins, start-up language,
-// the Qt translator, and malformed files.
-#include "KrLanguageDeploy.h"
+// Language texts on deployed copies of the library: the chain walk, which file's text wins, the
+// start-up language, the Qt translator and malformed files.
+#include "Core/KrLanguage.h"
+#include "Core/KrLog.h"
+#include "Core/KrMessage.h"
+#include "Core/KrModule.h"
+#include "Core/KrTranslator.h"
 
 #include <gtest/gtest.h>
 
+#include <QtCore/QProcess>
+#include <QtCore/QStringList>
+
+#include <dlfcn.h>
+#include <stdlib.h>
+
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 namespace {
 
-using KrLangTest::TDeployment;
-using KrLangTest::Xliff;
+/// The variable that turns this program into the script runner; its value is the script.
+const char* const kScriptVar = "KRSTD_LANG_SCRIPT";
+
 using Lines = std::vector<std::string>;
+
+std::vector<std::string> Fields(const std::string& line) {
+    std::vector<std::string> fields;
+    std::size_t begin = 0;
+    for (std::size_t tab; (tab = line.find('\t', begin)) != std::string::npos; begin = tab + 1)
+        fields.push_back(line.substr(begin, tab - begin));
+    fields.push_back(line.substr(begin));
+    return fields;
+}
+
+std::string Join(const std::vector<std::string>& items, const char* sep) {
+    std::string out;
+    for (const std::string& s : items)
+        out += (out.empty() ? "" : sep) + s;
+    return out;
+}
+
+/// Keeps what the library logs: "<type><level> [source: ]text".
+struct TCollectingLog : TKrLog {
+    std::vector<std::string> records;
+    bool Write(const std::string& source, const std::string& text, TKrLogMsgType type, TKrLogMsgLevel level,
+               int) override {
+        records.push_back(std::string(1, char(type)) + std::to_string(level) + " " +
+                          (source.empty() ? "" : source + ": ") + text);
+        return true;
+    }
+};
+
+const char* NullIfDash(const std::string& s) {
+    return s == "-" ? nullptr : s.c_str();
+}
+
+/// The file of the library this process runs with, as the loader found it.
+std::filesystem::path LoadedLibrary() {
+    Dl_info info;
+    if (!dladdr(reinterpret_cast<void*>(&Init_KrStd), &info) || !info.dli_fname) return {};
+    return info.dli_fname;
+}
+std::string LoadedLibraryDir() {
+    return LoadedLibrary().parent_path().string() + "/";
+}
+/// The soname: the name under which the loader looks for the library.
+std::string LoadedLibraryName() {
+    return LoadedLibrary().filename().string();
+}
+
+/// One script command and its result line. Commands: init, where (the library's folder), set ID,
+/// cur, chain, avail, text MODULE ID, tree MODULE PREFIX STRIP (into a map holding a_b=kept),
+/// tr CONTEXT SOURCE DISAMBIGUATION ("-" for null), log (the records since the last log),
+/// put FILE TEXT (below the library's folder; "\\n" for a line feed).
+std::string RunCommand(const std::vector<std::string>& f, TCollectingLog& log, bool& inited) {
+    const std::string& cmd = f[0];
+    auto arg = [&](std::size_t i) { return i < f.size() ? f[i] : std::string(); };
+    if (cmd == "init") {
+        Init_KrStd();
+        inited = true;
+        return "init " + getCurLanguageId();
+    }
+    if (cmd == "where") return LoadedLibraryDir();
+    if (cmd == "set") return std::to_string(setCurLanguageId(arg(1)));
+    if (cmd == "cur") return getCurLanguageId();
+    if (cmd == "chain") return Join(getCurLanguageIdChain(), ",");
+    if (cmd == "avail") {
+        std::vector<std::string> items;
+        for (const auto& kv : getAvalibleLangs())
+            items.push_back(kv.first + "=" + kv.second);
+        return Join(items, ",");
+    }
+    if (cmd == "text") {
+        const std::string* text = nullptr;
+        if (!LoadResString(arg(1), arg(2), &text)) return "(none)";
+        return *text;
+    }
+    if (cmd == "tree") {
+        std::map<std::string, std::string> out{{"a_b", "kept"}};
+        LoadResStringTree(out, arg(1), arg(2), arg(3) == "1");
+        std::vector<std::string> items;
+        for (const auto& kv : out)
+            items.push_back(kv.first + "=" + kv.second);
+        return Join(items, ",");
+    }
+    if (cmd == "tr") {
+        TKrTranslator tr;
+        return tr.translate(NullIfDash(arg(1)), NullIfDash(arg(2)), NullIfDash(arg(3))).toStdString();
+    }
+    if (cmd == "log") {
+        std::string out = Join(log.records, " | ");
+        log.records.clear();
+        return out;
+    }
+    if (cmd == "put") {
+        std::string text = arg(2);
+        for (std::size_t p; (p = text.find("\\n")) != std::string::npos;)
+            text.replace(p, 2, "\n");
+        std::ofstream(LoadedLibraryDir() + arg(1), std::ios::binary) << text;
+        return std::string();
+    }
+    return "unknown command " + cmd;
+}
+
+/// Runs the script of the environment and ends the process; does nothing without one. Runs
+/// during static initialisation, so the child never starts the test framework.
+int RunScriptIfAsked() {
+    const char* script = std::getenv(kScriptVar);
+    if (!script) return 0;
+    TCollectingLog log;
+    KrLogInitialize(); // before start-up, so that its records are seen too
+    KrLogSetLog(&log);
+    bool inited = false;
+    std::istringstream lines(script);
+    for (std::string line; std::getline(lines, line);) {
+        std::string result;
+        try {
+            result = RunCommand(Fields(line), log, inited);
+        } catch (const TKrMessage& e) {
+            result = std::string("threw ") + e.what();
+        } catch (const std::string& e) {
+            result = "threw string " + e;
+        } catch (const std::exception& e) {
+            result = std::string("threw std ") + e.what();
+        }
+        for (std::size_t p; (p = result.find('\n')) != std::string::npos;)
+            result.replace(p, 1, "\\n");
+        std::printf("=> %s\n", result.c_str());
+    }
+    if (inited) Deinit_KrStd();
+    KrLogSetLog(nullptr);
+    KrLogFinalize();
+    std::fflush(stdout);
+    std::exit(0);
+}
+
+[[maybe_unused]] const int g_scriptRun = RunScriptIfAsked();
+
+/// An XLIFF document with one trans-unit per item: "id=text" has the source "src:id" and the
+/// target text, "id~" the source only; an empty id leaves the attribute out.
+std::string Xliff(const std::vector<std::string>& units) {
+    std::string x = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                    "<xliff version=\"1.2\"><file original=\"m\"><body>\n";
+    for (const std::string& u : units) {
+        const std::size_t sep = u.find_first_of("=~");
+        const std::string id = u.substr(0, sep);
+        const std::string text = u.substr(sep + 1);
+        x += "<trans-unit" + (id.empty() ? std::string() : " id=\"" + id + "\"") + "><source>src:" + id +
+             "</source>";
+        if (u[sep] == '=') x += "<target>" + text + "</target>";
+        x += "</trans-unit>\n";
+    }
+    return x + "</body></file></xliff>\n";
+}
+
+std::string LangInfo(const std::string& id, const std::string& name, const std::string& base) {
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<!DOCTYPE krini SYSTEM \"krini4.dtd\">\n<krini>\n"
+           "  <s n=\"lang_id\" v=\"" +
+           id + "\"/>\n  <s n=\"lang_name\" v=\"" + name + "\"/>\n  <s n=\"base_lang_id\" v=\"" + base +
+           "\"/>\n</krini>\n";
+}
+
+/// A fresh folder holding a copy of the built library under its soname, as an installation has
+/// it, and the language folders a test writes; removed with everything in it.
+///
+/// The copy runs in a child process (this program again, with LD_LIBRARY_PATH naming the folder)
+/// rather than through dlopen here: this program already links the built library, and a second
+/// copy opened beside it would bind the calls between its own source files to the exported
+/// functions and state of the first.
+class TDeployment {
+public:
+    TDeployment() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "krstd-lang-XXXXXX").string();
+        if (!mkdtemp(pattern.data())) return;
+        m_dir = pattern + "/";
+        std::error_code ec;
+        std::filesystem::copy_file(KRSTD_LIBRARY_FILE, m_dir + LoadedLibraryName(), ec);
+    }
+    ~TDeployment() {
+        std::error_code ignored;
+        if (!m_dir.empty()) std::filesystem::remove_all(m_dir, ignored);
+    }
+    /// The folder, with a trailing '/'.
+    const std::string& dir() const { return m_dir; }
+
+    void Put(const std::string& relative, const std::string& bytes) const {
+        const std::string full = m_dir + relative;
+        std::filesystem::create_directories(std::filesystem::path(full).parent_path());
+        std::ofstream(full, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+    }
+    void PutLangInfo(const std::string& lang, const std::string& name, const std::string& base,
+                     bool package = false) const {
+        Put(std::string(package ? "lngpkg/" : "lng/") + lang + "/lang.x-ini", LangInfo(lang, name, base));
+    }
+    /// `units` as Xliff takes them.
+    void PutXliff(const std::string& lang, const std::string& module, const Lines& units,
+                  bool package = false) const {
+        Put(std::string(package ? "lngpkg/" : "lng/") + lang + "/" + module + ".xlf", Xliff(units));
+    }
+
+    /// Runs the script (commands of RunCommand, fields separated by tabs) in a child process
+    /// with every locale variable set to `locale`; returns the result lines, or a line
+    /// "child failed: ..." with the child's error output.
+    Lines Run(const Lines& script, const std::string& locale = "C") const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("LD_LIBRARY_PATH"), QString::fromStdString(m_dir));
+        env.insert(QString::fromLatin1(kScriptVar), QString::fromStdString(Join(script, "\n")));
+        for (const char* var : {"LC_ALL", "LANG", "LANGUAGE", "LC_MESSAGES"})
+            env.insert(QString::fromLatin1(var), QString::fromStdString(locale));
+        QProcess child;
+        child.setProcessEnvironment(env);
+        child.start(QString::fromStdString(std::filesystem::read_symlink("/proc/self/exe").string()),
+                    QStringList{QStringLiteral("--gtest_list_tests")});
+        if (!child.waitForFinished(120000) || child.exitStatus() != QProcess::NormalExit ||
+            child.exitCode() != 0)
+            return {"child failed: " + child.readAllStandardError().toStdString()};
+        Lines results;
+        std::istringstream out(child.readAllStandardOutput().toStdString());
+        for (std::string line; std::getline(out, line);)
+            if (line.rfind("=> ", 0) == 0) results.push_back(line.substr(3));
+        return results;
+    }
+
+private:
+    std::string m_dir;
+};
 
 /// The XLIFF text as one script field of the "put" command.
 std::string OneLine(std::string text) {
@@ -138,7 +374,7 @@ TEST(LanguageFiles, MalformedFilesContributeNothingOrFailTheRead) {
     d.PutLangInfo("en", "English", "");
     d.PutLangInfo("de", "Deutsch (Paket)", "en", true);
     d.PutLangInfo("de", "Deutsch", "en");
-    d.Put("lng/cut/lang.x-ini", KrLangTest::LangInfo("cut", "Cut", "en").substr(0, 90));
+    d.Put("lng/cut/lang.x-ini", LangInfo("cut", "Cut", "en").substr(0, 90));
     d.Put("lng/noname/lang.x-ini",
           "<krini><s n=\"lang_id\" v=\"noname\"/><s n=\"base_lang_id\" v=\"\"/></krini>");
     d.Put("lng/nofile/readme.txt", "no lang.x-ini here");
