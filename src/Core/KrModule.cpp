@@ -41,8 +41,8 @@ const TServiceStep kServices[] = {
     {"URL manager", nullptr, nullptr},
     // register / unregister the static "mem" scheme handler (a non-owning var_a)
     {"mem scheme", nullptr, nullptr},
-    // setDefaultLanguageId(); nothing to undo
-    {"default language", nullptr, nullptr},
+    // nothing to undo: the chain stays until the next language change
+    {"default language", &setDefaultLanguageId, nullptr},
     // TKrElevationPalette::Initialize() / TKrElevationPalette::Uninitialize()
     {"elevation palettes", nullptr, nullptr},
 };
