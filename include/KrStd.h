@@ -35,6 +35,7 @@
 #include "Core/KrSysLog.h"
 #include "Core/KrThreadProgress.h"
 #include "Core/KrTimer.h"
+#include "Core/KrTranslator.h"
 #include "Core/KrVarA.h"
 #include "Core/KrVarARework.h"
 #include "Streams/KrBinReadWrite.h"

@@ -47,3 +47,10 @@ ls -l "$tmp/project.x-ini" "$tmp/project-compact.x-ini.gz" | awk '{print $5, $NF
 printf '<krini><x n="Par"><i n="Count" v="3" t="1"/></x></krini>\n' > "$tmp/broken.x-ini"
 printf '\n$ krtool xini validate broken.x-ini\n'
 "$krtool" xini validate "$tmp/broken.x-ini" || echo "(exit code $?)"
+
+echo
+echo "# language texts: the shipped languages, and one text through the chain de -> en"
+run lang list
+run lang --lang de list
+run lang --lang de text KrStd general.Err_Read_name
+run lang --lang de text KrStd general.Err_XIni_Format
