@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+class TKrProgressHandler;
+
 class TKrStream;
 class TKrGZipWriter;
 
@@ -99,6 +101,10 @@ public:
     /// child are skipped. Throws "@MergeXIni error: invalid item type" on an item type outside
     /// Section..Binary. O(items of the hierarchy); recursion depth = section depth.
     bool MergeXIni(const TKrXIniTree* tree) override;
+    /// The same, setting the position of `progress` (may be null) by the share of items written
+    /// every 4096 items and calling its CheckBreak there (which may throw to abandon the write).
+    /// Costs one extra pass that counts the items.
+    bool MergeXIni(const TKrXIniTree* tree, TKrProgressHandler* progress);
 
     /// Returns the level of the section's tag (>= 1 inside the root), 0 on a write failure.
     std::size_t BeginSectionS(const std::string& name) override;

@@ -12,8 +12,8 @@ class TKrXIniWriter;
 
 /// Writes `tree` as a complete XIni document (header Full) to `stream`, which is borrowed and
 /// left open; `compression` is the TKrXIniStreamWriter compression word. Returns the merge
-/// result; with `throwOnError` a failure throws the write error instead. `progress` may be null
-/// (it is not consulted yet). O(items of the hierarchy).
+/// result; with `throwOnError` a failure throws the write error instead. `progress` may be null;
+/// it follows the share of items written and may abandon the write by throwing. O(items).
 KRSTD_API bool WriteKrXIniTree(TKrStream* stream, const TKrXIniTree* tree, int compression, bool throwOnError,
                                TKrProgressHandler* progress);
 

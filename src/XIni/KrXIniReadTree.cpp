@@ -122,7 +122,8 @@ var_a<TKrXIniTree*> ReadKrXIniTree(TKrStream* stream, bool throwOnError, TKrProg
     TKrXmlCollIniTree coll(tree.get());
     TKrXmlParserLow parser;
     parser.ReadXml(text.body, text.length - std::size_t(text.body - text.buffer.get()), nullptr, nullptr,
-                   &coll);
+                   &coll, parsing.get());
+    if (progress) progress->CheckBreak(); // a user break stopped the scan
     if (coll.Done()) return tree;
     std::string where = FormatParseWhere(tree.get());
     if (!text.infoName.empty()) where = text.infoName + ":" + where;

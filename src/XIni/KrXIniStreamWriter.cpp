@@ -1,5 +1,6 @@
 // TKrXIniStreamWriter: XIni text through a 1 MiB buffer, optionally through gzip layers.
 #include "XIni/KrXIniStreamWriter.h"
+#include "Core/KrProgressHandler.h"
 
 #include "Core/KrBuildVersion.h"
 #include "Core/KrMessage.h"
@@ -664,7 +665,29 @@ bool TKrXIniStreamWriter::MergeXIni(const std::string& xiniText) {
 }
 
 bool TKrXIniStreamWriter::MergeXIni(const TKrXIniTree* tree) {
+    return MergeXIni(tree, nullptr);
+}
+
+namespace {
+std::size_t CountItems(const TKrXIniTree* tree) {
+    std::size_t n = 0;
+    std::vector<const TKrXIniTree*> open{tree};
+    while (!open.empty()) {
+        const TKrXIniTree* t = open.back();
+        open.pop_back();
+        n += t->Count();
+        for (std::size_t i = 0; i < t->Count(); ++i)
+            if (const TKrXIniTree* child = t->FindItem(i)->child.get()) open.push_back(child);
+    }
+    return n;
+}
+} // namespace
+
+bool TKrXIniStreamWriter::MergeXIni(const TKrXIniTree* tree, TKrProgressHandler* progress) {
     if (!tree) return true;
+    constexpr std::size_t ProgressStep = 4096;
+    const double total = progress ? double(std::max<std::size_t>(CountItems(tree), 1)) : 1.0;
+    std::size_t written = 0;
     // An explicit stack: trees may be nested deeper than the call stack allows.
     struct TFrame {
         const TKrXIniTree* tree;
@@ -681,6 +704,10 @@ bool TKrXIniStreamWriter::MergeXIni(const TKrXIniTree* tree) {
             stack.pop_back();
             if (level) ok = EndSection(level) && ok;
             continue;
+        }
+        if (progress && ++written % ProgressStep == 0) {
+            progress->SetPosNB(double(written) / total);
+            progress->CheckBreak();
         }
         const char letter = KrXIniItemLetter(item->type);
         switch (item->type) {

@@ -18,15 +18,15 @@ var_a<TKrFileStream*> CreateFileE(const TKrPath& path) {
 } // namespace
 
 bool WriteKrXIniTree(TKrStream* stream, const TKrXIniTree* tree, int compression, bool throwOnError,
-                     TKrProgressHandler* /*progress*/) {
+                     TKrProgressHandler* progress) {
     TKrXIniStreamWriter writer(static_a(stream), compression, TKrXIniStreamWriter::Full);
     if (throwOnError) {
-        writer.MergeXIniE(tree);
+        if (!writer.MergeXIni(tree, progress)) writer.throw_xwrite_error_i();
         // Small documents reach the stream only here, so a full disk shows up at Close.
         writer.CloseE();
         return true;
     }
-    const bool merged = writer.MergeXIni(tree);
+    const bool merged = writer.MergeXIni(tree, progress);
     return writer.Close() && merged;
 }
 

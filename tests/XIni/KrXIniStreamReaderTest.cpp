@@ -1,4 +1,5 @@
 // The lazy stream reader and the full parse: loading, values, lazy scanning, errors, parallel reading.
+#include "Core/KrBaseProgress.h"
 #include "Core/KrMessage.h"
 #include "Core/KrMessageParameters.h"
 #include "Core/KrStringEncode.h"
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <mutex>
@@ -332,4 +334,42 @@ TEST(XIniStreamReader, ReadArrayMTHandsEveryIndexToOneWorker) {
         w->ReadE<double>(0);
     };
     EXPECT_THROW(r.ReadArrayMT(fail, nullptr), TKrMessage);
+}
+
+TEST(XIniStreamReader, ProgressRisesAndABreakAbandonsReadingAndWriting) {
+    struct TRecordingProgress : TBaseProgress {
+        std::vector<double> positions;
+        bool breakAfterFirst = false;
+        void SetPosNB(double pos) override {
+            positions.push_back(pos);
+            TBaseProgress::SetPosNB(pos);
+        }
+        bool UserBreak() override { return breakAfterFirst && !positions.empty(); }
+        void CheckBreak() override {
+            if (UserBreak()) throw TKrMessage("@stopped");
+        }
+    };
+    TKrXIniTree tree;
+    for (int i = 0; i < 5000; ++i)
+        tree.AddSection("s")->AddItem(I::Integer, "v", std::to_string(i));
+    for (const bool breaks : {false, true}) {
+        auto writing = new_a<TRecordingProgress>();
+        writing->breakAfterFirst = breaks;
+        auto out = new_a<TKrStringStream>();
+        if (breaks) {
+            EXPECT_ANY_THROW(WriteKrXIniTree(out.get(), &tree, 0, true, writing.get()));
+            continue;
+        }
+        ASSERT_TRUE(WriteKrXIniTree(out.get(), &tree, 0, true, writing.get()));
+        auto reading = new_a<TRecordingProgress>();
+        ASSERT_TRUE(ReadKrXIniTree(Text(out->str()).get(), true, reading.get()));
+        for (const auto* p : {&writing->positions, &reading->positions}) {
+            ASSERT_GE(p->size(), 2u);
+            EXPECT_TRUE(std::is_sorted(p->begin(), p->end()));
+            EXPECT_LE(p->back(), 1.0);
+        }
+        reading->positions.clear();
+        reading->breakAfterFirst = true;
+        EXPECT_ANY_THROW(ReadKrXIniTree(Text(out->str()).get(), true, reading.get()));
+    }
 }
