@@ -159,7 +159,7 @@ TEST(XmlDom, WritesWhatItReadsBack) {
 TEST(XmlDom, WriterOptionsAndElementFlags) {
     TKrXmlTagItem r("r");
     TKrXmlTagItem& a = r.AddTag("a");
-    a.AddTag("b").m_attributes.push_back({"k", "v"});
+    a.AddTag("b").AddAttribute("k", "v");
     TKrXmlTagItem& t = r.AddTag("t");
     t.AddText("l1\nl2");
     TKrXmlTagItem& hidden = r.AddTag("h");
