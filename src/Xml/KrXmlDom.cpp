@@ -106,12 +106,17 @@ public:
         return TKrXmlString(p, m);
     }
 
+    /// [s, s + n) where it is; s[n] must be (or become) the NUL.
+    static TKrXmlString View(const char* s, std::size_t n) noexcept {
+        return n ? TKrXmlString(s, n) : TKrXmlString();
+    }
+
     TKrXmlTagItem* NewTag() {
         return ::new (Allocate(sizeof(TKrXmlTagItem), alignof(TKrXmlTagItem))) TKrXmlTagItem(this);
     }
-    template <class T> T* NewLeaf(std::string_view text) {
+    template <class T> T* NewLeaf(TKrXmlString text) {
         T* item = ::new (Allocate(sizeof(T), alignof(T))) T();
-        item->m_text = String(text);
+        item->m_text = text;
         return item;
     }
 
@@ -193,11 +198,11 @@ private:
                     jobs.emplace_back(t, tag);
                     copy = tag;
                 } else if (const TKrXmlTextItem* x = item->AsText()) {
-                    copy = NewLeaf<TKrXmlTextItem>(x->m_text);
+                    copy = NewLeaf<TKrXmlTextItem>(String(x->m_text));
                 } else if (const TKrXmlCommentItem* c = item->AsComment()) {
-                    copy = NewLeaf<TKrXmlCommentItem>(c->m_text);
+                    copy = NewLeaf<TKrXmlCommentItem>(String(c->m_text));
                 } else {
-                    copy = NewLeaf<TKrXmlPiItem>(item->AsPi()->m_text);
+                    copy = NewLeaf<TKrXmlPiItem>(String(item->AsPi()->m_text));
                 }
                 items.m_data[i] = copy;
             }
@@ -365,20 +370,23 @@ TKrXmlTagItem& TKrXmlTagItem::AddTag(std::string_view name) {
 }
 
 TKrXmlTextItem& TKrXmlTagItem::AddText(std::string_view text) {
-    TKrXmlTextItem* item = Doc().NewLeaf<TKrXmlTextItem>(text);
-    TKrXmlDocument::Append<TKrXmlItem*>(*m_doc, m_items.m_data, m_items.m_size, m_items.m_capacity, item);
+    TKrXmlDocument& doc = Doc();
+    TKrXmlTextItem* item = doc.NewLeaf<TKrXmlTextItem>(doc.String(text));
+    TKrXmlDocument::Append<TKrXmlItem*>(doc, m_items.m_data, m_items.m_size, m_items.m_capacity, item);
     return *item;
 }
 
 TKrXmlCommentItem& TKrXmlTagItem::AddComment(std::string_view text) {
-    TKrXmlCommentItem* item = Doc().NewLeaf<TKrXmlCommentItem>(text);
-    TKrXmlDocument::Append<TKrXmlItem*>(*m_doc, m_items.m_data, m_items.m_size, m_items.m_capacity, item);
+    TKrXmlDocument& doc = Doc();
+    TKrXmlCommentItem* item = doc.NewLeaf<TKrXmlCommentItem>(doc.String(text));
+    TKrXmlDocument::Append<TKrXmlItem*>(doc, m_items.m_data, m_items.m_size, m_items.m_capacity, item);
     return *item;
 }
 
 TKrXmlPiItem& TKrXmlTagItem::AddPi(std::string_view text) {
-    TKrXmlPiItem* item = Doc().NewLeaf<TKrXmlPiItem>(text);
-    TKrXmlDocument::Append<TKrXmlItem*>(*m_doc, m_items.m_data, m_items.m_size, m_items.m_capacity, item);
+    TKrXmlDocument& doc = Doc();
+    TKrXmlPiItem* item = doc.NewLeaf<TKrXmlPiItem>(doc.String(text));
+    TKrXmlDocument::Append<TKrXmlItem*>(doc, m_items.m_data, m_items.m_size, m_items.m_capacity, item);
     return *item;
 }
 
@@ -562,6 +570,13 @@ std::string TKrXmlTagItems::get_text() const {
 TKrXmlCollXmlTree::TKrXmlCollXmlTree(unsigned flags, const char* buffer)
     : m_flags(flags), m_buffer(buffer), m_doc(&m_holder.Doc()) {}
 
+TKrXmlCollXmlTree::TKrXmlCollXmlTree(unsigned flags, std::size_t size)
+    : m_flags(flags), m_buffer(nullptr), m_inPlace(true), m_doc(&m_holder.Doc()) {
+    char* input = m_doc->AllocateArray<char>(size + 1);
+    input[size] = '\0'; // what an unterminated comment or CDATA section ends with
+    m_buffer = input;
+}
+
 TKrXmlCollXmlTree::~TKrXmlCollXmlTree() = default;
 
 bool TKrXmlCollXmlTree::SetError(const char* at) {
@@ -584,17 +599,30 @@ bool TKrXmlCollXmlTree::SetError(const char* at) {
     return false;
 }
 
-bool TKrXmlCollXmlTree::Decode(const char* begin, const char* end, TKrXmlString& out) {
+bool TKrXmlCollXmlTree::Decode(const char* begin, const char* end, bool deferNul, TKrXmlString& out) {
     const std::size_t n = static_cast<std::size_t>(end - begin);
     const char* amp = n ? static_cast<const char*>(std::memchr(begin, '&', n)) : nullptr;
-    if (!amp) {
-        out = m_doc->String(begin, n);
+    if (amp && !(m_flags & RF::rxLenientReferences))
+        if (const char* bad = BadReference(amp, end)) return SetError(bad);
+    if (!m_inPlace) {
+        out = amp ? m_doc->Decoded(begin, n) : m_doc->String(begin, n);
         return true;
     }
-    if (!(m_flags & RF::rxLenientReferences))
-        if (const char* bad = BadReference(amp, end)) return SetError(bad);
-    out = m_doc->Decoded(begin, n);
+    char* p = const_cast<char*>(begin); // our own input buffer
+    const std::size_t m = amp ? KrDecodeStringXml(p, n, p) : n;
+    if (m == n && deferNul)
+        m_nulOwed = p + n;
+    else
+        p[m] = '\0';
+    out = TKrXmlDocument::View(p, m);
     return true;
+}
+
+TKrXmlString TKrXmlCollXmlTree::Raw(const char* begin, const char* end) {
+    const std::size_t n = static_cast<std::size_t>(end - begin);
+    if (!m_inPlace) return m_doc->String(begin, n);
+    const_cast<char*>(begin)[n] = '\0';
+    return TKrXmlDocument::View(begin, n);
 }
 
 TKrXmlTagItem* TKrXmlCollXmlTree::NewTag(const char* nameBegin, const char* nameEnd,
@@ -606,8 +634,8 @@ TKrXmlTagItem* TKrXmlCollXmlTree::NewTag(const char* nameBegin, const char* name
         for (std::size_t i = 0; i < n; ++i) {
             const TKrXmlAttrData& a = attrs[i];
             TKrXmlTagAttribute& to = attributes.m_data[i];
-            to.name = m_doc->String(a.nameBegin, static_cast<std::size_t>(a.nameEnd - a.nameBegin));
-            if (!Decode(a.valueBegin, a.valueEnd, to.value)) return nullptr;
+            to.name = Raw(a.nameBegin, a.nameEnd);
+            if (!Decode(a.valueBegin, a.valueEnd, false, to.value)) return nullptr;
         }
     }
     TKrXmlTagItem* tag;
@@ -619,7 +647,7 @@ TKrXmlTagItem* TKrXmlCollXmlTree::NewTag(const char* nameBegin, const char* name
         tag = m_doc->NewTag();
         m_pending.push_back(tag);
     }
-    tag->m_name = m_doc->String(nameBegin, static_cast<std::size_t>(nameEnd - nameBegin));
+    tag->m_name = Raw(nameBegin, nameEnd);
     tag->m_attributes = attributes;
     return tag;
 }
@@ -635,46 +663,55 @@ void TKrXmlCollXmlTree::Close(TKrXmlTagItem* tag, std::size_t first) {
 }
 
 bool TKrXmlCollXmlTree::AddUnknown(const char* begin, const char*) {
+    PayNul();
     return SetError(begin);
 }
 
 bool TKrXmlCollXmlTree::AddCharData(const char* begin, const char* end) {
+    PayNul();
     if (m_open.empty()) return IsBlank(begin, end) || SetError(begin);
-    if (!(m_flags & RF::rxKeepText) || ((m_flags & RF::rxSkipBlankText) && IsBlank(begin, end))) {
-        if (!(m_flags & RF::rxLenientReferences))
-            if (const char* bad = BadReference(begin, end)) return SetError(bad);
-        return true;
+    const bool keep = m_flags & RF::rxKeepText;
+    if (!keep || (m_flags & RF::rxSkipBlankText)) {
+        if (IsBlank(begin, end)) return true; // nothing to keep, no reference to check
+        if (!keep) {
+            if (!(m_flags & RF::rxLenientReferences))
+                if (const char* bad = BadReference(begin, end)) return SetError(bad);
+            return true;
+        }
     }
-    TKrXmlTextItem* text = m_doc->NewLeaf<TKrXmlTextItem>(std::string_view());
-    if (!Decode(begin, end, text->m_text)) return false;
+    TKrXmlTextItem* text = m_doc->NewLeaf<TKrXmlTextItem>(TKrXmlString());
+    // The byte after character data is the '<' the scanner looks at next: it becomes the NUL
+    // when the next construct is reported.
+    if (!Decode(begin, end, true, text->m_text)) return false;
     m_pending.push_back(text);
     return true;
 }
 
 bool TKrXmlCollXmlTree::AddCData(const char* begin, const char*, const char* innerBegin,
                                  const char* innerEnd) {
+    PayNul();
     if (m_open.empty()) return SetError(begin);
     if (m_flags & RF::rxKeepText)
-        m_pending.push_back(m_doc->NewLeaf<TKrXmlTextItem>(
-            std::string_view(innerBegin, static_cast<std::size_t>(innerEnd - innerBegin))));
+        m_pending.push_back(m_doc->NewLeaf<TKrXmlTextItem>(Raw(innerBegin, innerEnd)));
     return true;
 }
 
 bool TKrXmlCollXmlTree::AddComment(const char*, const char*, const char* innerBegin, const char* innerEnd) {
+    PayNul();
     if (!m_open.empty() && (m_flags & RF::rxKeepComments))
-        m_pending.push_back(m_doc->NewLeaf<TKrXmlCommentItem>(
-            std::string_view(innerBegin, static_cast<std::size_t>(innerEnd - innerBegin))));
+        m_pending.push_back(m_doc->NewLeaf<TKrXmlCommentItem>(Raw(innerBegin, innerEnd)));
     return true;
 }
 
 bool TKrXmlCollXmlTree::AddPI(const char*, const char*, const char* innerBegin, const char* innerEnd) {
+    PayNul();
     if (!m_open.empty() && (m_flags & RF::rxKeepPi))
-        m_pending.push_back(m_doc->NewLeaf<TKrXmlPiItem>(
-            std::string_view(innerBegin, static_cast<std::size_t>(innerEnd - innerBegin))));
+        m_pending.push_back(m_doc->NewLeaf<TKrXmlPiItem>(Raw(innerBegin, innerEnd)));
     return true;
 }
 
 bool TKrXmlCollXmlTree::AddDoctype(const char* begin, const char*) {
+    PayNul();
     if (m_root || m_doctypeSeen) return SetError(begin);
     m_doctypeSeen = true;
     return true;
@@ -682,15 +719,21 @@ bool TKrXmlCollXmlTree::AddDoctype(const char* begin, const char*) {
 
 bool TKrXmlCollXmlTree::AddSTag(const char* begin, const char*, const char* nameBegin, const char* nameEnd,
                                 const std::vector<TKrXmlAttrData>& attrs) {
+    PayNul();
     if (m_rootClosed) return SetError(begin);
     const std::size_t index = m_open.empty() ? 0 : m_pending.size() - m_open.back().first;
     TKrXmlTagItem* tag = NewTag(nameBegin, nameEnd, attrs);
     if (!tag) return false;
-    m_open.push_back({tag, m_pending.size(), index});
+    // Field by field: an aggregate temporary here costs a store-forwarding stall per tag.
+    TOpen& open = m_open.emplace_back();
+    open.tag = tag;
+    open.first = m_pending.size();
+    open.index = index;
     return true;
 }
 
 bool TKrXmlCollXmlTree::AddETag(const char* begin, const char*, const char* nameBegin, const char* nameEnd) {
+    PayNul();
     if (m_open.empty()) return SetError(begin);
     const TOpen& open = m_open.back();
     if (open.tag->m_name != std::string_view(nameBegin, static_cast<std::size_t>(nameEnd - nameBegin)))
@@ -703,6 +746,7 @@ bool TKrXmlCollXmlTree::AddETag(const char* begin, const char*, const char* name
 
 bool TKrXmlCollXmlTree::AddEmptyElemTag(const char* begin, const char*, const char* nameBegin,
                                         const char* nameEnd, const std::vector<TKrXmlAttrData>& attrs) {
+    PayNul();
     if (m_rootClosed) return SetError(begin);
     if (!NewTag(nameBegin, nameEnd, attrs)) return false;
     if (m_open.empty()) m_rootClosed = true;
@@ -710,6 +754,7 @@ bool TKrXmlCollXmlTree::AddEmptyElemTag(const char* begin, const char*, const ch
 }
 
 bool TKrXmlCollXmlTree::Finish(const char* end) {
+    PayNul();
     if (m_errorAt != static_cast<std::size_t>(-1)) return false;
     if (!m_root) return false;
     if (!m_open.empty()) return SetError(end);
@@ -725,15 +770,15 @@ var_a<TKrXmlTagItem*> KrReadXmlEx(TKrStream* stream, unsigned flags, bool throwO
     const streamsize_t pos = stream->getPosition64();
     const streamsize_t size = stream->getSize64();
     const std::size_t n = size > pos ? static_cast<std::size_t>(size - pos) : 0;
-    std::unique_ptr<char[]> buffer(new char[n ? n : 1]);
-    if (n && !stream->ReadAll(buffer.get(), n)) {
+    // The bytes go straight into the document's storage and are parsed in place.
+    TKrXmlCollXmlTree coll(flags, n);
+    char* data = coll.Input();
+    if (n && !stream->ReadAll(data, n)) {
         if (throwOnError) throw KrMsg_helper("Err_ReadStream");
         return nullptr;
     }
 
-    const char* data = buffer.get();
     std::size_t skip = n >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
-    TKrXmlCollXmlTree coll(flags, data);
     TKrXmlParserLow parser;
     const char* stop = nullptr;
     bool ok = parser.ReadXml(data + skip, n - skip, &stop, nullptr, &coll, progress);
