@@ -314,8 +314,11 @@ public:
     void AddAttribute(std::string_view name, std::string_view value);
     /// Sets the value of the first attribute named `name`, appending it when absent.
     void SetAttribute(std::string_view name, std::string_view value);
+    /// Replaces the name.
     void SetName(std::string_view name);
 
+    // Read these; change them through the members above. Assigning a field of one tag to
+    // another would share bytes that only the first tag's root owns.
     TKrXmlString m_name;
     TKrXmlTagAttributes m_attributes;
     TKrXmlTagItems m_items;

@@ -297,7 +297,9 @@ TEST(XmlDom, CopiesAndMovesOwnTheirStorage) {
     whole = *whole.m_items.tag(0);
     EXPECT_EQ(whole.m_name, "b");
     EXPECT_EQ(whole.m_items.get_text(), "t");
-    whole = whole;
+    const TKrXmlTagItem& same = whole;
+    whole = same;
+    EXPECT_EQ(whole.m_name, "b");
     a = TKrXmlTagItem();
     EXPECT_TRUE(a.m_name.empty() && a.m_items.empty());
     EXPECT_EQ(TKrXmlTagItem(whole).m_items.get_text(), "t");
