@@ -8,8 +8,8 @@
 #include "Xml/KrXmlSearchPath.h"
 
 #include <cstddef>
-#include <map>
 #include <iosfwd>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>

@@ -51,7 +51,8 @@ const char* BadReference(const char* b, const char* e) noexcept {
 // ---- document storage
 
 /// The block allocator of one document. Everything a document holds is carved from it: nodes,
-/// attribute and child arrays, NUL-terminated texts. Nothing is freed before the whole document
+/// attribute and child arrays, NUL-terminated texts and, for a document read in place, the bytes
+/// read. Nothing is freed before the whole document
 /// goes, and node destructors never run (nodes hold nothing that needs one), so dropping a
 /// document of any size and depth costs one free per block.
 class TKrXmlDocument {
