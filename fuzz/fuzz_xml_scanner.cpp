@@ -49,7 +49,7 @@ public:
 
 private:
     bool Piece(const char* b, const char* e, const char* ib, const char* ie, bool markup) {
-        if (b != m_next || b >= e || e > m_end || ib < b || ie < ib || ie > e) std::abort();
+        if (b != m_next || b < m_begin || b >= e || e > m_end || ib < b || ie < ib || ie > e) std::abort();
         if (markup && *b != '<') std::abort();
         m_next = e;
         return ++m_count != m_refuseAt;

@@ -26,14 +26,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     }
 
     TKrXmlTagItem tag("a");
-    tag.m_attributes.push_back({"x", "1"});
+    tag.AddAttribute("x", "1");
     for (std::size_t step = 0; step <= p.size(); ++step) {
         const int r = p.Test(tag, step);
         if (r != 0 && r != 1 && r != 2) std::abort();
         if (step == p.size() && r != 1) std::abort();
     }
     TKrXmlTagItem root("r");
-    root.m_items.push_back(new_a<TKrXmlTagItem>(tag));
+    root.AddTag("a").AddAttribute("x", "1");
     (void)root.m_items.get_tag_deep(p);
     return 0;
 }

@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <memory>
+#include <sstream>
+
 using KrXmlTest::Params;
 
 namespace {
@@ -159,7 +163,7 @@ TEST(XmlDom, WritesWhatItReadsBack) {
 TEST(XmlDom, WriterOptionsAndElementFlags) {
     TKrXmlTagItem r("r");
     TKrXmlTagItem& a = r.AddTag("a");
-    a.AddTag("b").m_attributes.push_back({"k", "v"});
+    a.AddTag("b").AddAttribute("k", "v");
     TKrXmlTagItem& t = r.AddTag("t");
     t.AddText("l1\nl2");
     TKrXmlTagItem& hidden = r.AddTag("h");
@@ -200,7 +204,11 @@ TEST(XmlDom, DeepNestingNeitherOverflowsTheStackNorLeaks) {
     TKrStringStream out;
     WriteXml(&out, r.get());
     EXPECT_EQ(out.str().size(), doc.size() + 39);
+    TKrXmlTagItem copy(*r); // copying is iterative too
     r.reset();
+    TKrStringStream again;
+    WriteXml(&again, &copy);
+    EXPECT_EQ(again.str(), out.str());
 }
 
 TEST(XmlDom, MessagePathHelpers) {
@@ -212,4 +220,113 @@ TEST(XmlDom, MessagePathHelpers) {
     AppendMsgXPathText(path, 2);
     AppendMsgXPathText(path, TKrXmlTagItems::npos);
     EXPECT_EQ(path, "/x/*[3]/*[4]/text()[2]#text");
+}
+
+TEST(XmlDom, StoredTextsAreTerminatedAndActLikeStrings) {
+    // Texts right before markup, references that shrink or stay, CDATA, comments, PIs, empty values.
+    const std::string doc =
+        "<r a='x&amp;y' b='' c=\"&#x41;\">t&nbsp;<![CDATA[cd]]>t2 &lt;<!--m-->&#65;<?p i?>"
+        "<e k=\"v\"/>t3</r>";
+    auto r = Read(doc, RF::rxKeepText | RF::rxKeepPi | RF::rxKeepComments | RF::rxLenientReferences);
+    std::vector<std::string> texts;
+    for (const TKrXmlItem* item : r->m_items) {
+        const TKrXmlString& s = item->AsText()      ? item->AsText()->m_text
+                                : item->AsComment() ? item->AsComment()->m_text
+                                : item->AsPi()      ? item->AsPi()->m_text
+                                                    : item->AsTag()->m_name;
+        EXPECT_EQ(std::strlen(s.c_str()), s.size()) << s;
+        texts.push_back(s);
+    }
+    EXPECT_EQ(texts, (std::vector<std::string>{"t&nbsp;", "cd", "t2 <", "m", "A", "p i", "e", "t3"}));
+    for (const TKrXmlTagAttribute& a : r->m_attributes)
+        EXPECT_EQ(std::strlen(a.value.c_str()), a.value.size()) << a.name;
+    EXPECT_EQ(r->m_attributes.get_value_e("a"), "x&y");
+    EXPECT_TRUE(r->m_attributes.get_value_e("b").empty());
+
+    // The operations callers use on names and values.
+    const TKrXmlString& name = r->m_items.tag(6)->m_name;
+    const std::string e = "e";
+    EXPECT_TRUE(name == "e" && "e" == name && name == e && e == name && name == std::string_view("e"));
+    EXPECT_TRUE(name != "f" && name != std::string("ee") && !(name != e));
+    EXPECT_EQ("<" + name + ">", "<e>");
+    EXPECT_EQ(name + '/' + r->m_name, "e/r");
+    std::string copy = name;
+    copy += r->m_name;
+    EXPECT_EQ(copy, "er");
+    const TKrXmlString& v = r->m_attributes.get_value_e("a");
+    EXPECT_EQ(v.substr(2), "y");
+    EXPECT_EQ(v.find('&'), 1u);
+    EXPECT_EQ(v.compare(0, 1, "x"), 0);
+    std::ostringstream os;
+    os << v;
+    EXPECT_EQ(os.str(), "x&y");
+    EXPECT_EQ(TKrXmlString().c_str(), std::string());
+}
+
+TEST(XmlDom, CollectorOnACallersBufferCopiesEverything) {
+    var_a<TKrXmlTagItem*> root;
+    {
+        auto doc = std::make_unique<std::string>("<r a='1'>x &amp; y<s/></r>");
+        TKrXmlCollXmlTree tree(RF::rxKeepText, doc->data());
+        TKrXmlParserLow parser;
+        ASSERT_TRUE(parser.ReadXml(doc->data(), doc->size(), nullptr, nullptr, &tree));
+        ASSERT_TRUE(tree.Finish(doc->data() + doc->size()));
+        EXPECT_EQ(*doc, "<r a='1'>x &amp; y<s/></r>");
+        root = tree.Root();
+    } // the buffer and the collector are gone
+    EXPECT_EQ(root->m_items.get_text(), "x & y");
+    EXPECT_EQ(root->m_attributes.get_value("a", ""), "1");
+    EXPECT_EQ(root->m_items.tag(1)->m_name, "s");
+}
+
+TEST(XmlDom, CopiesAndMovesOwnTheirStorage) {
+    auto r = Read("<r><a k='1'><b>t</b><c/></a><z/></r>");
+    TKrXmlTagItem a = *r->m_items.tag(0); // deep copy, outlives the document
+    TKrXmlTagItem whole(std::move(*r));   // a root moves: the storage changes hands
+    EXPECT_TRUE(r->m_name.empty() && r->m_items.empty());
+    r.reset();
+    EXPECT_EQ(a.m_attributes.get_value("k", ""), "1");
+    EXPECT_EQ(a.m_items.tag(0)->m_items.get_text(), "t");
+    EXPECT_EQ(whole.m_items.count_tags(), 2u);
+
+    // Assigning a descendant: into a root (fresh storage) and into a node (the root's storage).
+    TKrXmlTagItem* b = whole.m_items.tag(0)->m_items.tag(0);
+    *whole.m_items.tag(0) = *b;
+    EXPECT_EQ(whole.m_items.tag(0)->m_name, "b");
+    EXPECT_EQ(whole.m_items.tag(0)->m_items.get_text(), "t");
+    whole = *whole.m_items.tag(0);
+    EXPECT_EQ(whole.m_name, "b");
+    EXPECT_EQ(whole.m_items.get_text(), "t");
+    const TKrXmlTagItem& same = whole;
+    whole = same;
+    EXPECT_EQ(whole.m_name, "b");
+    a = TKrXmlTagItem();
+    EXPECT_TRUE(a.m_name.empty() && a.m_items.empty());
+    EXPECT_EQ(TKrXmlTagItem(whole).m_items.get_text(), "t");
+}
+
+TEST(XmlDom, HandBuiltTreesGrowAndEdit) {
+    TKrXmlTagItem r("r");
+    for (int i = 0; i < 1000; ++i)
+        r.AddTag(std::to_string(i).insert(0, "t")).AddAttribute("i", std::to_string(i));
+    EXPECT_EQ(r.m_items.size(), 1000u);
+    EXPECT_EQ(r.m_items.tag(999)->m_attributes.get_value("i", ""), "999");
+    const std::string big(3u << 20, 'x'); // bigger than any block
+    EXPECT_EQ(r.AddText(big).m_text, big);
+    for (std::size_t i = 1001; i-- > 2;)
+        r.RemoveItem(i);
+    EXPECT_THROW(r.RemoveItem(2), TKrMessage);
+
+    TKrXmlTagItem& t = *r.m_items.tag(1);
+    t.SetName("u");
+    t.SetAttribute("i", "<1>");
+    t.SetAttribute("j", "2");
+    t.AddAttribute("j", "3");
+    t.AddComment("c");
+    t.AddPi("p");
+    t.AddText("a&b");
+    TWriteXmlOptions o;
+    o.declaration = TWriteXmlOptions::declNone;
+    EXPECT_EQ(Write(&r, o),
+              "<r><t0 i=\"0\"></t0><u i=\"&lt;1&gt;\" j=\"2\" j=\"3\"><!--c--><?p?>a&amp;b</u></r>");
 }

@@ -10,10 +10,10 @@ using KrXmlTest::Params;
 using P = TKrXmlSearchPathPredicate;
 
 namespace {
-TKrXmlTagItem Tag(const std::string& name, std::vector<TKrXmlTagAttribute> attrs) {
+TKrXmlTagItem Tag(const std::string& name, std::vector<std::pair<std::string, std::string>> attrs) {
     TKrXmlTagItem t(name);
     for (auto& a : attrs)
-        t.m_attributes.push_back(a);
+        t.AddAttribute(a.first, a.second);
     return t;
 }
 
