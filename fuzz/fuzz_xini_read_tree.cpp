@@ -10,17 +10,6 @@
 #include <cstdlib>
 #include <string>
 
-namespace {
-bool SameTree(const TKrXIniTree& a, const TKrXIniTree& b) {
-    if (!a.EqualHierarchy(b)) return false;
-    for (std::size_t i = 0; i < a.Count(); ++i) {
-        const auto *x = a.FindItem(i), *y = b.FindItem(i);
-        if (x->value != y->value || (x->child && !SameTree(*x->child, *y->child))) return false;
-    }
-    return true;
-}
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) return 0;
     std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
@@ -35,6 +24,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto out = new_a<TKrStringStream>();
     if (!WriteKrXIniTree(out.get(), tree.get(), data[0] & 2 ? 0x101 : 0, false, nullptr)) std::abort();
     const var_a<TKrXIniTree*> back = ReadKrXIniTree(out.get(), false, nullptr);
-    if (!back || !SameTree(*tree, *back)) std::abort();
+    if (!back || !tree->EqualContent(*back)) std::abort();
     return 0;
 }

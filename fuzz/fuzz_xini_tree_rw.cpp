@@ -48,16 +48,6 @@ struct TInput {
     }
 };
 
-bool SameTree(const TKrXIniTree& a, const TKrXIniTree& b) {
-    if (!a.EqualHierarchy(b)) return false;
-    for (std::size_t i = 0; i < a.Count(); ++i) {
-        const TKrXIniTree::TItem* x = a.FindItem(i);
-        const TKrXIniTree::TItem* y = b.FindItem(i);
-        if (x->value != y->value || (x->child && !SameTree(*x->child, *y->child))) return false;
-    }
-    return true;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -132,6 +122,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!WriteKrXIniTree(&out, w.GetRoot().get(), 0, false, nullptr)) std::abort();
     TKrFixedMemStream text(out.str().data(), out.str().size());
     var_a<TKrXIniTree*> back = ReadKrXIniTree(&text, false, nullptr);
-    if (!back || !SameTree(*back, *w.GetRoot())) std::abort();
+    if (!back || !back->EqualContent(*w.GetRoot())) std::abort();
     return 0;
 }

@@ -94,6 +94,8 @@ public:
     /// and name, and sections have both children null or both non-null with equal hierarchy.
     /// Values are not compared. O(items of the smaller hierarchy).
     bool EqualHierarchy(const TKrXIniTree& other) const;
+    /// EqualHierarchy and, item by item, the same value texts. O(items and value bytes).
+    bool EqualContent(const TKrXIniTree& other) const;
 
     /// Removes the item at `index`; false when index is out of range.
     bool Delete(std::size_t index);
@@ -105,6 +107,7 @@ public:
     void DebugPrint(TKrStream* stream, std::size_t indent) const;
 
 private:
+    bool Equal(const TKrXIniTree& other, bool values) const;
     // Appends an item, reserving 4 slots on the first insertion and growing geometrically after.
     TItem& Append();
 

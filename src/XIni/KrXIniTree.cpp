@@ -249,6 +249,14 @@ void TKrXIniTree::Splice(TKrXIniTree* other) {
 }
 
 bool TKrXIniTree::EqualHierarchy(const TKrXIniTree& other) const {
+    return Equal(other, false);
+}
+
+bool TKrXIniTree::EqualContent(const TKrXIniTree& other) const {
+    return Equal(other, true);
+}
+
+bool TKrXIniTree::Equal(const TKrXIniTree& other, bool values) const {
     std::vector<std::pair<const TKrXIniTree*, const TKrXIniTree*>> work{{this, &other}};
     while (!work.empty()) {
         const auto [a, b] = work.back();
@@ -258,7 +266,7 @@ bool TKrXIniTree::EqualHierarchy(const TKrXIniTree& other) const {
         for (std::size_t i = 0; i < a->m_items.size(); ++i) {
             const TItem& x = a->m_items[i];
             const TItem& y = b->m_items[i];
-            if (x.type != y.type || x.name != y.name) return false;
+            if (x.type != y.type || x.name != y.name || (values && x.value != y.value)) return false;
             if (x.type != TE_KrXIniItemType::Section) continue;
             if (!x.child != !y.child) return false;
             if (x.child) work.emplace_back(x.child.get(), y.child.get());

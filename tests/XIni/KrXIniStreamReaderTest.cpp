@@ -1,6 +1,6 @@
 // The lazy stream reader and the full parse: loading, values, lazy scanning, errors, parallel reading.
-#include "Core/KrBaseProgress.h"
 #include "Core/KrMessage.h"
+#include "KrRecordingProgress.h"
 #include "Core/KrMessageParameters.h"
 #include "Core/KrStringEncode.h"
 #include "Streams/KrGZipWriter.h"
@@ -65,15 +65,6 @@ template <class F> std::string ErrorPath(F&& f) {
         return p.empty() ? "<no parameters>" : p[0];
     }
     return "<no exception>";
-}
-
-bool SameTree(const TKrXIniTree& a, const TKrXIniTree& b) {
-    if (!a.EqualHierarchy(b)) return false;
-    for (std::size_t i = 0; i < a.Count(); ++i) {
-        const auto *x = a.FindItem(i), *y = b.FindItem(i);
-        if (x->value != y->value || (x->child && !SameTree(*x->child, *y->child))) return false;
-    }
-    return true;
 }
 
 // A random tree with names and values of every byte value.
@@ -157,13 +148,13 @@ TEST(XIniStreamReader, RoundTripsRandomTreesThroughBothReaders) {
 
         const auto full = ReadKrXIniTree(Text(text).get(), true, nullptr);
         ASSERT_TRUE(full);
-        EXPECT_TRUE(SameTree(*tree, *full)) << round;
+        EXPECT_TRUE(tree->EqualContent(*full)) << round;
 
         R lazy(Text(text), true, nullptr);
-        EXPECT_TRUE(SameTree(*tree, *ReadLazily(lazy, gen))) << round;
+        EXPECT_TRUE(tree->EqualContent(*ReadLazily(lazy, gen))) << round;
         EXPECT_FALSE(lazy.ParseError());
         R whole(Text(text), true, nullptr);
-        EXPECT_TRUE(SameTree(*tree, *whole.ReadXIniTreeE())) << round;
+        EXPECT_TRUE(tree->EqualContent(*whole.ReadXIniTreeE())) << round;
 
         // text -> tree -> text is stable.
         auto again = new_a<TKrStringStream>();
@@ -337,18 +328,7 @@ TEST(XIniStreamReader, ReadArrayMTHandsEveryIndexToOneWorker) {
 }
 
 TEST(XIniStreamReader, ProgressRisesAndABreakAbandonsReadingAndWriting) {
-    struct TRecordingProgress : TBaseProgress {
-        std::vector<double> positions;
-        bool breakAfterFirst = false;
-        void SetPosNB(double pos) override {
-            positions.push_back(pos);
-            TBaseProgress::SetPosNB(pos);
-        }
-        bool UserBreak() override { return breakAfterFirst && !positions.empty(); }
-        void CheckBreak() override {
-            if (UserBreak()) throw TKrMessage("@stopped");
-        }
-    };
+    using krtest::TRecordingProgress;
     TKrXIniTree tree;
     for (int i = 0; i < 5000; ++i)
         tree.AddSection("s")->AddItem(I::Integer, "v", std::to_string(i));

@@ -96,17 +96,6 @@ var_a<TKrXIniTree*> Parse(const std::string& text) {
     return ReadKrXIniTree(&in, true, nullptr);
 }
 
-// Same hierarchy and, item by item, the same value texts.
-bool SameTree(const TKrXIniTree& a, const TKrXIniTree& b) {
-    if (!a.EqualHierarchy(b)) return false;
-    for (std::size_t i = 0; i < a.Count(); ++i) {
-        const TKrXIniTree::TItem* x = a.FindItem(i);
-        const TKrXIniTree::TItem* y = b.FindItem(i);
-        if (x->value != y->value || (x->child && !SameTree(*x->child, *y->child))) return false;
-    }
-    return true;
-}
-
 } // namespace
 
 TEST(XIniTreeReader, ConvertsValueTextsLikeStrtol) {
@@ -219,7 +208,7 @@ TEST(XIniTreeReader, ReadsCompositeValues) {
     EXPECT_EQ(ErrorOf([&] { r.ReadDouble2E(9, &x, &y); }), "<x#9 \"long\"> <s#0>|double");
 
     var_a<TKrXIniTree*> copy = r.ReadXIniTreeE(8);
-    EXPECT_TRUE(SameTree(*copy, *r.GetRoot()->FindItem(8)->child));
+    EXPECT_TRUE(copy->EqualContent(*r.GetRoot()->FindItem(8)->child));
     copy->Clear();
     EXPECT_EQ(r.GetRoot()->FindItem(8)->child->Count(), 2u) << "a deep copy";
     EXPECT_EQ(r.ReadXIniTree(0, TKrXIniReader::NullIfAbsent), nullptr);
@@ -398,7 +387,7 @@ TEST(XIniTreeWriter, RoundTripsThroughXIniText) {
     const TKrXIniTree& tree = *w.GetRoot();
     var_a<TKrXIniTree*> back = Parse(DocumentOf(&tree));
     ASSERT_TRUE(back);
-    EXPECT_TRUE(SameTree(*back, tree));
+    EXPECT_TRUE(back->EqualContent(tree));
 
     TKrXIniTreeReader r(back);
     EXPECT_EQ(r.ReadE<int>(0), -5);
@@ -415,7 +404,7 @@ TEST(XIniTreeWriter, RoundTripsThroughXIniText) {
     // ReadXIni of a section parses back to that section's tree.
     var_a<TKrXIniTree*> outer = Parse(r.ReadXIniE(9));
     ASSERT_TRUE(outer);
-    EXPECT_TRUE(SameTree(*outer, *tree.FindItem(9)->child));
+    EXPECT_TRUE(outer->EqualContent(*tree.FindItem(9)->child));
 }
 
 TEST(XIniTreeWriter, MergesAndNestsXIniText) {
@@ -428,7 +417,7 @@ TEST(XIniTreeWriter, MergesAndNestsXIniText) {
     EXPECT_TRUE(w.MergeXIni("<krini/>"));
     EXPECT_TRUE(w.WriteXIniS("empty", "<krini/>"));
     ASSERT_EQ(root.Count(), 4u);
-    EXPECT_TRUE(SameTree(*root.FindItem(2)->child, *Parse(doc)));
+    EXPECT_TRUE(root.FindItem(2)->child->EqualContent(*Parse(doc)));
     EXPECT_EQ(root.FindItem(1)->child->FindItem(0)->value, "<");
     EXPECT_EQ(root.FindItem(3)->child->Count(), 0u);
 

@@ -150,10 +150,12 @@ TEST(XIniTree, SpliceMovesItemsAndLeavesEmptiedOnes) {
     EXPECT_EQ(self.FindItem(4)->value, "42");
 }
 
-TEST(XIniTree, EqualHierarchyComparesShapeNotValues) {
+TEST(XIniTree, EqualHierarchyComparesShapeEqualContentAlsoValues) {
     TKrXIniTree a = Sample(), b = Sample();
-    b.FindItem(0)->value = "other";
+    EXPECT_TRUE(a.EqualContent(b));
     b.FindItem(1)->child->FindItem(0)->value = "other";
+    EXPECT_FALSE(a.EqualContent(b)); // a nested value differs
+    b.FindItem(0)->value = "other";
     EXPECT_TRUE(a.EqualHierarchy(b));
     EXPECT_TRUE(a.EqualHierarchy(a));
     b.FindItem(0)->child = new_a<TKrXIniTree>(); // a leaf's child is not looked at

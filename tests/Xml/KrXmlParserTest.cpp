@@ -1,7 +1,7 @@
 // The scanner: what each construct is reported as, where scanning stops, and staying in bounds.
 #include "KrXmlTestUtils.h"
 
-#include "Core/KrBaseProgress.h"
+#include "KrRecordingProgress.h"
 
 #include <gtest/gtest.h>
 
@@ -117,15 +117,7 @@ TEST(XmlScanner, EveryPrefixAndEveryCutStaysInsideTheBuffer) {
 }
 
 TEST(XmlScanner, ProgressIsReportedEvery64KiBAndABreakStopsTheScan) {
-    struct TRecordingProgress : TBaseProgress {
-        std::vector<double> positions;
-        bool breakAfterFirst = false;
-        void SetPosNB(double pos) override {
-            positions.push_back(pos);
-            TBaseProgress::SetPosNB(pos);
-        }
-        bool UserBreak() override { return breakAfterFirst && !positions.empty(); }
-    };
+    using krtest::TRecordingProgress;
     std::string doc = "<r>";
     while (doc.size() < 4 * TKrXmlParserLow::ProgressStep)
         doc += "<i n=\"abc\" v=\"12345\"/>\n";
