@@ -16,9 +16,7 @@ using KrFsTest::TScratchDir;
 
 namespace {
 using Clock = std::chrono::steady_clock;
-long long MsSince(Clock::time_point t) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count();
-}
+using KrFsTest::MsSince;
 std::string ReadAllOf(TKrFileStream& s) {
     std::string out(static_cast<std::size_t>(s.getSize64()), '\0');
     s.setPosition64(0);

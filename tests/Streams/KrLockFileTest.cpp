@@ -17,9 +17,7 @@ using KrFsTest::TScratchDir;
 
 namespace {
 using Clock = std::chrono::steady_clock;
-long long MsSince(Clock::time_point t) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count();
-}
+using KrFsTest::MsSince;
 
 /// A child process that takes an exclusive lock on `path`, reports it through a pipe and holds
 /// it until the parent closes its end of a second pipe (or kills it).

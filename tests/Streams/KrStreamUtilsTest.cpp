@@ -1,62 +1,33 @@
 // Free stream functions: copying with progress, comparing, partial CRC, binary values.
 #include "Core/KrExceptions.h"
-#include "Core/KrProgressHandler.h"
+#include "KrProbeStream.h"
+#include "KrRecordingProgress.h"
 #include "Streams/KrBinReadWrite.h"
 #include "Streams/KrFixedMemStream.h"
 #include "Streams/KrMemoryStream.h"
 #include "Streams/KrNullStream.h"
 #include "Streams/KrStreamUtils.h"
 #include "Streams/KrStringStream.h"
+#include "Utils/KrChecksumTestUtils.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <random>
 #include <vector>
 #include <zlib.h>
 
 namespace {
+using KrChecksumTest::RandomBytes;
 
-/// Records what a long operation reports.
-class TRecordingProgress : public TKrProgressHandler {
-public:
-    std::vector<double> positions;
+/// Counts starts and ticks besides the positions.
+struct TCountingProgress : krtest::TRecordingProgress {
     int starts = 0, ticks = 0;
-    bool started = false;
-
-    void Start() override {
-        ++starts;
-        started = true;
-    }
-    void StartIndefinite() override { started = true; }
-    void Stop() override { started = false; }
-    bool Timeout() override { return true; }
-    bool IsStarted() override { return started; }
+    void Start() override { ++starts, TBaseProgress::Start(); }
     void Tick() override { ++ticks; }
-    void ThreadTick() override {}
-    double GetPos() override { return positions.empty() ? 0 : positions.back(); }
-    void SetPosNB(double pos) override { positions.push_back(pos); }
-    bool MoveNB(double, bool) override { return false; }
-    void SetMessage(const std::string&) override {}
-    std::string GetMessage() override { return {}; }
-    bool UserBreak() override { return false; }
-    void UserBreakE() override {}
-    void CheckBreak() override {}
-    void SetOptions(int) override {}
-    int GetOptions() override { return 0; }
-    var_a<TKrProgressHandler*> SubProgress(double, double, TKrLogMsgLevel, TKrLogMsgLevel) override {
-        return {};
-    }
-    var_a<TKrProgressHandler*> InnermostSubProgress(TKrLogMsgLevel, TKrLogMsgLevel) override { return {}; }
-    IKrInterface* KrInterface() override { return nullptr; }
 };
 
-std::string RandomBytes(std::size_t n, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::string s(n, '\0');
-    for (char& c : s)
-        c = static_cast<char>(rng());
-    return s;
+std::string Thrown(const std::function<void()>& f) {
+    return KrStreamTest::ThrownText<TKrMessage>(f);
 }
 
 TEST(KrCopyStream, CopiesTheRestInChunksAndReportsProgress) {
@@ -64,7 +35,7 @@ TEST(KrCopyStream, CopiesTheRestInChunksAndReportsProgress) {
     TKrStringStream src(data);
     src.setPosition(0x80000);
     TKrMemoryStream dst;
-    TRecordingProgress progress;
+    TCountingProgress progress;
     EXPECT_TRUE(KrCopyStream(&src, &dst, &progress));
     EXPECT_EQ(std::string(dst.GetBuffer(), dst.getSize()), data.substr(0x80000));
     EXPECT_EQ(progress.starts, 1);
@@ -77,7 +48,7 @@ TEST(KrCopyStream, CopiesTheRestInChunksAndReportsProgress) {
     EXPECT_EQ(dst2.getSize(), data.size());
 
     // At the end: nothing to do, success, no progress started.
-    TRecordingProgress idle;
+    TCountingProgress idle;
     EXPECT_TRUE(KrCopyStream(&src, &dst2, &idle));
     EXPECT_EQ(idle.starts, 0);
 }
@@ -97,18 +68,10 @@ TEST(KrCmpStream, ReportsTheFirstDifference) {
     EXPECT_NO_THROW(KrCmpStream(&a, &b, true));
     a.setPosition(0);
     b.setPosition(1);
-    auto expectText = [](TKrStream* x, TKrStream* y, const char* text) {
-        try {
-            KrCmpStream(x, y, false);
-            ADD_FAILURE() << "no difference reported";
-        } catch (const TKrMessage& m) {
-            EXPECT_STREQ(m.what(), text);
-        }
-    };
-    expectText(&a, &b, "Difference Pos 0 1");
+    EXPECT_EQ(Thrown([&] { KrCmpStream(&a, &b, false); }), "Difference Pos 0 1");
     b.setPosition(0);
-    expectText(&a, &d, "Difference Size 12 5");
-    expectText(&a, &c, "Difference Data");
+    EXPECT_EQ(Thrown([&] { KrCmpStream(&a, &d, false); }), "Difference Size 12 5");
+    EXPECT_EQ(Thrown([&] { KrCmpStream(&a, &c, false); }), "Difference Data");
 }
 
 TEST(ComputePartialCRC, WholeSmallStreamsAndSixteenSamplesOfLargeOnes) {
@@ -163,12 +126,7 @@ TEST(KrBinReadWrite, StringsAndValuesRoundTrip) {
     EXPECT_EQ(b, "");
     EXPECT_EQ(d, 3.25);
     EXPECT_EQ(u, 0xA1B2C3D4u);
-    try {
-        r.LoadE(a);
-        FAIL();
-    } catch (const TKrMessage& m) {
-        EXPECT_STREQ(m.what(), "Load failed");
-    }
+    EXPECT_EQ(Thrown([&] { r.LoadE(a); }), "Load failed");
     EXPECT_EQ(a, "hello"); // untouched on failure
 
     // A corrupt length far beyond the data fails without a giant allocation.
@@ -182,12 +140,7 @@ TEST(KrBinReadWrite, StringsAndValuesRoundTrip) {
 
     char fixed[4];
     TKrBinWriter full(new_a<TKrFixedMemStream>(fixed, 4, krOpenWrite));
-    try {
-        full.SaveE(std::string("x"));
-        FAIL();
-    } catch (const TKrMessage& m) {
-        EXPECT_STREQ(m.what(), "Save failed");
-    }
+    EXPECT_EQ(Thrown([&] { full.SaveE(std::string("x")); }), "Save failed");
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 // Streams over other streams and resources: part windows, pass-through, Qt resources.
+#include "KrProbeStream.h"
 #include "Streams/KrMemoryStream.h"
 #include "Streams/KrPartStream.h"
 #include "Streams/KrPassThroughStream.h"
@@ -11,21 +12,7 @@
 
 namespace {
 
-/// Records Close and Flush calls of a wrapped stream.
-class TWatchedStream : public TKrStringStream {
-public:
-    using TKrStringStream::TKrStringStream;
-    bool Close() override {
-        ++closes;
-        return true;
-    }
-    bool Flush() override {
-        ++flushes;
-        return flushOk;
-    }
-    int closes = 0, flushes = 0;
-    bool flushOk = true;
-};
+using KrStreamTest::TProbeStream;
 
 TEST(KrPartStream, ReadsOnlyItsWindow) {
     TKrStringStream source("0123456789ABCDEFGHIJKLMNOP");
@@ -54,11 +41,11 @@ TEST(KrPartStream, ReadsOnlyItsWindow) {
 }
 
 TEST(KrPartStream, WritesWithinTheWindowAndOwnsNothing) {
-    TWatchedStream source(std::string(8, '.'));
+    TProbeStream source(std::string(8, '.'));
     {
         TKrPartStream part(&source, 2, 4, krOpenReadWrite);
         EXPECT_EQ(part.Write("abcdef", 6), 4u);
-        EXPECT_EQ(source.str(), "..abcd..");
+        EXPECT_EQ(source.data, "..abcd..");
         EXPECT_TRUE(part.getState() & TKrStream::stWriteError);
         EXPECT_TRUE(part.Close());
         EXPECT_TRUE(part.Flush());
@@ -70,7 +57,7 @@ TEST(KrPartStream, WritesWithinTheWindowAndOwnsNothing) {
     {
         TKrPartStream part(&source, 0, 8, krOpenRead);
         part.setOptions(TKrStream::optCloseSource);
-        source.flushOk = false;
+        source.failFlush = true;
         EXPECT_FALSE(part.Flush());
         EXPECT_TRUE(part.getState() & TKrStream::stWriteError);
     }

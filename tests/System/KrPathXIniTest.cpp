@@ -1,6 +1,7 @@
 // A path survives the settings interfaces as a normalised string item.
 #include "System/KrPathXIni.h"
 #include "XIni/KrXIniFakes.h"
+#include "XIni/KrXIniTreeReader.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +16,7 @@ TEST(KrPathXIni, SavedAsTextAndLoadedNormalised) {
     auto tree = new_a<TKrXIniTree>();
     tree->AddItem(TE_KrXIniItemType::String, "input", "/data//images/a.tif");
     tree->AddItem(TE_KrXIniItemType::Integer, "count", "3");
-    krtest::TTreeReader reader(tree);
+    TKrXIniTreeReader reader(tree);
     TKrPath loaded;
     XIniLoadSE(&reader, "input", loaded);
     EXPECT_EQ(loaded, TKrPath("/data/images/a.tif"));

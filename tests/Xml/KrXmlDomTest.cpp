@@ -10,6 +10,7 @@
 #include <memory>
 #include <sstream>
 
+using KrXmlTest::Caught;
 using KrXmlTest::Params;
 
 namespace {
@@ -23,12 +24,7 @@ var_a<TKrXmlTagItem*> Read(const std::string& text, unsigned flags = RF::rxDefau
 
 /// The message thrown for `text`, or an empty one.
 TKrMessage ReadError(const std::string& text, const char* name = "") {
-    try {
-        Read(text, RF::rxDefault, name);
-    } catch (const TKrMessage& m) {
-        return m;
-    }
-    return TKrMessage();
+    return Caught([&] { Read(text, RF::rxDefault, name); });
 }
 
 std::string Write(const TKrXmlTagItem* root, const TWriteXmlOptions& o = TWriteXmlOptions(),
@@ -110,18 +106,9 @@ TEST(XmlDom, AttributeAndChildLookups) {
     EXPECT_EQ(items.tag(1), nullptr);
     EXPECT_EQ(items.tag(99), nullptr);
 
-    try {
-        items.find_tag_fe("zz", 2);
-        ADD_FAILURE();
-    } catch (const TKrMessage& m) {
-        EXPECT_EQ(Params(m), "zz, 2");
-    }
-    try {
-        items.find_tag_fe(TKrXmlSearchPathPredicate("<a k='9'>"), 0);
-        ADD_FAILURE();
-    } catch (const TKrMessage& m) {
-        EXPECT_EQ(Params(m), "a[@k=\"9\"], 0");
-    }
+    EXPECT_EQ(Params(Caught([&] { items.find_tag_fe("zz", 2); })), "zz, 2");
+    EXPECT_EQ(Params(Caught([&] { items.find_tag_fe(TKrXmlSearchPathPredicate("<a k='9'>"), 0); })),
+              "a[@k=\"9\"], 0");
     EXPECT_THROW(items.find_tag_fe(5), TKrMessage);
 
     const TKrXmlTagAttributes& at = items.tag(4)->m_attributes;
@@ -142,12 +129,7 @@ TEST(XmlDom, GetTagDeepFollowsEveryStep) {
     // The first x matches step 0 and has no i with v: the search does not backtrack.
     TKrXmlSearchPathPredicate q(TKrXmlSearchPathPredicate::pathXPath, "x/i[@v]");
     EXPECT_EQ(r->m_items.get_tag_deep(q), nullptr);
-    try {
-        r->m_items.get_tag_deep_e(q);
-        ADD_FAILURE();
-    } catch (const TKrMessage& m) {
-        EXPECT_EQ(Params(m), "x/i[@v], 0");
-    }
+    EXPECT_EQ(Params(Caught([&] { r->m_items.get_tag_deep_e(q); })), "x/i[@v], 0");
     EXPECT_EQ(r->m_items.get_tag_deep(TKrXmlSearchPathPredicate()), nullptr);
 }
 

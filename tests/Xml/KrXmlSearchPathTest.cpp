@@ -18,12 +18,7 @@ TKrXmlTagItem Tag(const std::string& name, std::vector<std::pair<std::string, st
 }
 
 std::string ErrorOf(int type, const std::string& text) {
-    try {
-        P p(type, text);
-    } catch (const TKrMessage& m) {
-        return m.what();
-    }
-    return "";
+    return KrXmlTest::Caught([&] { P p(type, text); }).what();
 }
 } // namespace
 
@@ -86,12 +81,7 @@ TEST(XmlSearchPath, FormatErrorsNameThePosition) {
               "@TKrXmlTagSearchPath[xpath~] format error '@' expected at pos 2 (data=\"a[x]\").");
     for (const char* bad : {"/a", "a/", "a[@x", "a[not(@x]", "a[@x=1]", "a[@x='1]", "a b", "a[@]"})
         EXPECT_NE(ErrorOf(1, bad), "") << bad;
-    TKrMessage type;
-    try {
-        P p(2, "a");
-    } catch (const TKrMessage& m) {
-        type = m;
-    }
+    const TKrMessage type = KrXmlTest::Caught([] { P p(2, "a"); });
     EXPECT_EQ(std::string(type.what()), "@TKrXmlTagSearchPath: invalid path type (\"2\").");
     EXPECT_EQ(Params(type), "a, 2");
 }

@@ -1,9 +1,11 @@
-// A collector that records every piece the scanner reports, as text, for the XML tests.
+// XML test helpers: a collector that records every piece the scanner reports, as text, and the
+// parameters of an expected message.
 #pragma once
 
 #include "Core/KrMessage.h"
 #include "Xml/KrXmlParser.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -61,6 +63,16 @@ inline std::string Params(const TKrMessage& m) {
     TKrMessage probe = m;
     probe.set_format("%*%");
     return probe.what();
+}
+
+/// The TKrMessage that `f` throws, or an empty one.
+inline TKrMessage Caught(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const TKrMessage& m) {
+        return m;
+    }
+    return TKrMessage();
 }
 
 } // namespace KrXmlTest
