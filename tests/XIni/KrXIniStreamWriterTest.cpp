@@ -5,7 +5,7 @@
 #include "Streams/KrGZipReader.h"
 #include "Streams/KrStringStream.h"
 #include "System/KrPath.h"
-#include "Utils/KrChecksumTestUtils.h"
+#include "Streams/KrGZipTestUtils.h"
 #include "XIni/KrXIniStreamWriter.h"
 #include "XIni/KrXIniTree.h"
 #include "XIni/KrXIniWriteTree.h"
@@ -69,11 +69,7 @@ std::string Gunzip(const std::string& data) {
     TKrStringStream source(data);
     TKrGZipReader reader;
     EXPECT_TRUE(reader.Open(&source));
-    std::string out, block(65536, '\0');
-    for (streamsize_t got;
-         (got = reader.Read(&block[0], block.size())) > 0 && got != TKrStream::invalid_value;)
-        out.append(block.data(), got);
-    return out;
+    return KrGZipTest::ReadRest(reader);
 }
 
 } // namespace
@@ -241,7 +237,6 @@ TEST(XIniStreamWriter, CommentsBinaryLongStrings) {
                   "\n  </b>\n  <b>\n  </b>\n  <x n=\"L\">\n    <s v=\"one&#xA;\"/>\n"
                   "    <s v=\"two&#xD;&#xA;\"/>\n    <s v=\"three&#xD;\"/>\n    <s v=\"four\"/>\n  </x>\n"
                   "  <x n=\"E\">\n  </x>\n</krini>\n");
-    EXPECT_EQ(b64.size() - 128, 8u);
 }
 
 namespace {
