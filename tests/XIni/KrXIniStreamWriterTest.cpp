@@ -93,7 +93,7 @@ TEST(XIniStreamWriter, HeaderTypesAreByteExact) {
     EXPECT_THROW(W(var_a<TKrStream*>(), 0, W::Full), std::logic_error);
 }
 
-TEST(XIniStreamWriter, NumberTexts) {
+TEST(XIniStreamWriter, IntegerTexts) {
     const std::string text = Written(W::Bare, [](W& w) {
         w.WriteS<int>("", -1);
         w.WriteS<int>("", INT_MIN);
@@ -108,26 +108,30 @@ TEST(XIniStreamWriter, NumberTexts) {
         w.WriteHexS<long>("", LONG_MIN);
         w.WriteHexS<long>("", 0);
         w.WriteHexS<unsigned long>("", ULONG_MAX);
-        w.WriteS<float>("", 0.1f);
-        w.WriteS<double>("", -0.0);
-        w.WriteS<double>("", 1e300);
-        w.WriteS<double>("", HUGE_VAL);
     });
     // Bare is compact: the items follow each other on one line.
     EXPECT_EQ(text, "  <i v=\"4294967295\"/><i v=\"2147483648\"/><i v=\"4000000000\"/>"
                     "<i v=\"-9223372036854775808\"/><i v=\"18446744073709551615\"/><i v=\"1\"/>"
                     "<i v=\"255\"/><i v=\"-0x1\"/><i v=\"-0x80000000\"/><i v=\"0xFF\"/>"
-                    "<i v=\"-0x8000000000000000\"/><i v=\"0x0\"/><i v=\"0xFFFFFFFFFFFFFFFF\"/>"
-                    "<d v=\"" +
-                        Fmt("%.8e", double(0.1f)) +
-                        "\"/><d v=\"-0.0000000000000000e+00\"/>"
-                        "<d v=\"1.0000000000000001e+300\"/><d v=\"inf\"/>");
+                    "<i v=\"-0x8000000000000000\"/><i v=\"0x0\"/><i v=\"0xFFFFFFFFFFFFFFFF\"/>");
 }
 
+// Doubles as "%.16e", floats as "%.8e" (infinities and NaNs included), checked against printf.
 TEST(XIniStreamWriter, DoubleTextMatchesPrintf) {
-    std::vector<double> values = {
-        0.0, -0.0, 5e-324,  -5e-324,    2.2250738585072009e-308, 1.7976931348623157e308, 1000000000000000.25,
-        0.1, 0.5,  1.0 / 3, 123456789.0};
+    std::vector<double> values = {HUGE_VAL,
+                                  -HUGE_VAL,
+                                  1e300,
+                                  0.0,
+                                  -0.0,
+                                  5e-324,
+                                  -5e-324,
+                                  2.2250738585072009e-308,
+                                  1.7976931348623157e308,
+                                  1000000000000000.25,
+                                  0.1,
+                                  0.5,
+                                  1.0 / 3,
+                                  123456789.0};
     for (int e = -320; e <= 308; ++e)
         values.push_back(std::pow(10.0, e));
     for (long i = -1000; i <= 1000; i += 7)
