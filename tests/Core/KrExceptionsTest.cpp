@@ -1,6 +1,7 @@
 // Conversion of caught exceptions, traces, system error texts and the internal-check message.
 #include "Core/KrExceptions.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -10,47 +11,48 @@
 
 namespace {
 
-TEST(KrExceptions, GetExceptionReasonConvertsEveryKind) {
+using ::testing::HasSubstr;
+using ::testing::StrEq;
+using ::testing::ThrowsMessage;
+
+/// The message KrGetExceptionReason makes of `ex`.
+TKrMessage ReasonFor(std::exception_ptr ex) {
     try {
-        throw TKrMessage("@mine %1%") << 1;
+        std::rethrow_exception(ex);
     } catch (...) {
-        TKrMessage m = KrGetExceptionReason();
-        EXPECT_STREQ(m.what(), "@mine 1");
-    }
-    struct Case {
-        std::exception_ptr ex;
-        std::size_t params;
-        const char* first;
-    } cases[] = {
-        {std::make_exception_ptr(std::bad_alloc()), 2, std::bad_alloc().what()},
-        {std::make_exception_ptr(std::logic_error("broken")), 2, "broken"},
-        {std::make_exception_ptr(17), 1, ""},
-    };
-    for (const Case& c : cases) {
-        try {
-            std::rethrow_exception(c.ex);
-        } catch (...) {
-            TKrMessage m = KrGetExceptionReason();
-            EXPECT_FALSE(m.empty());
-            ASSERT_EQ(m.ParameterCount(), c.params);
-            m.set_format("%*%");
-            EXPECT_EQ(m.std_str(), c.params == 2 ? std::string(c.first) + ", " : std::string());
-        }
+        return KrGetExceptionReason();
     }
 }
 
-TEST(KrExceptions, TraceExceptionRethrowsTheSameMessageObject) {
+TEST(KrExceptions, GetExceptionReasonConvertsEveryKind) {
+    EXPECT_STREQ(ReasonFor(std::make_exception_ptr(TKrMessage("@mine %1%") << 1)).what(), "@mine 1");
+    // Foreign exceptions: what() and "" as parameters, or "" alone for a non-std type.
+    struct Case {
+        std::exception_ptr ex;
+        std::size_t params;
+        std::string all;
+    } cases[] = {
+        {std::make_exception_ptr(std::bad_alloc()), 2, std::bad_alloc().what() + std::string(", ")},
+        {std::make_exception_ptr(std::logic_error("broken")), 2, "broken, "},
+        {std::make_exception_ptr(17), 1, ""},
+    };
+    for (const Case& c : cases) {
+        TKrMessage m = ReasonFor(c.ex);
+        EXPECT_FALSE(m.empty());
+        ASSERT_EQ(m.ParameterCount(), c.params);
+        m.set_format("%*%");
+        EXPECT_EQ(m.std_str(), c.all);
+    }
+}
+
+TEST(KrExceptions, TraceExceptionRethrowsTheSameMessageOrConvertsForeignOnes) {
     TKrMessage* address = nullptr;
     try {
         try {
             throw TKrMessage("@inner");
         } catch (TKrMessage& m) {
             address = &m;
-            try {
-                throw;
-            } catch (...) {
-                KrTraceException(TKrMessage("@context"));
-            }
+            KrTraceException(TKrMessage("@context"));
         }
     } catch (TKrMessage& m) {
         EXPECT_EQ(&m, address);
@@ -58,9 +60,7 @@ TEST(KrExceptions, TraceExceptionRethrowsTheSameMessageObject) {
         ASSERT_NE(m.GetTrace(), nullptr);
         EXPECT_STREQ(m.GetTrace()->back().what(), "@context");
     }
-}
 
-TEST(KrExceptions, TraceExceptionConvertsForeignExceptions) {
     try {
         try {
             throw std::out_of_range("index");
@@ -77,12 +77,8 @@ TEST(KrExceptions, TraceExceptionConvertsForeignExceptions) {
 }
 
 TEST(KrExceptions, MsgHelperRejectsNullAndFindsNoTextForUnknownIds) {
-    EXPECT_THROW(KrMsg_helper(nullptr), std::runtime_error);
-    try {
-        KrMsg_helper(nullptr);
-    } catch (const std::runtime_error& e) {
-        EXPECT_STREQ(e.what(), "@KrMsg_helper(): Invalid parameter: rid==0.");
-    }
+    EXPECT_THAT([] { KrMsg_helper(nullptr); },
+                ThrowsMessage<std::runtime_error>(StrEq("@KrMsg_helper(): Invalid parameter: rid==0.")));
     TKrMessage m = KrMsg_helper("No_Such_Identifier_Anywhere") << 1;
     EXPECT_FALSE(m.empty());
     EXPECT_STREQ(m.what(), "");
@@ -110,16 +106,11 @@ TEST(KrExceptions, InternalCheckNamesFunctionLineAndCondition) {
         CheckedFunction(0);
         FAIL();
     } catch (const TKrMessage& m) {
-        std::string text = m.what();
         EXPECT_EQ(m.get_format(), "@Internal logic error in %1% (%2%): (%3%)==false.");
-        EXPECT_NE(text.find("CheckedFunction(int)"), std::string::npos) << text;
-        EXPECT_NE(text.find("): (value > 0)==false."), std::string::npos) << text;
+        EXPECT_THAT(m.what(), HasSubstr("CheckedFunction(int)"));
+        EXPECT_THAT(m.what(), HasSubstr("): (value > 0)==false."));
     }
-    try {
-        KR_CHECK_TEXT(false, "bad state");
-    } catch (const TKrMessage& m) {
-        EXPECT_NE(std::string(m.what()).find("): bad state."), std::string::npos) << m.what();
-    }
+    EXPECT_THAT([] { KR_CHECK_TEXT(false, "bad state"); }, ThrowsMessage<TKrMessage>(HasSubstr("): bad state.")));
 }
 
 } // namespace

@@ -15,10 +15,6 @@
 
 namespace {
 
-std::string Content(const TKrStringStream& s) {
-    return s.str();
-}
-
 /// Replaces each record's time field by "T" so that records compare byte for byte.
 std::string WithoutTimes(const std::string& log) {
     return std::regex_replace(log, std::regex("(^|\n)[^\t\n]+\t([EWI][0-5])"), "$1T\t$2");
@@ -32,7 +28,7 @@ protected:
         KrLogSetLogV(m_log);
     }
     void TearDown() override { KrLogFinalize(); }
-    std::string Log() const { return WithoutTimes(Content(*m_log)); }
+    std::string Log() const { return WithoutTimes(m_log->str()); }
 
     var_a<TKrStringStream*> m_log = new_a<TKrStringStream>();
 };
@@ -40,25 +36,19 @@ protected:
 TEST(KrLogRecord, ByteExactFormat) {
     TKrStringStream s;
     KrLogWriteRecord(&s, "src", "a\nb", TE_KrLogMsgType::lmtInfo, 3, 0, "2026-01-02T03:04:05.678");
-    EXPECT_EQ(Content(s), "\n2026-01-02T03:04:05.678\tI3\tsrc\ta\n\t\t\tb\n");
+    EXPECT_EQ(s.str(), "\n2026-01-02T03:04:05.678\tI3\tsrc\ta\n\t\t\tb\n");
 
     TKrStringStream w;
     KrLogWriteRecord(&w, std::string(150, 's') + "\tx", "t", TE_KrLogMsgType::lmtWarning, 3, 7, "t\ti\nme");
-    EXPECT_EQ(Content(w), "\nt_i_me\tW3,7\t" + std::string(100, 's') + "\tt\n");
+    EXPECT_EQ(w.str(), "\nt_i_me\tW3,7\t" + std::string(100, 's') + "\tt\n");
 
     TKrStringStream tab;
     KrLogWriteWarning(&tab, "a\tb", nullptr, 2, -1);
-    EXPECT_EQ(WithoutTimes(Content(tab)), "\nT\tW2,-1\ta_b\t\n");
-}
-
-TEST(KrLogRecord, CurrentTimeIsAnIsoText) {
-    TKrStringStream s;
-    KrLogWriteInfo(&s, "", "x");
-    std::smatch m;
-    const std::string text = Content(s);
-    ASSERT_TRUE(std::regex_match(
-        text, m, std::regex("\n(\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[^\t]*)\tI3\t\tx\n")))
-        << text;
+    EXPECT_EQ(WithoutTimes(tab.str()), "\nT\tW2,-1\ta_b\t\n");
+    // Without a given time the record carries the current one as an ISO text.
+    EXPECT_TRUE(std::regex_match(
+        tab.str(), std::regex("\n\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[^\t]*\tW2,-1\ta_b\t\n")))
+        << tab.str();
 }
 
 TEST_F(KrLogFixture, ManagerWritesMessagesWithTheirTraces) {
@@ -68,7 +58,6 @@ TEST_F(KrLogFixture, ManagerWritesMessagesWithTheirTraces) {
     KrLogWriteError(m, 3, 0);
     KrLogWriteInfo("source", "text", 4, 2);
     EXPECT_EQ(Log(), "\nT\tE3\t\t@top 1\n\nT\tE5\t\t@detail\n\nT\tI4,2\tsource\ttext\n");
-    EXPECT_EQ(KrLog(), m_log.get());
 }
 
 TEST_F(KrLogFixture, WorkerRecordsWaitForTheOwnerAndKeepTheirTime) {
@@ -78,7 +67,7 @@ TEST_F(KrLogFixture, WorkerRecordsWaitForTheOwnerAndKeepTheirTime) {
         KrLogSetLogV(var_a<TKrStream*>()); // ignored off the owner thread
     });
     worker.join();
-    EXPECT_EQ(Content(*m_log), "");
+    EXPECT_EQ(m_log->str(), "");
     KrLogWriteInfo("owner", "now");
     EXPECT_EQ(Log(), "\nT\tW3\tworker\tqueued\n\nT\tI3\towner\tnow\n");
 
@@ -103,7 +92,6 @@ TEST_F(KrLogFixture, ExtraSinkSeesRecordsAlsoWithoutAStream) {
     { TKrLogWriter(TE_KrLogMsgType::lmtWarning, 2)("x")(std::string("y"))(nullptr); }
     { TKrLogWriter("quiet", TE_KrLogMsgType::lmtError); } // nothing collected: nothing sent
     EXPECT_EQ(sink.seen, "a:b:I3;:xy:W2;");
-    EXPECT_EQ(KrLogGetLog(), &sink);
 }
 
 TEST(KrLogLifecycle, OffUntilInitialisedAndCounted) {
@@ -198,8 +186,6 @@ TEST(KrLogCounter, CountsHeadersAndRecordsAndPassesBytesOn) {
     EXPECT_EQ(counter.RecordCount(), 2u);
     EXPECT_EQ(counter.HeaderCount(), 4u); // two records and two continuation lines
     EXPECT_EQ(inner.getSize(), counter.getSize());
-    counter.ResetCounters();
-    EXPECT_EQ(counter.HeaderCount(), 0u);
     TKrLogCounter alone;
     EXPECT_EQ(alone.Write("abc", 3), 3u);
     EXPECT_TRUE(static_cast<bool>(alone));

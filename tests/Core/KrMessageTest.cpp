@@ -13,30 +13,30 @@ namespace {
 std::string Format(const TKrMessage& m) {
     return m.c_str();
 }
+/// The text of a message with format `f` and the parameters `a`.
+template <class... A> std::string Format(const char* f, const A&... a) {
+    TKrMessage m(f);
+    ((m << a), ...);
+    return m.c_str();
+}
 
 TEST(KrMessageFormat, PlaceholderRules) {
-    EXPECT_EQ(Format(TKrMessage("Value %1% of %2%") << 5 << "x"), "Value 5 of x");
-    EXPECT_EQ(Format(TKrMessage("%2%-%1%-%2%") << "a"
-                                               << "b"),
-              "b-a-b");
-    EXPECT_EQ(Format(TKrMessage("%3% here") << 1 << 2), "??? here");
-    EXPECT_EQ(Format(TKrMessage("100%% sure")), "100% sure");
-    EXPECT_EQ(Format(TKrMessage("all: %*%.") << 1 << 2 << 3), "all: 1, 2, 3.");
-    EXPECT_EQ(Format(TKrMessage("none: [%*%]")), "none: []");
-    EXPECT_EQ(Format(TKrMessage("50% done")), "50");
-    EXPECT_EQ(Format(TKrMessage("a %1% b %") << 1), "a 1 b ");
-    EXPECT_EQ(Format(TKrMessage("%abc% stays") << 1), "%abc% stays");
-    EXPECT_EQ(Format(TKrMessage("%0% too") << 1), "%0% too");
-    EXPECT_EQ(Format(TKrMessage("%abc%1%") << "p"), "%abc%1");
-    EXPECT_EQ(Format(TKrMessage("%0x2%") << "a"
-                                         << "b"),
-              "b");
-    EXPECT_EQ(Format(TKrMessage("%010%") << 1 << 2 << 3 << 4 << 5 << 6 << 7 << 8), "8"); // octal
-    EXPECT_EQ(Format(TKrMessage("%2nd%") << "a"
-                                         << "b"),
-              "b"); // trailing characters ignored
-    EXPECT_EQ(Format(TKrMessage("no placeholders")), "no placeholders");
-    EXPECT_EQ(Format(TKrMessage("")), "");
+    EXPECT_EQ(Format("Value %1% of %2%", 5, "x"), "Value 5 of x");
+    EXPECT_EQ(Format("%2%-%1%-%2%", "a", "b"), "b-a-b");
+    EXPECT_EQ(Format("%3% here", 1, 2), "??? here");
+    EXPECT_EQ(Format("100%% sure"), "100% sure");
+    EXPECT_EQ(Format("all: %*%.", 1, 2, 3), "all: 1, 2, 3.");
+    EXPECT_EQ(Format("none: [%*%]"), "none: []");
+    EXPECT_EQ(Format("50% done"), "50");
+    EXPECT_EQ(Format("a %1% b %", 1), "a 1 b ");
+    EXPECT_EQ(Format("%abc% stays", 1), "%abc% stays");
+    EXPECT_EQ(Format("%0% too", 1), "%0% too");
+    EXPECT_EQ(Format("%abc%1%", "p"), "%abc%1");
+    EXPECT_EQ(Format("%0x2%", "a", "b"), "b");
+    EXPECT_EQ(Format("%010%", 1, 2, 3, 4, 5, 6, 7, 8), "8"); // octal
+    EXPECT_EQ(Format("%2nd%", "a", "b"), "b");               // trailing characters ignored
+    EXPECT_EQ(Format("no placeholders"), "no placeholders");
+    EXPECT_EQ(Format(""), "");
 }
 
 TEST(KrMessageFormat, ParameterTexts) {

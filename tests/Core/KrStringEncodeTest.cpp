@@ -20,7 +20,6 @@ TEST(KrEncodeString, EscapesControlsBangAndQuote) {
     EXPECT_EQ(KrEncodeString("a!b\"c d", false), "a!Pb!Qc d");
     EXPECT_EQ(KrEncodeString("", true), "\"\"");
     EXPECT_EQ(KrEncodeString("x\ty", true), "\"x!8y\"");
-    EXPECT_EQ(KrDecodeString("\"x!8y\"", true), "x\ty");
 }
 
 TEST(KrEncodeString, RoundTripsEveryByteQuotedAndNot) {
@@ -52,11 +51,10 @@ TEST(KrBase64, KnownVectorsAndAlphabet) {
         EXPECT_EQ(KrDecodeStringBase64(coded[i]), plain[i]);
     }
     EXPECT_EQ(KrEncodeStringBase64("\xFB\xFF"), "+/8=");
-    EXPECT_TRUE(IsBase64Char('+'));
-    EXPECT_TRUE(IsBase64Char('9'));
-    EXPECT_FALSE(IsBase64Char('='));
-    EXPECT_FALSE(IsBase64Char('-'));
-    EXPECT_FALSE(IsBase64Char('\xC3'));
+    for (char c : {'+', '/', '9', 'a', 'Z'})
+        EXPECT_TRUE(IsBase64Char(c)) << c;
+    for (char c : {'=', '-', '_', '\xC3'})
+        EXPECT_FALSE(IsBase64Char(c)) << c;
 }
 
 TEST(KrBase64, RandomRoundTrips) {
