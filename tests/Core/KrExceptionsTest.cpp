@@ -110,7 +110,8 @@ TEST(KrExceptions, InternalCheckNamesFunctionLineAndCondition) {
         EXPECT_THAT(m.what(), HasSubstr("CheckedFunction(int)"));
         EXPECT_THAT(m.what(), HasSubstr("): (value > 0)==false."));
     }
-    EXPECT_THAT([] { KR_CHECK_TEXT(false, "bad state"); }, ThrowsMessage<TKrMessage>(HasSubstr("): bad state.")));
+    EXPECT_THAT([] { KR_CHECK_TEXT(false, "bad state"); },
+                ThrowsMessage<TKrMessage>(HasSubstr("): bad state.")));
 }
 
 } // namespace
