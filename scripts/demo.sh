@@ -39,6 +39,7 @@ head -n 12 "$tmp/dump.txt"
 run xini get "$root/samples/project.x-ini.gz" Par/Count
 run xini get "$root/samples/project.x-ini.gz" Par/Name
 run xini get "$root/samples/project.x-ini.gz" Images/Image/Position
+run xini get "$root/samples/project.x-ini.gz" "Images/Image[3]/File"
 run xini convert "$root/samples/project.x-ini.gz" "$tmp/project.x-ini"
 printf '\n$ head -n 6 project.x-ini\n'
 head -n 6 "$tmp/project.x-ini"

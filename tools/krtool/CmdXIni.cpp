@@ -68,17 +68,36 @@ int Dump(const std::vector<std::string>& args) {
     return 0;
 }
 
-// Items addressed by names separated by '/': every name but the last enters a section.
+// The index of the item a path step names: "Name" is the first item so named, "Name[k]" the
+// k-th of them (from 0).
+std::size_t FindStep(TKrXIniReader& r, const std::string& step) {
+    std::string name = step;
+    std::size_t k = 0;
+    const std::size_t open = step.find('[');
+    if (open != std::string::npos && step.back() == ']') {
+        char* end = nullptr;
+        k = std::strtoul(step.c_str() + open + 1, &end, 10);
+        if (end != step.c_str() + step.size() - 1)
+            throw TKrMessage("@bad index in path step \"%1%\"") << step;
+        name = step.substr(0, open);
+    }
+    std::size_t pos = 0, found = 0;
+    for (std::size_t n = 0; n <= k; ++n)
+        found = r.FindFPE(name, &pos);
+    return found;
+}
+
+// Items addressed by path steps separated by '/': every step but the last enters a section.
 int Get(const std::vector<std::string>& args) {
     if (args.size() != 3) return KrToolUsage("xini");
     var_a<TKrXIniReader*> r = GetXIniReader(TKrPath(args[1]));
     std::string path = args[2];
     std::size_t slash;
     while ((slash = path.find('/')) != std::string::npos) {
-        r->EnterSectionSE(path.substr(0, slash));
+        r->EnterSectionE(FindStep(*r, path.substr(0, slash)));
         path.erase(0, slash + 1);
     }
-    const std::size_t i = r->FindFE(path, 0);
+    const std::size_t i = FindStep(*r, path);
     switch (r->ItemTypeE(i)) {
     case TE_KrXIniItemType::Section: {
         std::string out;
@@ -153,7 +172,7 @@ int RunXIni(const std::vector<std::string>& args) {
 
 } // namespace
 
-KRTOOL_COMMAND(
-    xini, "xini",
-    "dump FILE | get FILE PATH | convert IN OUT [--compact] [--gzip LEVEL] [--layers N] | validate FILE",
-    "show, query, convert or check an XIni settings file (plain or gzip-compressed)", RunXIni);
+KRTOOL_COMMAND(xini, "xini",
+               "dump FILE | get FILE PATH (Name/Name[k]/...) | convert IN OUT [--compact] [--gzip LEVEL] "
+               "[--layers N] | validate FILE",
+               "show, query, convert or check an XIni settings file (plain or gzip-compressed)", RunXIni);
