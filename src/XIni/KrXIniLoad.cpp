@@ -3,6 +3,7 @@
 
 #include "Core/KrExceptions.h"
 #include "Core/KrLog.h"
+#include "Core/KrStringEncode.h"
 #include "Core/KrProgressHandler.h"
 #include "Streams/KrFixedMemStream.h"
 #include "Streams/KrGZipFormat.h"
@@ -177,12 +178,8 @@ bool CheckItemTag(const char* nameBegin, const char* nameEnd, const std::vector<
 }
 
 char* KeepBase64(const char* begin, const char* end, char* out) noexcept {
-    for (const char* p = begin; p < end; ++p) {
-        const unsigned char c = static_cast<unsigned char>(*p);
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
-            c == '/' || c == '=')
-            *out++ = *p;
-    }
+    for (const char* p = begin; p < end; ++p)
+        if (IsBase64Char(*p) || *p == '=') *out++ = *p;
     return out;
 }
 
