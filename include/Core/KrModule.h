@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 /// Brings the library's process-wide services up on the first Init_KrStd and down on the last
 /// matching Deinit_KrStd. One instance per process (instance()), alive until exit.
@@ -58,3 +59,9 @@ private:
 KRSTD_EXTERN_C KRSTD_API void Init_KrStd();
 /// Stops them when the last matching Init_KrStd is undone; unmatched calls are ignored.
 KRSTD_EXTERN_C KRSTD_API void Deinit_KrStd();
+
+/// Every start-up step name, in start-up order; steps whose service this build does not carry
+/// yet are marked with a trailing " (slot)".
+KRSTD_API std::vector<std::string> KrGetStartupSteps();
+/// Names of the start-up steps that ran and have not been torn down, in start-up order.
+KRSTD_API std::vector<std::string> KrGetStartedServices();

@@ -5,6 +5,7 @@
 #include "Core/KrLog.h"
 #include "Core/KrMessage.h"
 #include "Core/KrModule.h"
+#include "Core/KrModuleHooks.h"
 #include "Core/KrStringList.h"
 #include "Core/KrSysLog.h"
 #include "Streams/KrFileStream.h"
@@ -345,4 +346,11 @@ void setDefaultLanguageId() {
     KrLogWriteError(std::string(kEnglishFailure));
     KrSysLogError(kEnglishFailure, "KORVINEX");
     throw std::string(kEnglishFailure);
+}
+
+void KrLanguageInternal::StartUp() {
+    KrModuleHooks::SetResourceLookup([](const std::string& module, const std::string& id, const std::string** text) {
+        return LoadResString(module, id, text);
+    });
+    setDefaultLanguageId();
 }

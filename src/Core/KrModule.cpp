@@ -1,78 +1,23 @@
-// Module start-up and tear-down of libKrStd: the one place that calls every service's initialiser.
+// The module object of libKrStd: reference count, the library's file, resource texts by id.
 #include "Core/KrModule.h"
-#include "Core/KrLanguage.h"
-#include "Core/KrLog.h"
-#include "Core/KrMessage.h"
-#include "Core/KrModuleInternal.h"
-#include "Core/KrTimer.h"
-#include "Streams/KrZLib.h"
+#include "Core/KrModuleHooks.h"
 
-#include <cstdlib>
-#include <cstring>
-#include <dlfcn.h>
-#include <exception>
+#include <atomic>
 
 namespace {
+// Installed by the language layer at start-up; until then identifier texts are empty.
+std::atomic<KrModuleHooks::TResourceLookup> g_resourceLookup{nullptr};
 
-/// One service of the start-up sequence. `up` runs at start-up; `down` (noexcept) at tear-down,
-/// in reverse order. A step with neither is a slot for a service this build does not carry yet.
-struct TServiceStep {
-    const char* name;
-    void (*up)();
-    void (*down)() noexcept;
-};
-
-void StartTimer() {
-    (void)KrTimerBaseInstant();
+const std::string* LookUp(const std::string& module, const std::string& id) {
+    const KrModuleHooks::TResourceLookup lookup = g_resourceLookup.load(std::memory_order_acquire);
+    const std::string* text = nullptr;
+    return lookup && lookup(module, id, &text) ? text : nullptr;
 }
-void LogFinalize() noexcept {
-    KrLogFinalize();
-}
-
-// The start-up order; the tear-down walks it backwards.
-const TServiceStep kServices[] = {
-    {"monotonic timer", &StartTimer, nullptr},
-    // InitializePersistentModuleStorage() / FinalizePersistentModuleStorage()
-    {"persistent modules", nullptr, nullptr},
-    // U_InitTransforms_Initialize() / U_InitTransforms_Finalize()
-    {"transform serializers", nullptr, nullptr},
-    {"log", &KrLogInitialize, &LogFinalize},
-    // TKrURLManager::Init() / TKrURLManager::DeInit()
-    {"URL manager", nullptr, nullptr},
-    // register / unregister the static "mem" scheme handler (a non-owning var_a)
-    {"mem scheme", nullptr, nullptr},
-    // nothing to undo: the chain stays until the next language change
-    {"default language", &setDefaultLanguageId, nullptr},
-    // TKrElevationPalette::Initialize() / TKrElevationPalette::Uninitialize()
-    {"elevation palettes", nullptr, nullptr},
-};
-constexpr std::size_t kServiceCount = sizeof(kServices) / sizeof(kServices[0]);
-
-std::size_t g_started = 0;             // steps of kServices that are up
-const char* g_injectedFault = nullptr; // test hook: a step that fails once
-
-void RunStep(const TServiceStep& step) {
-    if (g_injectedFault && std::strcmp(g_injectedFault, step.name) == 0) {
-        g_injectedFault = nullptr;
-        throw TKrMessage("@Init_KrStd(): injected failure in start-up step \"%1%\".") << step.name;
-    }
-    if (step.up) step.up();
-}
-
-void TearDownServices() noexcept {
-    while (g_started > 0) {
-        const TServiceStep& step = kServices[--g_started];
-        if (step.down) step.down();
-    }
-}
-
-std::string LibraryPath() {
-    Dl_info info;
-    if (dladdr(reinterpret_cast<void*>(&Init_KrStd), &info) && info.dli_fname) return info.dli_fname;
-    return std::string();
-}
-
 } // namespace
+
+void KrModuleHooks::SetResourceLookup(TResourceLookup lookup) noexcept {
+    g_resourceLookup.store(lookup, std::memory_order_release);
+}
 
 KrModule_Initializer& KrModule_Initializer::instance() {
     static KrModule_Initializer module;
@@ -90,68 +35,12 @@ void KrModule_Initializer::set_path(const std::string& fullPath) {
         dot == std::string::npos || dot + 1 == m_fileName.size() ? std::string() : m_fileName.substr(dot + 1);
 }
 
-void KrModule_Initializer::init() {
-    if (m_refCount != 0) {
-        ++m_refCount;
-        return;
-    }
-    Init_KrZLib();
-    try {
-        set_path(LibraryPath());
-        auto marker = std::make_unique<TServicesMarker>();
-        for (; g_started < kServiceCount; ++g_started)
-            RunStep(kServices[g_started]);
-        m_services = std::move(marker);
-    } catch (...) {
-        // Leave nothing half-started, so that the next Init_KrStd retries the whole start-up.
-        TearDownServices();
-        Deinit_KrZLib();
-        throw;
-    }
-    m_refCount = 1;
-}
-
-void KrModule_Initializer::deinit() noexcept {
-    if (m_refCount == 0) return;
-    if (--m_refCount != 0) return;
-    if (m_services) {
-        TearDownServices();
-        m_services.reset();
-    }
-    Deinit_KrZLib();
-}
-
 std::string KrModule_Initializer::get_resource_string(const std::string& id) const {
-    return LoadResString(m_moduleName, id);
+    const std::string* text = LookUp(m_moduleName, id);
+    return text ? *text : std::string();
 }
 
 std::string KrModule_Initializer::get_resource_string(const std::string& id, const std::string& def) const {
-    const std::string* text = nullptr;
-    return LoadResString(m_moduleName, id, &text) && text ? *text : def;
+    const std::string* text = LookUp(m_moduleName, id);
+    return text ? *text : def;
 }
-
-void Init_KrStd() {
-    KrModule_Initializer::instance().init();
-}
-
-void Deinit_KrStd() {
-    KrModule_Initializer::instance().deinit();
-}
-
-namespace KrModuleInternal {
-std::vector<std::string> StartedServices() {
-    std::vector<std::string> names;
-    for (std::size_t i = 0; i < g_started; ++i)
-        names.emplace_back(kServices[i].name);
-    return names;
-}
-std::vector<std::string> ServiceSteps() {
-    std::vector<std::string> names;
-    for (const TServiceStep& s : kServices)
-        names.push_back(std::string(s.name) + (s.up || s.down ? "" : " (slot)"));
-    return names;
-}
-void InjectStartupFault(const char* step) {
-    g_injectedFault = step;
-}
-} // namespace KrModuleInternal

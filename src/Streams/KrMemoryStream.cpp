@@ -1,8 +1,6 @@
 // TKrMemoryStream: growable memory buffer behind the stream interface.
 #include "Streams/KrMemoryStream.h"
 #include "Core/KrMessage.h"
-#include "Streams/KrFileStream.h"
-#include "System/KrPath.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -91,23 +89,4 @@ bool TKrMemoryStream::setPosition(streamsize_t p) {
     m_size = std::max(m_size, p);
     m_position = p;
     return true;
-}
-
-void TKrMemoryStream::SaveE(const std::string& path) {
-    TKrFileStream file;
-    file.OpenE(TKrPath(path), krOpenWrite);
-    file.WriteAllE(m_buffer, m_size);
-    file.setSize64E(m_size); // krOpenWrite keeps what was there: cut an older, longer file
-    file.CloseE();
-}
-
-void TKrMemoryStream::LoadE(const std::string& path) {
-    TKrFileStream file;
-    file.OpenE(TKrPath(path), krOpenRead);
-    TKrMemoryStream fresh;
-    const streamsize_t size = file.getSize64();
-    fresh.ReserveE(size);
-    file.ReadAllE(fresh.m_buffer, size);
-    fresh.m_size = size;
-    Swap(fresh);
 }

@@ -9,4 +9,4 @@ KRSTD_EXTERN_C KRSTD_API void Init_KrZLib();
 /// Undoes one Init_KrZLib; unmatched calls are ignored.
 KRSTD_EXTERN_C KRSTD_API void Deinit_KrZLib();
 /// Outstanding Init_KrZLib calls.
-KRSTD_API int KrZLibInitCount();
+KRSTD_TEST_API int KrZLibInitCount();

@@ -12,12 +12,12 @@ namespace KrCrcInternal {
 enum TKrCrcPath { Crc_Table, Crc_Clmul, Crc_Clmul512 };
 
 /// Whether this processor runs `path`.
-KRSTD_API bool CrcPathSupported(TKrCrcPath path);
+bool CrcPathSupported(TKrCrcPath path);
 /// The path crc32 and crc64 take on this processor.
-KRSTD_API TKrCrcPath CrcPathInUse();
+TKrCrcPath CrcPathInUse();
 /// A short name of `path` ("table", "clmul", "clmul512").
-KRSTD_API const char* CrcPathName(TKrCrcPath path);
+const char* CrcPathName(TKrCrcPath path);
 /// crc32 and crc64 along `path`; an unsupported path throws the internal-error message.
-KRSTD_API std::uint32_t Crc32Path(TKrCrcPath path, std::uint32_t crc, const void* data, std::size_t length);
-KRSTD_API std::uint64_t Crc64Path(TKrCrcPath path, std::uint64_t crc, const void* data, std::size_t length);
+std::uint32_t Crc32Path(TKrCrcPath path, std::uint32_t crc, const void* data, std::size_t length);
+std::uint64_t Crc64Path(TKrCrcPath path, std::uint64_t crc, const void* data, std::size_t length);
 } // namespace KrCrcInternal

@@ -32,16 +32,16 @@ TEST_F(KrModule, OnlyTheOuterInitAndDeinitMoveTheServices) {
     Init_KrStd();
     EXPECT_EQ(Module().ref_count(), 2u);
     EXPECT_EQ(KrZLibInitCount(), 1);
-    const auto started = KrModuleInternal::StartedServices();
-    EXPECT_EQ(started.size(), KrModuleInternal::ServiceSteps().size());
+    const auto started = KrGetStartedServices();
+    EXPECT_EQ(started.size(), KrGetStartupSteps().size());
 
     Deinit_KrStd();
     EXPECT_TRUE(Module().services_up());
-    EXPECT_EQ(KrModuleInternal::StartedServices(), started);
+    EXPECT_EQ(KrGetStartedServices(), started);
 
     Deinit_KrStd();
     EXPECT_FALSE(Module().services_up());
-    EXPECT_TRUE(KrModuleInternal::StartedServices().empty());
+    EXPECT_TRUE(KrGetStartedServices().empty());
     EXPECT_EQ(KrZLibInitCount(), 0);
 
     Deinit_KrStd(); // unmatched: ignored
@@ -85,20 +85,20 @@ TEST_F(KrModule, PathSplitRule) {
 }
 
 TEST_F(KrModule, FailedStartUpIsUndoneAndRetriedWhole) {
-    const auto steps = KrModuleInternal::ServiceSteps();
+    const auto steps = KrGetStartupSteps();
     ASSERT_GE(steps.size(), 3u);
     std::string failing = steps[2].substr(0, steps[2].find(" (slot)"));
     KrModuleInternal::InjectStartupFault(failing.c_str());
     EXPECT_THROW(Init_KrStd(), TKrMessage);
     EXPECT_EQ(Module().ref_count(), 0u);
     EXPECT_FALSE(Module().services_up());
-    EXPECT_TRUE(KrModuleInternal::StartedServices().empty());
+    EXPECT_TRUE(KrGetStartedServices().empty());
     EXPECT_EQ(KrZLibInitCount(), 0);
 
     Init_KrStd();
     EXPECT_EQ(Module().ref_count(), 1u);
     EXPECT_TRUE(Module().services_up());
-    EXPECT_EQ(KrModuleInternal::StartedServices().size(), steps.size());
+    EXPECT_EQ(KrGetStartedServices().size(), steps.size());
 }
 
 TEST(KrDebugModes, BuiltInStoreAndInstalledHandler) {

@@ -2,6 +2,7 @@
 // disk through /dev/full, and the error messages of OpenE.
 #include "Core/KrMessage.h"
 #include "Streams/KrFileStream.h"
+#include "Streams/KrMemoryStream.h"
 #include "System/KrFsTestUtils.h"
 
 #include <gtest/gtest.h>
@@ -258,4 +259,21 @@ TEST(KrFileStream, FileTimesComeFromTheFile) {
     EXPECT_LT(std::llabs(created.Ticks() - now), minute);
     EXPECT_LT(std::llabs(accessed.Ticks() - now), minute);
     EXPECT_LT(std::llabs(modified.Ticks() + 50 * 60 * minute - now), minute);
+}
+
+TEST(KrMemoryStream, SwapSaveAndLoad) {
+    KrFsTest::TScratchDir dir;
+    const std::string path = dir / "m.bin";
+    TKrMemoryStream a, b;
+    a.WriteAllE("payload", 7);
+    a.SaveE(path);
+    b.WriteAllE("other", 5);
+    b.LoadE(path);
+    EXPECT_EQ(b.getPosition(), 0u);
+    EXPECT_EQ(std::string(b.GetBuffer(), b.getSize()), "payload");
+    a.Swap(b);
+    EXPECT_EQ(a.getPosition(), 0u);
+    EXPECT_EQ(b.getPosition(), 7u);
+    EXPECT_THROW(b.LoadE(path + ".missing"), TKrMessage);
+    EXPECT_EQ(b.getSize(), 7u); // a failed load keeps the content
 }

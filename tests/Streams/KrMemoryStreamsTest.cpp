@@ -6,7 +6,6 @@
 #include "Streams/KrNullStream.h"
 #include "Streams/KrStringStream.h"
 #include "KrProbeStream.h"
-#include "System/KrFsTestUtils.h"
 #include "Utils/KrChecksumTestUtils.h"
 
 #include <gtest/gtest.h>
@@ -39,23 +38,6 @@ TEST(KrMemoryStream, GrowsByHalfAndPositionsBeyondTheEnd) {
     EXPECT_EQ(s.Read(buf, 4), 2u);
     EXPECT_EQ(std::string(buf, 2), "34");
     EXPECT_EQ(s.getState(), 0u); // memory streams never fail reads
-}
-
-TEST(KrMemoryStream, SwapSaveAndLoad) {
-    KrFsTest::TScratchDir dir;
-    const std::string path = dir / "m.bin";
-    TKrMemoryStream a, b;
-    a.WriteAllE("payload", 7);
-    a.SaveE(path);
-    b.WriteAllE("other", 5);
-    b.LoadE(path);
-    EXPECT_EQ(b.getPosition(), 0u);
-    EXPECT_EQ(std::string(b.GetBuffer(), b.getSize()), "payload");
-    a.Swap(b);
-    EXPECT_EQ(a.getPosition(), 0u);
-    EXPECT_EQ(b.getPosition(), 7u);
-    EXPECT_THROW(b.LoadE(path + ".missing"), TKrMessage);
-    EXPECT_EQ(b.getSize(), 7u); // a failed load keeps the content
 }
 
 TEST(KrFixedMemStream, BoundsAndModes) {

@@ -3,7 +3,6 @@
 
 #include "Core/KrDebugModes.h"
 #include "Core/KrModule.h"
-#include "Core/KrModuleInternal.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -33,7 +32,7 @@ int RunInfo(const std::vector<std::string>& args) {
     std::printf("reference count: %llu\n", static_cast<unsigned long long>(m.ref_count()));
     std::printf("services:        %s\n", m.services_up() ? "up" : "down");
     std::printf("start-up steps:\n");
-    for (const std::string& s : KrModuleInternal::ServiceSteps())
+    for (const std::string& s : KrGetStartupSteps())
         std::printf("  %s\n", s.c_str());
     std::printf("debug modes:\n");
     for (const std::string& name : modes)

@@ -1,0 +1,184 @@
+# The library's layers: one OBJECT library each, listing its units and the layers it may use.
+#
+# A unit "Family/KrName" stands for whichever of src/Family/KrName.cpp, src/Family/KrName.h and
+# include/Family/KrName.h exist. Every file under src/ and include/ (the umbrella header aside)
+# belongs to exactly one layer, and configuring fails when a file includes a header of a layer
+# it may not use: an upward reach is a build error, not a review finding. Test executables link
+# the objects of one layer and of the layers below it, so an upward call fails to link as well.
+
+set(KRSTD_ROOT ${CMAKE_CURRENT_SOURCE_DIR})
+
+# Settings every layer compiles with; linked PUBLIC by each layer, so tests inherit them too.
+add_library(KrStdLayerSettings INTERFACE)
+target_include_directories(KrStdLayerSettings INTERFACE ${KRSTD_ROOT}/include ${KRSTD_ROOT}/src)
+target_link_libraries(KrStdLayerSettings INTERFACE Threads::Threads Qt5::Core Boost::headers)
+
+# krstd_layer(<name> [USES <layer>...] [LINKS <library>...] UNITS <Family/KrName>...)
+function(krstd_layer name)
+  cmake_parse_arguments(L "" "" "USES;LINKS;UNITS" ${ARGN})
+  set(files)
+  foreach(unit ${L_UNITS})
+    set(found FALSE)
+    foreach(rel src/${unit}.cpp src/${unit}.h src/${unit}.qrc include/${unit}.h)
+      if(EXISTS ${KRSTD_ROOT}/${rel})
+        get_property(owner GLOBAL PROPERTY KRSTD_LAYER_OF_${rel})
+        if(owner)
+          message(FATAL_ERROR "${rel} is listed in layers ${owner} and ${name}")
+        endif()
+        set_property(GLOBAL PROPERTY KRSTD_LAYER_OF_${rel} ${name})
+        list(APPEND files ${rel})
+        set(found TRUE)
+      endif()
+    endforeach()
+    if(NOT found)
+      message(FATAL_ERROR "Layer ${name}: no source or header for unit ${unit}")
+    endif()
+  endforeach()
+
+  set(closure ${name})
+  foreach(below ${L_USES})
+    get_property(below_closure GLOBAL PROPERTY KRSTD_CLOSURE_${below})
+    if(NOT below_closure)
+      message(FATAL_ERROR "Layer ${name} uses ${below}, which is not declared before it")
+    endif()
+    list(APPEND closure ${below_closure})
+  endforeach()
+  list(REMOVE_DUPLICATES closure)
+  set_property(GLOBAL PROPERTY KRSTD_CLOSURE_${name} ${closure})
+  set_property(GLOBAL PROPERTY KRSTD_FILES_${name} ${files})
+  set_property(GLOBAL APPEND PROPERTY KRSTD_LAYERS ${name})
+
+  list(TRANSFORM files PREPEND ${KRSTD_ROOT}/)
+  add_library(KrStd_${name} OBJECT ${files})
+  set_target_properties(KrStd_${name} PROPERTIES AUTORCC ON)
+  target_link_libraries(KrStd_${name} PUBLIC KrStdLayerSettings ${L_LINKS})
+  foreach(below ${L_USES})
+    target_link_libraries(KrStd_${name} PUBLIC KrStd_${below})
+  endforeach()
+  target_compile_definitions(KrStd_${name} PRIVATE QT_NO_CAST_FROM_ASCII QT_NO_KEYWORDS
+                             KRSTD_VERSION_STRING="${PROJECT_VERSION}")
+  krstd_set_warnings(KrStd_${name})
+  # Calls inside the library need not go through the PLT: nobody interposes our symbols.
+  target_compile_options(KrStd_${name} PRIVATE -fno-semantic-interposition)
+endfunction()
+
+# krstd_layer_objects(<out-var> <layer>): the object files of the layer and every layer below.
+function(krstd_layer_objects out layer)
+  get_property(closure GLOBAL PROPERTY KRSTD_CLOSURE_${layer})
+  set(objects)
+  foreach(l ${closure})
+    list(APPEND objects $<TARGET_OBJECTS:KrStd_${l}>)
+  endforeach()
+  set(${out} ${objects} PARENT_SCOPE)
+endfunction()
+
+# krstd_layer_of_file(<out-var> <path relative to the root>): the owning layer, or "".
+function(krstd_layer_of_file out rel)
+  get_property(owner GLOBAL PROPERTY KRSTD_LAYER_OF_${rel})
+  set(${out} "${owner}" PARENT_SCOPE)
+endfunction()
+
+# Writes the layer map (each file's layer, each layer's usable layers) for the include check,
+# runs the check now, and again at build time whenever a source or header changes.
+function(krstd_check_layers)
+  file(GLOB_RECURSE all RELATIVE ${KRSTD_ROOT} CONFIGURE_DEPENDS
+       ${KRSTD_ROOT}/src/*.cpp ${KRSTD_ROOT}/src/*.h ${KRSTD_ROOT}/src/*.qrc ${KRSTD_ROOT}/include/*.h)
+  list(REMOVE_ITEM all include/KrStd.h)
+  set(map "")
+  get_property(layers GLOBAL PROPERTY KRSTD_LAYERS)
+  foreach(layer ${layers})
+    get_property(closure GLOBAL PROPERTY KRSTD_CLOSURE_${layer})
+    string(APPEND map "uses ${layer} ${closure}\n")
+  endforeach()
+  set(sources)
+  foreach(rel ${all})
+    get_property(layer GLOBAL PROPERTY KRSTD_LAYER_OF_${rel})
+    if(NOT layer)
+      set(layer "-")
+    endif()
+    string(APPEND map "file ${rel} ${layer}\n")
+    list(APPEND sources ${KRSTD_ROOT}/${rel})
+  endforeach()
+  set(map_file ${CMAKE_BINARY_DIR}/KrStdLayers.map)
+  file(WRITE ${map_file} "${map}")
+  set(script ${KRSTD_ROOT}/cmake/KrStdCheckLayers.cmake)
+  execute_process(COMMAND ${CMAKE_COMMAND} -DROOT=${KRSTD_ROOT} -DMAP=${map_file} -P ${script}
+                  RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "Layering violations (see above); cmake/KrStdLayers.cmake lists the layers")
+  endif()
+  set(stamp ${CMAKE_BINARY_DIR}/KrStdLayers.checked)
+  add_custom_command(OUTPUT ${stamp}
+    COMMAND ${CMAKE_COMMAND} -DROOT=${KRSTD_ROOT} -DMAP=${map_file} -P ${script}
+    COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
+    DEPENDS ${sources} ${map_file} ${script}
+    COMMENT "Checking that no layer includes a header of a layer above it" VERBATIM)
+  add_custom_target(KrStdLayerCheck ALL DEPENDS ${stamp})
+endfunction()
+
+# The layers, bottom up, in the order the library is built. ------------------------------------
+
+# Module state, interfaces and the shared pointer, messages, strings, time, checksums, the
+# progress-handler interface and the worker-thread budget.
+krstd_layer(Frame
+  UNITS Core/KrExport Core/KrVarA Core/KrVarARework Core/KrInterface Core/KrRef Core/KrModuleHooks
+        Core/KrMessage Core/KrMessageParameters Core/KrExceptions Core/KrModule
+        Core/KrConstants Core/KrDebugModes Core/KrBuildVersion Core/KrTimer Core/KrCmdLineParams
+        Core/KrStringCompare Core/KrStringEncode Core/KrStringFormat Core/KrStringList
+        Core/KrStringParse Core/KrStringReadable Core/KrCopyName Core/KrSquareHelix
+        Core/KrLogTypes Core/KrProgressHandler System/KrThreads
+        Utils/KrCrc32 Utils/KrCrc64 Utils/KrCrcFold Utils/KrCrcInternal Utils/KrCrcKernels
+        Utils/KrDateTime Utils/KrMD5)
+
+# The stream interface and the streams that live in memory.
+krstd_layer(MemStreams USES Frame
+  UNITS Streams/KrStream Streams/KrMemoryStream Streams/KrFixedMemStream Streams/KrFixedBufferRead
+        Streams/KrBlockMemStream Streams/KrStringStream Streams/KrPartStream
+        Streams/KrPassThroughStream Streams/KrResourceStream Streams/KrNullStream
+        Streams/KrBinReadWrite Streams/KrStreamUtils)
+
+# The process-wide log, its Qt bridge and the system log; progress implementations.
+krstd_layer(Logging USES MemStreams
+  UNITS Core/KrLog Core/KrLogParser Core/KrQtLogBridge Core/KrSysLog
+        Core/KrBaseProgress Core/KrProgress Core/KrProgressSplitter Core/KrMTProgress
+        Core/KrThreadProgress Core/KrIterationsProgress Core/KrCallbackProgress)
+
+# XML scanning, escaping, the DOM and tag search paths. Knows no settings format.
+krstd_layer(Xml USES MemStreams
+  UNITS Xml/KrXmlParser Xml/KrXmlEscape Xml/KrXmlDom Xml/KrXmlSearchPath)
+
+# The XIni item tree and the abstract reader and writer.
+krstd_layer(XIniTree USES Xml
+  UNITS XIni/KrXIniItemType XIni/KrXIniTree XIni/KrXIniReader XIni/KrXIniWriter
+        XIni/KrXIniInternal XIni/KrXIniSerialize)
+
+# Path text rules, disk access by path, paths in settings.
+krstd_layer(Paths USES Logging XIniTree
+  UNITS System/KrPath System/KrPathXIni)
+
+# Files, lock files and gzip.
+krstd_layer(Files USES Paths LINKS ZLIB::ZLIB
+  UNITS Streams/KrFileStream Streams/KrMemoryStreamFile Streams/KrLockFile Streams/KrZLib Streams/KrGZipFormat
+        Streams/KrGZipFormatInternal Streams/KrGZipReader Streams/KrGZipWriter)
+
+# XIni text: loading, the lazy and parallel readers, the writers, trees to and from text.
+krstd_layer(XIniText USES Files
+  UNITS XIni/KrBigBuffer XIni/KrFixStack XIni/KrXIniDocQ XIni/KrXIniLoad XIni/KrXIniNumberText
+        XIni/KrXIniValueText XIni/KrXIniReadTree XIni/KrXIniStreamReader
+        XIni/KrXIniStreamReaderMT XIni/KrXIniStreamWriter XIni/KrXIniTreeReader
+        XIni/KrXIniTreeWriter XIni/KrXIniWriteTree)
+
+# Language texts and the Qt translator over them.
+krstd_layer(Language USES XIniText
+  UNITS Core/KrLanguage Core/KrLanguageInternal Core/KrTranslator)
+
+# Page-cached and checksummed streams.
+krstd_layer(CacheStreams USES Language
+  UNITS Streams/KrCacheStream Streams/KrCrc32Stream)
+
+# Module start-up: the one unit that calls every layer's initialiser.
+krstd_layer(Startup USES CacheStreams
+  UNITS Core/KrModuleStartup Core/KrModuleInternal)
+
+krstd_check_layers()
+get_property(KRSTD_LAYERS GLOBAL PROPERTY KRSTD_LAYERS)
