@@ -176,8 +176,12 @@ krstd_layer(Language USES XIniText
 krstd_layer(CacheStreams USES Language
   UNITS Streams/KrCacheStream Streams/KrCrc32Stream)
 
+# Coordinate vectors and bounds shared by geometry, raster and transforms.
+krstd_layer(MathTypes USES Frame
+  UNITS Math/KrVec Math/KrLimits)
+
 # Module start-up: the one unit that calls every layer's initialiser.
-krstd_layer(Startup USES CacheStreams
+krstd_layer(Startup USES CacheStreams MathTypes
   UNITS Core/KrModuleStartup Core/KrModuleInternal)
 
 krstd_check_layers()

@@ -38,6 +38,8 @@
 #include "Core/KrTranslator.h"
 #include "Core/KrVarA.h"
 #include "Core/KrVarARework.h"
+#include "Math/KrLimits.h"
+#include "Math/KrVec.h"
 #include "Streams/KrBinReadWrite.h"
 #include "Streams/KrBlockMemStream.h"
 #include "Streams/KrCacheStream.h"
