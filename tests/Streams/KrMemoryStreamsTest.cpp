@@ -7,7 +7,6 @@
 #include "Streams/KrStringStream.h"
 #include "KrProbeStream.h"
 #include "System/KrFsTestUtils.h"
-#include "Utils/KrChecksumTestUtils.h"
 
 #include <gtest/gtest.h>
 
@@ -142,7 +141,7 @@ TEST(KrBlockMemData, BlocksFollowTheSize) {
 }
 
 TEST(KrBlockMemStream, ReadsAndWritesAcrossBlocksAndSharesData) {
-    const std::string data = KrChecksumTest::RandomBytes(1000, 7);
+    const std::string data = KrFsTest::RandomBytes(1000, 7);
     auto shared = new_a<TKrBlockMemData>(64, false);
     TKrBlockMemStream w(shared, krOpenWrite);
     // Writes of odd sizes straddle block boundaries.

@@ -4,7 +4,7 @@
 #include "Utils/KrCrc64.h"
 #include "Utils/KrCrcInternal.h"
 
-#include "KrChecksumTestUtils.h"
+#include "System/KrFsTestUtils.h"
 
 #include <zlib.h>
 
@@ -16,7 +16,7 @@
 #include <vector>
 
 using namespace KrCrcInternal;
-using namespace KrChecksumTest;
+using namespace KrFsTest;
 
 namespace {
 // Which function each call form reaches when both headers are included.
@@ -124,10 +124,9 @@ TEST(Crc, NullDataAndEmptyInput) {
 }
 
 TEST(Crc, KrtoolCrc32IsGzipsTrailer) {
-    const auto tool = std::filesystem::path(KRSTD_LIBRARY_FILE).parent_path() / "tools/krtool/krtool";
-    if (!std::filesystem::exists(tool)) GTEST_SKIP() << "this build has no krtool";
+    const std::string krtool = Krtool();
+    if (krtool.empty()) GTEST_SKIP() << "this build has no krtool";
     TScratchDir dir;
-    ASSERT_FALSE(dir.path.empty());
     const std::string data = RandomBytes((3 << 20) + 5, 3); // several read blocks
     dir.Write("data", data);
     // The gzip trailer holds the CRC-32 of the data, least significant byte first.
@@ -138,7 +137,7 @@ TEST(Crc, KrtoolCrc32IsGzipsTrailer) {
         trailer = trailer << 8 | static_cast<unsigned char>(gz[gz.size() - 8 + i]);
     char line[64];
     std::snprintf(line, sizeof line, "%08x  data\n", trailer);
-    EXPECT_EQ(RunShell(dir.path, "'" + tool.string() + "' crc32 data"), line);
+    EXPECT_EQ(RunShell(dir.path, krtool + "crc32 data"), line);
     std::snprintf(line, sizeof line, "%016llx  -\n", (unsigned long long)crc64(0, data.data(), data.size()));
-    EXPECT_EQ(RunShell(dir.path, "'" + tool.string() + "' crc64 < data"), line);
+    EXPECT_EQ(RunShell(dir.path, krtool + "crc64 < data"), line);
 }

@@ -26,7 +26,7 @@
 
 using W = TKrXIniStreamWriter;
 using I = TE_KrXIniItemType;
-using namespace KrChecksumTest;
+using namespace KrFsTest;
 
 namespace {
 
