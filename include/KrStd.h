@@ -20,6 +20,7 @@
 #include "Core/KrMessage.h"
 #include "Core/KrMessageParameters.h"
 #include "Core/KrModule.h"
+#include "Core/KrModuleStartup.h"
 #include "Core/KrProgress.h"
 #include "Core/KrProgressHandler.h"
 #include "Core/KrProgressSplitter.h"

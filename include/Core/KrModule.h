@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 /// Brings the library's process-wide services up on the first Init_KrStd and down on the last
 /// matching Deinit_KrStd. One instance per process (instance()), alive until exit.
@@ -15,7 +14,8 @@ class KRSTD_API KrModule_Initializer {
 public:
     static KrModule_Initializer& instance();
 
-    /// Counts the call; the first one (count 0) runs the start-up. A start-up failure is
+    /// Counts the call; the first one (count 0) runs the start-up (defined with the start-up
+    /// sequence, see Core/KrModuleStartup.h). A start-up failure is
     /// undone, propagates, and leaves the count at 0 so that the next call retries.
     void init();
     /// Undoes one init; the last one runs the tear-down. Without an outstanding init: nothing.
@@ -54,14 +54,3 @@ private:
     std::string m_extension = "so";
     std::unique_ptr<TServicesMarker> m_services;
 };
-
-/// Starts the library's services on the first call; later calls only count.
-KRSTD_EXTERN_C KRSTD_API void Init_KrStd();
-/// Stops them when the last matching Init_KrStd is undone; unmatched calls are ignored.
-KRSTD_EXTERN_C KRSTD_API void Deinit_KrStd();
-
-/// Every start-up step name, in start-up order; steps whose service this build does not carry
-/// yet are marked with a trailing " (slot)".
-KRSTD_API std::vector<std::string> KrGetStartupSteps();
-/// Names of the start-up steps that ran and have not been torn down, in start-up order.
-KRSTD_API std::vector<std::string> KrGetStartedServices();

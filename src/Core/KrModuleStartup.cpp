@@ -1,5 +1,5 @@
 // Module start-up and tear-down of libKrStd: the one place that calls every layer's initialiser.
-#include "Core/KrModule.h"
+#include "Core/KrModuleStartup.h"
 #include "Core/KrLanguageInternal.h"
 #include "Core/KrLog.h"
 #include "Core/KrMessage.h"

@@ -3,7 +3,7 @@
 #include "Core/KrLanguage.h"
 #include "Core/KrLog.h"
 #include "Core/KrMessage.h"
-#include "Core/KrModule.h"
+#include "Core/KrModuleStartup.h"
 #include "Core/KrTranslator.h"
 
 #include <gmock/gmock.h>

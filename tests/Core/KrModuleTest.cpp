@@ -1,15 +1,14 @@
-// Module start-up and tear-down: counting, path split, failure retry, debug modes, constants.
-#include "Core/KrConstants.h"
+// Module start-up and tear-down: counting, path split, failure retry, debug modes.
 #include "Core/KrDebugModes.h"
 #include "Core/KrMessage.h"
-#include "Core/KrModule.h"
+#include "Core/KrModuleStartup.h"
 #include "Core/KrModuleInternal.h"
 #include "Streams/KrZLib.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <dlfcn.h>
+#include <tuple>
 
 namespace {
 
@@ -30,8 +29,7 @@ TEST_F(KrModule, OnlyTheOuterInitAndDeinitMoveTheServices) {
     EXPECT_FALSE(Module().services_up());
     Init_KrStd();
     Init_KrStd();
-    EXPECT_EQ(Module().ref_count(), 2u);
-    EXPECT_EQ(KrZLibInitCount(), 1);
+    EXPECT_EQ(std::make_pair(Module().ref_count(), KrZLibInitCount()), std::make_pair(2ul, 1));
     const auto started = KrGetStartedServices();
     EXPECT_EQ(started.size(), KrGetStartupSteps().size());
 
@@ -40,13 +38,11 @@ TEST_F(KrModule, OnlyTheOuterInitAndDeinitMoveTheServices) {
     EXPECT_EQ(KrGetStartedServices(), started);
 
     Deinit_KrStd();
-    EXPECT_FALSE(Module().services_up());
+    EXPECT_EQ(std::make_tuple(Module().ref_count(), Module().services_up(), KrZLibInitCount()),
+              std::make_tuple(0ul, false, 0));
     EXPECT_TRUE(KrGetStartedServices().empty());
-    EXPECT_EQ(KrZLibInitCount(), 0);
-
     Deinit_KrStd(); // unmatched: ignored
-    EXPECT_EQ(Module().ref_count(), 0u);
-    EXPECT_EQ(KrZLibInitCount(), 0);
+    EXPECT_EQ(std::make_pair(Module().ref_count(), KrZLibInitCount()), std::make_pair(0ul, 0));
 }
 
 TEST_F(KrModule, PathFieldsNameTheLoadedLibraryAndSurviveTearDown) {
@@ -90,28 +86,25 @@ TEST_F(KrModule, FailedStartUpIsUndoneAndRetriedWhole) {
     std::string failing = steps[2].substr(0, steps[2].find(" (slot)"));
     KrModuleInternal::InjectStartupFault(failing.c_str());
     EXPECT_THROW(Init_KrStd(), TKrMessage);
-    EXPECT_EQ(Module().ref_count(), 0u);
-    EXPECT_FALSE(Module().services_up());
+    EXPECT_EQ(std::make_tuple(Module().ref_count(), Module().services_up(), KrZLibInitCount()),
+              std::make_tuple(0ul, false, 0));
     EXPECT_TRUE(KrGetStartedServices().empty());
-    EXPECT_EQ(KrZLibInitCount(), 0);
 
     Init_KrStd();
-    EXPECT_EQ(Module().ref_count(), 1u);
-    EXPECT_TRUE(Module().services_up());
+    EXPECT_EQ(std::make_pair(Module().ref_count(), Module().services_up()), std::make_pair(1ul, true));
     EXPECT_EQ(KrGetStartedServices().size(), steps.size());
 }
 
 TEST(KrDebugModes, BuiltInStoreAndInstalledHandler) {
-    EXPECT_EQ(KrModuleDebugMode("TestMode"), 0);
-    EXPECT_EQ(KrModuleDebugMode("TestMode", 5), 5);
+    EXPECT_EQ(std::make_pair(KrModuleDebugMode("TestMode"), KrModuleDebugMode("TestMode", 5)),
+              std::make_pair(0, 5));
     KrSetModuleDebugMode("TestMode", 3);
     EXPECT_EQ(KrModuleDebugMode("TestMode", 5), 3);
     KrSetModuleDebugMode("TestMode", 5, 5); // equal to the default: forgotten
     EXPECT_EQ(KrModuleDebugMode("TestMode", 9), 9);
 
     KrSetModuleDebugMode(nullptr, 4);
-    EXPECT_EQ(KrModuleDebugMode(""), 4);
-    EXPECT_EQ(KrModuleDebugMode("Global"), 4);
+    EXPECT_EQ(std::make_pair(KrModuleDebugMode(""), KrModuleDebugMode("Global")), std::make_pair(4, 4));
     KrSetModuleDebugMode("", 0);
     EXPECT_EQ(KrModuleDebugMode("Global", -1), -1);
 
@@ -127,11 +120,6 @@ TEST(KrDebugModes, BuiltInStoreAndInstalledHandler) {
     EXPECT_EQ(KrMagicFeaturesSetHandlers(nullptr), &fixed);
     EXPECT_EQ(KrMagicFeaturesSetHandlers(nullptr), builtIn);
     EXPECT_FALSE(KrMagicKeyDown());
-}
-
-TEST(KrConstants, SpecialValuesCarryTheirSigns) {
-    EXPECT_TRUE(std::isinf(PINF) && PINF > 0 && std::isinf(NINF) && NINF < 0);
-    EXPECT_TRUE(std::isnan(PNAN) && !std::signbit(PNAN) && std::isnan(NNAN) && std::signbit(NNAN));
 }
 
 } // namespace

@@ -7,12 +7,13 @@
 #include "Core/KrProgress.h"
 #include "Core/KrProgressSplitter.h"
 #include "Core/KrThreadProgress.h"
+#include "KrRecordingProgress.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
+#include <tuple>
 #include <thread>
 #include <vector>
 
@@ -21,29 +22,7 @@ namespace {
 using ::testing::StrEq;
 using ::testing::ThrowsMessage;
 
-/// A root that records every position it is told, and counts calls.
-class TRecorder : public TBaseProgress {
-public:
-    std::vector<double> positions;
-    int ticks = 0, checks = 0;
-    std::atomic<int> threadTicks{0}; // worker threads tick concurrently
-    bool breakWanted = false;
-
-    void SetPosNB(double pos) override {
-        positions.push_back(pos);
-        TBaseProgress::SetPosNB(pos);
-    }
-    void Tick() override {
-        ++ticks;
-        TBaseProgress::Tick();
-    }
-    void ThreadTick() override { ++threadTicks; }
-    void CheckBreak() override {
-        ++checks;
-        if (breakWanted) throw TKrMessage("@stop");
-    }
-    bool UserBreak() override { return breakWanted; }
-};
+using TRecorder = krtest::TRecordingProgress;
 
 TEST(TBaseProgress, SubRangesMapIntoTheParentAndClamp) {
     TRecorder root;
@@ -88,9 +67,7 @@ TEST(TBaseProgress, StartStopStateErrorsAndForwarding) {
     p.Tick();
     p.ThreadTick();
     p.CheckBreak();
-    EXPECT_EQ(root.ticks, 1);
-    EXPECT_EQ(root.threadTicks, 1);
-    EXPECT_EQ(root.checks, 1);
+    EXPECT_EQ(std::make_tuple(root.ticks, root.threadTicks.load(), root.checks), std::make_tuple(1, 1, 1));
     root.breakWanted = true;
     EXPECT_TRUE(p.UserBreak());
     EXPECT_THROW(p.CheckBreak(), TKrMessage);
@@ -111,18 +88,14 @@ TEST(TKrProgress, ScopedStartStopAndNeutralWithoutHandler) {
     TKrProgress none;
     none.Start();
     none.SetPosNB(0.5);
-    EXPECT_FALSE(none.IsStarted());
-    EXPECT_FALSE(none.UserBreak());
-    EXPECT_EQ(none.GetOptions(), 0);
+    EXPECT_FALSE(none.IsStarted() || none.UserBreak() || none.GetOptions() || none.KrInterface());
     EXPECT_EQ(none.GetMessage(), "");
-    EXPECT_FALSE(none.SubProgress(0, 1));
-    EXPECT_FALSE(none.SubProgressIf(true, 0, 1));
-    EXPECT_EQ(none.KrInterface(), nullptr);
+    EXPECT_FALSE(none.SubProgress(0, 1) || none.SubProgressIf(true, 0, 1));
 
     TKrProgress lazy(&root, false);
     auto same = lazy.SubProgressIf(false, 0.2, 0.4);
-    EXPECT_EQ(same.get(), &root);
-    EXPECT_EQ(same.use_count(), 0); // not owned
+    EXPECT_EQ(std::make_pair(same.get(), same.use_count()),
+              std::make_pair(static_cast<TKrProgressHandler*>(&root), 0L)); // not owned
     EXPECT_FALSE(root.IsStarted());
     auto sub = lazy.SubProgressIf(true, 0.2, 0.4);
     EXPECT_TRUE(root.IsStarted()); // started on demand
@@ -153,8 +126,7 @@ TEST(TKrStepProgress, ReportsCountOverTotalAndTicksEveryStep) {
     steps.Next(); // first report goes through
     steps.Next(); // throttled: tick only
     steps.NextEvent();
-    EXPECT_EQ(root.ticks, 3);
-    EXPECT_EQ(root.checks, 2);
+    EXPECT_EQ(std::make_pair(root.ticks, root.checks), std::make_pair(3, 2));
     EXPECT_EQ(root.positions, (std::vector<double>{0.25, 0.75}));
     steps.Stop();
     EXPECT_FALSE(root.IsStarted());
@@ -219,11 +191,8 @@ TEST(TKrThreadProgressHandler, ControllerReadsWhileWorkerReportsAndCancels) {
             cancelled = true;
         }
     });
-    for (int i = 0; i < 1000; ++i) {
-        double pos = root.GetPos();
-        ASSERT_GE(pos, 0.0);
-        ASSERT_LE(pos, 1.0);
-    }
+    for (int i = 0; i < 1000; ++i)
+        ASSERT_TRUE(root.GetPos() >= 0.0 && root.GetPos() <= 1.0);
     root.SetUserBreak();
     worker.join();
     EXPECT_TRUE(cancelled);
@@ -283,8 +252,7 @@ TEST(TKrProgressSplitter, FansOutAndAsksThePrimary) {
     split.Start();
     EXPECT_TRUE(first->IsStarted() && second->IsStarted());
     split.SetPosNB(0.4);
-    EXPECT_DOUBLE_EQ(first->GetPos(), 0.4);
-    EXPECT_DOUBLE_EQ(second->GetPos(), 0.4);
+    EXPECT_EQ(std::make_pair(first->GetPos(), second->GetPos()), std::make_pair(0.4, 0.4));
 
     auto child = split.SubProgress(0.5, 1.0, 3, 3);
     child->SetPosNB(0.5);
@@ -322,10 +290,11 @@ TEST(CallbackProgress, PositionsRangesAndUnknowns) {
 }
 
 TEST(TIterationFormProgress, LogarithmicPositionAndIterationBreak) {
-    EXPECT_DOUBLE_EQ(IKrIterationsProgress::LogFnValueToPos(100, 10, 1), 0.5);
-    EXPECT_DOUBLE_EQ(IKrIterationsProgress::LogFnValueToPos(100, 1000, 1), 0.0);
-    EXPECT_DOUBLE_EQ(IKrIterationsProgress::LogFnValueToPos(10, 0, -10), 0.5); // linear off the log domain
-    EXPECT_DOUBLE_EQ(IKrIterationsProgress::LogFnValueToPos(1, 1, 1), 0.0);
+    // Linear off the logarithm's domain (the third).
+    using P = IKrIterationsProgress;
+    EXPECT_EQ((std::vector<double>{P::LogFnValueToPos(100, 10, 1), P::LogFnValueToPos(100, 1000, 1),
+                                   P::LogFnValueToPos(10, 0, -10), P::LogFnValueToPos(1, 1, 1)}),
+              (std::vector<double>{0.5, 0.0, 0.5, 0.0}));
 
     TRecorder root;
     TIterationFormProgress form(&root);
@@ -340,8 +309,8 @@ TEST(TIterationFormProgress, LogarithmicPositionAndIterationBreak) {
     form.SetIterationBreak();
     EXPECT_TRUE(it->IterationBreak());
     it->ResetIterationBreak();
-    EXPECT_FALSE(it->IterationBreak());
     it->Stop();
+    EXPECT_FALSE(it->IterationBreak());
     EXPECT_EQ(form.Iterations(), 2);
 }
 

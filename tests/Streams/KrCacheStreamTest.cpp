@@ -2,9 +2,6 @@
 #include "KrProbeStream.h"
 #include "Core/KrMessage.h"
 #include "Streams/KrCacheStream.h"
-#include "Streams/KrFileStream.h"
-#include "System/KrFsTestUtils.h"
-#include "System/KrPath.h"
 
 #include <gtest/gtest.h>
 
@@ -274,27 +271,4 @@ TEST(KrCacheStream, RandomOperationsMatchAPlainBuffer) {
         t.cache.reset();
         EXPECT_EQ(t.probe->data, model);
     }
-}
-
-TEST(KrCacheStream, OverARealFile) {
-    KrFsTest::TScratchDir dir;
-    const std::string path = dir.Write("data.bin", kHex);
-    {
-        auto file = new_a<TKrFileStream>(TKrPath(path), krOpenReadWrite);
-        TKrCacheStream cache(file, {4, 2}, false);
-        cache.setOptions(TKrStream::optCloseSource);
-        cache.setPosition64(6);
-        cache.Write("--", 2);
-        cache.setPosition64(18);
-        cache.Write("end", 3);
-        char buf[4] = {};
-        cache.setPosition64(5);
-        EXPECT_EQ(cache.Read(buf, 4), 4u);
-        EXPECT_EQ(std::string(buf, 4), "5--8");
-        EXPECT_TRUE(cache.Close());
-    }
-    TKrFileStream back(TKrPath(path), krOpenRead);
-    std::string bytes(32, '?');
-    bytes.resize(back.Read(&bytes[0], bytes.size()));
-    EXPECT_EQ(bytes, std::string("012345--89ABCDEF\0\0end", 21));
 }

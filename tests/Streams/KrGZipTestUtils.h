@@ -3,25 +3,18 @@
 
 #include "Streams/KrGZipReader.h"
 #include "Streams/KrGZipWriter.h"
-#include "Streams/KrMemoryStream.h"
 #include "Streams/KrStringStream.h"
-#include "Utils/KrChecksumTestUtils.h"
+#include "System/KrFsTestUtils.h"
 
 #include <string>
 
 namespace KrGZipTest {
-using namespace KrChecksumTest;
-
-inline void SaveFile(const std::string& path, const std::string& bytes) {
-    TKrMemoryStream s;
-    s.WriteAllE(bytes.data(), bytes.size());
-    s.SaveE(path);
-}
+using namespace KrFsTest;
 
 /// What the system gzip makes of `data` stored as `dir`/`name`.
 inline std::string SystemGzip(const TScratchDir& dir, const std::string& data,
                               const std::string& options = "-n", const std::string& name = "data") {
-    SaveFile(dir.path + "/" + name, data);
+    dir.Write(name, data);
     return RunShell(dir.path, "gzip -c " + options + " '" + name + "'");
 }
 

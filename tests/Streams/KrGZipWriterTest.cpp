@@ -5,7 +5,6 @@
 #include "Core/KrMessage.h"
 #include "Streams/KrFixedMemStream.h"
 
-#include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <stdexcept>
@@ -37,9 +36,8 @@ TEST(KrGZipWriter, HeaderCarriesTheInfoOnlyWhenPresent) {
 
 TEST(KrGZipWriter, SystemGzipAcceptsEveryLevelAndMemberSequences) {
     TScratchDir dir;
-    ASSERT_FALSE(dir.path.empty());
     const std::string data = Lines(5000) + RandomBytes(100000, 4) + Lines(100);
-    SaveFile(dir.path + "/data", data);
+    dir.Write("data", data);
     for (int level : {-1, 0, 1, 6, 9}) {
         TKrStringStream target;
         TKrGZipWriter writer;
@@ -48,7 +46,7 @@ TEST(KrGZipWriter, SystemGzipAcceptsEveryLevelAndMemberSequences) {
         ASSERT_EQ(writer.Write(data.data() + 7, data.size() - 7), data.size() - 7);
         EXPECT_EQ(writer.getSize64(), data.size());
         ASSERT_TRUE(writer.Close());
-        SaveFile(dir.path + "/out.gz", target.str());
+        dir.Write("out.gz", target.str());
         int status = -1;
         RunShell(dir.path, "gzip -t out.gz && gzip -dc out.gz | cmp -s - data", &status);
         EXPECT_EQ(status, 0) << level;
@@ -64,7 +62,7 @@ TEST(KrGZipWriter, SystemGzipAcceptsEveryLevelAndMemberSequences) {
         writer.WriteStr(part);
     }
     ASSERT_TRUE(writer.Close());
-    SaveFile(dir.path + "/multi.gz", target.str());
+    dir.Write("multi.gz", target.str());
     EXPECT_EQ(RunShell(dir.path, "gzip -dc multi.gz"), "one two three");
 }
 
@@ -136,12 +134,10 @@ TEST(KrGZipStreams, MisuseOfEitherDirection) {
 }
 
 TEST(KrGZipTool, GzipAndGunzipAgreeWithTheSystemProgram) {
-    const auto tool = std::filesystem::path(KRSTD_LIBRARY_FILE).parent_path() / "tools/krtool/krtool";
-    if (!std::filesystem::exists(tool)) GTEST_SKIP() << "this build has no krtool";
-    const std::string krtool = "'" + tool.string() + "' ";
+    const std::string krtool = Krtool();
+    if (krtool.empty()) GTEST_SKIP() << "this build has no krtool";
     TScratchDir dir;
-    ASSERT_FALSE(dir.path.empty());
-    SaveFile(dir.path + "/data", Lines(30000));
+    dir.Write("data", Lines(30000));
     int status = -1;
     RunShell(dir.path, krtool + "gzip -l 9 --name orig.txt --comment 'made here' data data.gz", &status);
     ASSERT_EQ(status, 0);

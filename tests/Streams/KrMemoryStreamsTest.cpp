@@ -6,7 +6,7 @@
 #include "Streams/KrNullStream.h"
 #include "Streams/KrStringStream.h"
 #include "KrProbeStream.h"
-#include "Utils/KrChecksumTestUtils.h"
+#include "System/KrFsTestUtils.h"
 
 #include <gtest/gtest.h>
 
@@ -124,7 +124,7 @@ TEST(KrBlockMemData, BlocksFollowTheSize) {
 }
 
 TEST(KrBlockMemStream, ReadsAndWritesAcrossBlocksAndSharesData) {
-    const std::string data = KrChecksumTest::RandomBytes(1000, 7);
+    const std::string data = KrFsTest::RandomBytes(1000, 7);
     auto shared = new_a<TKrBlockMemData>(64, false);
     TKrBlockMemStream w(shared, krOpenWrite);
     // Writes of odd sizes straddle block boundaries.

@@ -8,7 +8,7 @@
 #include "Streams/KrNullStream.h"
 #include "Streams/KrStreamUtils.h"
 #include "Streams/KrStringStream.h"
-#include "Utils/KrChecksumTestUtils.h"
+#include "System/KrFsTestUtils.h"
 
 #include <gtest/gtest.h>
 
@@ -17,14 +17,9 @@
 #include <zlib.h>
 
 namespace {
-using KrChecksumTest::RandomBytes;
+using KrFsTest::RandomBytes;
 
-/// Counts starts and ticks besides the positions.
-struct TCountingProgress : krtest::TRecordingProgress {
-    int starts = 0, ticks = 0;
-    void Start() override { ++starts, TBaseProgress::Start(); }
-    void Tick() override { ++ticks; }
-};
+using TCountingProgress = krtest::TRecordingProgress;
 
 std::string Thrown(const std::function<void()>& f) {
     return KrStreamTest::ThrownText<TKrMessage>(f);

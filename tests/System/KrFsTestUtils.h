@@ -1,4 +1,4 @@
-// Scratch folders, file helpers and a captured process log for the file-system tests.
+// Scratch folders, file and shell helpers, random bytes and a captured process log for the tests.
 #pragma once
 
 #include "Core/KrLog.h"
@@ -7,13 +7,16 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 
 namespace KrFsTest {
@@ -48,6 +51,33 @@ inline long long MsSince(std::chrono::steady_clock::time_point start) {
 inline std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline std::string RandomBytes(std::size_t n, unsigned seed) {
+    std::mt19937 gen(seed);
+    std::string s(n, '\0');
+    for (auto& c : s)
+        c = static_cast<char>(gen());
+    return s;
+}
+
+/// Runs `command` in the shell inside `dir`; its standard output, its exit status in `status`.
+inline std::string RunShell(const std::string& dir, const std::string& command, int* status = nullptr) {
+    std::string out;
+    if (FILE* pipe = popen(("cd '" + dir + "' && " + command).c_str(), "r")) {
+        char block[4096];
+        for (std::size_t n; (n = std::fread(block, 1, sizeof block, pipe)) > 0;)
+            out.append(block, n);
+        const int rc = pclose(pipe);
+        if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    }
+    return out;
+}
+
+/// The quoted path of the built krtool and a blank, for RunShell; "" when this build has none.
+inline std::string Krtool() {
+    const auto tool = std::filesystem::path(KRSTD_LIBRARY_FILE).parent_path() / "tools/krtool/krtool";
+    return std::filesystem::exists(tool) ? "'" + tool.string() + "' " : std::string();
 }
 
 /// Makes removing `file` fail: as root through the immutable attribute, otherwise by taking the

@@ -5,7 +5,7 @@
 #include "Core/KrMessage.h"
 #include "Core/KrStringEncode.h"
 #include "XIni/KrXIniTree.h"
-#include "XIni/KrXIniWriter.h"
+#include "XIni/KrXIniTreeWriter.h"
 
 #include <functional>
 #include <random>
@@ -14,48 +14,34 @@
 
 namespace krtest {
 
-/// Records every slot call as "slot name=value"; every call fails while `failing` is set.
-class TRecordingWriter : public TKrXIniWriter {
+/// A tree writer whose slots behind the E forms only record their calls, as "slot name=value", and
+/// fail while `failing` is set. With `throwing` off its error hook returns instead of throwing.
+class TRecordingWriter : public TKrXIniTreeWriter {
     using S = std::string;
     using U = std::size_t;
+    using B = TKrXIniTreeWriter;
 
 public:
+    TRecordingWriter() : B(nullptr) {}
     std::vector<std::string> calls;
     bool failing = false;
     bool throwing = true;
 
     // clang-format off
     bool WriteComment(const S& t) override { return Log("comment", "", t); }
-    bool WriteS_x_int32(const S& n, const int& v) override { return Log("int32", n, v); }
-    bool WriteS_x_uint32(const S& n, const unsigned& v) override { return Log("uint32", n, v); }
-    bool WriteS_x_int64(const S& n, const long& v) override { return Log("int64", n, v); }
-    bool WriteS_x_uint64(const S& n, const unsigned long& v) override { return Log("uint64", n, v); }
-    bool WriteS_x_float(const S& n, const float& v) override { return Log("float", n, v); }
     bool WriteS_x_double(const S& n, const double& v) override { return Log("double", n, v); }
     bool WriteS_x_string(const S& n, const S& v) override { return Log("string", n, v); }
-    bool WriteHexS_x_int32(const S& n, const int& v) override { return Log("hex32", n, v); }
-    bool WriteHexS_x_uint32(const S& n, const unsigned& v) override { return Log("hexu32", n, v); }
     bool WriteHexS_x_int64(const S& n, const long& v) override { return Log("hex64", n, v); }
-    bool WriteHexS_x_uint64(const S& n, const unsigned long& v) override { return Log("hexu64", n, v); }
     bool WriteLongStringS(const S& n, const S& v) override { return Log("long", n, v); }
     bool WriteBinaryS(const S& n, const S& v) override { return Log("binary", n, v); }
     bool WriteXIniS(const S& n, const S& v) override { return Log("xini", n, v); }
     bool WriteXIniS(const S& n, const TKrXIniTree* t) override { return Log("xinitree", n, t->Count()); }
     bool MergeXIni(const S& v) override { return Log("merge", "", v); }
     bool MergeXIni(const TKrXIniTree* t) override { return Log("mergetree", "", t->Count()); }
-    U BeginSectionS(const S& n) override { return Log("begin", n, "") ? ++m_level : 0; }
-    U BeginSectionCompactS(const S& n) override { return Log("compact", n, "") ? ++m_level : 0; }
-    bool EndSection() override { return Log("end", "", ""); }
-    void EndSectionE() override {}
-    bool EndSection(U level) override { return Log("end", "", level); }
-    void EndSectionE(U) override {}
-    void SetCompactMode(bool) override {}
+    U BeginSectionS(const S& n) override { return Log("begin", n, "") ? B::BeginSectionS(n) : 0; }
+    U BeginSectionCompactS(const S& n) override { return Log("compact", n, "") ? B::BeginSectionS(n) : 0; }
     bool WriteDouble2S(const S& n, double x, double) override { return Log("double2", n, x); }
     bool WriteDouble3S(const S& n, double x, double, double) override { return Log("double3", n, x); }
-    bool Flush() override { return Log("flush", "", ""); }
-    void FlushE() override {}
-    bool Close() override { return Log("close", "", ""); }
-    void CloseE() override {}
     // clang-format on
     void throw_xwrite_error_i() override {
         calls.push_back("error");
@@ -70,8 +56,6 @@ private:
             calls.push_back(std::string(slot) + " " + name + "=" + std::to_string(value));
         return !failing;
     }
-
-    std::size_t m_level = 0;
 };
 
 /// A random tree of `items` items: sections, integers, doubles, base64 binaries and strings, with

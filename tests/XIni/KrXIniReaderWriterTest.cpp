@@ -130,24 +130,6 @@ TEST(XIniReader, ValueErrorsReachTheImplementation) {
     EXPECT_FALSE(r.ParseError());
 }
 
-TEST(XIniWriter, TypedWritesChooseTheirSlots) {
-    TRecordingWriter w;
-    w.WriteS("b", true);
-    w.WriteS("sc", static_cast<signed char>(-2));
-    w.WriteS("c", '\xC8');
-    w.WriteS("uc", static_cast<unsigned char>(200));
-    w.WriteS("l", -4L);
-    w.WriteS("f", 0.5f);
-    w.WriteS("lit", "literal");
-    w.WriteHexS("hc", '\xFF');
-    w.WriteHexS("hsc", static_cast<signed char>(-1));
-    w.WriteHexS("hul", 1UL);
-    const std::vector<std::string> expected{
-        "int32 b=1",        "int32 sc=-2",        "uint32 c=200",  "uint32 uc=200", "int64 l=-4",
-        "float f=0.500000", "string lit=literal", "hexu32 hc=255", "hex32 hsc=-1",  "hexu64 hul=1"};
-    EXPECT_EQ(w.calls, expected);
-}
-
 TEST(XIniWriter, ThrowingFormsFailOnlyOnFailure) {
     TRecordingWriter w;
     w.WriteCommentE("c");

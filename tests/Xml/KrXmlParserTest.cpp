@@ -137,13 +137,3 @@ TEST(XmlScanner, ProgressIsReportedEvery64KiBAndABreakStopsTheScan) {
     EXPECT_FALSE(parser.ReadXml(doc.data(), doc.size(), &stop, nullptr, &counter, progress.get()));
     EXPECT_LT(static_cast<std::size_t>(stop - doc.data()), 2 * TKrXmlParserLow::ProgressStep);
 }
-
-TEST(XmlScanner, CharacterClassTable) {
-    EXPECT_EQ(KrXmlCharClass[static_cast<unsigned char>(' ')], TE_KrXmlCharClass::xccSpace);
-    EXPECT_EQ(KrXmlCharClass[static_cast<unsigned char>('a')], 14);
-    EXPECT_EQ(KrXmlCharClass[0xE4], 14);
-    EXPECT_EQ(KrXmlCharClass[static_cast<unsigned char>('_')], 12);
-    EXPECT_EQ(KrXmlCharClass[static_cast<unsigned char>('7')], TE_KrXmlCharClass::xccName);
-    EXPECT_EQ(KrXmlCharClass[static_cast<unsigned char>('<')], 0);
-    EXPECT_EQ(KrXmlCharClass[static_cast<unsigned char>('\f')], 0);
-}

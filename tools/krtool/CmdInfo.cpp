@@ -2,7 +2,7 @@
 #include "KrToolCommand.h"
 
 #include "Core/KrDebugModes.h"
-#include "Core/KrModule.h"
+#include "Core/KrModuleStartup.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -2,7 +2,7 @@
 #include "KrToolCommand.h"
 
 #include "Core/KrExceptions.h"
-#include "Core/KrModule.h"
+#include "Core/KrModuleStartup.h"
 
 #include <algorithm>
 #include <cstdio>
