@@ -27,6 +27,18 @@ inline bool KrXmlIsClass(char c, unsigned bits) noexcept {
     return (KrXmlCharClass[static_cast<unsigned char>(c)] & bits) != 0;
 }
 
+/// A place in a text as a person counts it: both numbers from 1.
+struct TKrXmlTextPlace {
+    std::size_t line = 0;
+    std::size_t column = 0;
+};
+
+/// The place of byte `offset` of [text, text + length) (an offset past the end means the end).
+/// Line breaks are LF, CR LF and a lone CR, as XML reads them; the column counts characters of
+/// UTF-8 (bytes that do not continue a sequence), a TAB as one. O(offset): meant for reporting
+/// an error, not for every token.
+KRSTD_API TKrXmlTextPlace KrXmlTextPlace(const char* text, std::size_t length, std::size_t offset) noexcept;
+
 /// One attribute as the scanner saw it: the name and the raw (still escaped) value between the
 /// quotes, as ranges into the scanned buffer.
 struct TKrXmlAttrData {

@@ -22,11 +22,11 @@ class TKrXmlCollIniTree : public TKrXmlColl {
 public:
     explicit TKrXmlCollIniTree(TKrXIniTree* root) { m_open.push_back(root); }
 
-    bool AddSTag(const char*, const char*, const char* nameBegin, const char* nameEnd,
+    bool AddSTag(const char* begin, const char*, const char* nameBegin, const char* nameEnd,
                  const std::vector<TKrXmlAttrData>& attrs) override {
-        if (m_leaf) return false; // items other than sections hold no elements
+        if (m_leaf) return Refuse(begin); // items other than sections hold no elements
         TKrXIniTagParts tag;
-        if (!CheckItemTag(nameBegin, nameEnd, attrs, tag)) return false;
+        if (!CheckItemTag(nameBegin, nameEnd, attrs, tag)) return Refuse(begin);
         TKrXIniTree* tree = m_open.back();
         if (tag.type == TE_KrXIniItemType::Section) {
             m_open.push_back(tree->AddSectionRaw(tag.nameBegin, tag.nameEnd).get());
@@ -41,11 +41,11 @@ public:
         tree->AddItemRaw(tag.type, tag.nameBegin, tag.nameEnd, tag.valueBegin, tag.valueEnd);
         return true;
     }
-    bool AddEmptyElemTag(const char*, const char*, const char* nameBegin, const char* nameEnd,
+    bool AddEmptyElemTag(const char* begin, const char*, const char* nameBegin, const char* nameEnd,
                          const std::vector<TKrXmlAttrData>& attrs) override {
-        if (m_leaf) return false;
+        if (m_leaf) return Refuse(begin);
         TKrXIniTagParts tag;
-        if (!CheckItemTag(nameBegin, nameEnd, attrs, tag)) return false;
+        if (!CheckItemTag(nameBegin, nameEnd, attrs, tag)) return Refuse(begin);
         TKrXIniTree* tree = m_open.back();
         if (tag.type == TE_KrXIniItemType::Section)
             tree->AddSectionRaw(tag.nameBegin, tag.nameEnd);
@@ -53,18 +53,18 @@ public:
             tree->AddItemRaw(tag.type, tag.nameBegin, tag.nameEnd, tag.valueBegin, tag.valueEnd);
         return true;
     }
-    bool AddETag(const char*, const char*, const char* nameBegin, const char* nameEnd) override {
+    bool AddETag(const char* begin, const char*, const char* nameBegin, const char* nameEnd) override {
         if (m_leaf) {
-            if (nameEnd - nameBegin != 1 || *nameBegin != m_leaf) return false;
+            if (nameEnd - nameBegin != 1 || *nameBegin != m_leaf) return Refuse(begin);
             if (m_leaf == 'b') m_open.back()->AddItem(TE_KrXIniItemType::Binary, m_binaryName, m_binary);
             m_leaf = 0;
             return true;
         }
         if (m_open.size() == 1) {
             m_done = nameEnd - nameBegin == 5 && std::memcmp(nameBegin, "krini", 5) == 0;
-            return false;
+            return m_done ? false : Refuse(begin);
         }
-        if (nameEnd - nameBegin != 1 || *nameBegin != 'x') return false;
+        if (nameEnd - nameBegin != 1 || *nameBegin != 'x') return Refuse(begin);
         m_open.pop_back();
         return true;
     }
@@ -81,11 +81,19 @@ public:
     }
     bool AddComment(const char*, const char*, const char*, const char*) override { return true; }
     bool AddPI(const char*, const char*, const char*, const char*) override { return true; }
-    bool AddDoctype(const char*, const char*) override { return false; }
+    bool AddDoctype(const char* begin, const char*) override { return Refuse(begin); }
+    bool AddUnknown(const char* begin, const char*) override { return Refuse(begin); }
 
     bool Done() const noexcept { return m_done; }
+    /// The start of the markup that broke the format; null when none did.
+    const char* RefusedAt() const noexcept { return m_refusedAt; }
 
 private:
+    bool Refuse(const char* at) noexcept {
+        m_refusedAt = at;
+        return false;
+    }
+
     static std::size_t Length(const char* b, const char* e) { return b && e > b ? std::size_t(e - b) : 0; }
     void AppendBase64(const char* begin, const char* end) {
         const std::size_t at = m_binary.size();
@@ -99,11 +107,18 @@ private:
     std::string m_binaryName;
     std::string m_binary;
     bool m_done = false;
+    const char* m_refusedAt = nullptr;
 };
 
 } // namespace
 
 var_a<TKrXIniTree*> ReadKrXIniTree(TKrStream* stream, bool throwOnError, TKrProgressHandler* progress) {
+    return ReadKrXIniTree(stream, throwOnError, progress, nullptr);
+}
+
+var_a<TKrXIniTree*> ReadKrXIniTree(TKrStream* stream, bool throwOnError, TKrProgressHandler* progress,
+                                   TKrXIniFormatPlace* failure) {
+    if (failure) *failure = TKrXIniFormatPlace();
     const unsigned mode = throwOnError ? 2 : 1;
     // Loading takes the first half of the progress range, parsing the second.
     var_a<TKrProgressHandler*> loading, parsing;
@@ -112,19 +127,29 @@ var_a<TKrXIniTree*> ReadKrXIniTree(TKrStream* stream, bool throwOnError, TKrProg
         parsing = progress->SubProgress(0.5, 1.0, 5, 5);
     }
     TKrXIniText text;
-    TKrMessage failure = LoadXIniText(stream, loading.get(), text);
-    if (!failure.empty()) {
-        ReportXIniError(failure, mode);
+    const TKrMessage loadFailure = LoadXIniText(stream, loading.get(), text);
+    if (!loadFailure.empty()) {
+        ReportXIniError(loadFailure, mode);
         return var_a<TKrXIniTree*>();
     }
     var_a<TKrXIniTree*> tree = new_a<TKrXIniTree>();
     if (!text.body) return tree;
     TKrXmlCollIniTree coll(tree.get());
     TKrXmlParserLow parser;
-    parser.ReadXml(text.body, text.length - std::size_t(text.body - text.buffer.get()), nullptr, nullptr,
-                   &coll, parsing.get());
+    const char* stop = nullptr;
+    parser.ReadXml(text.body, text.length - std::size_t(text.body - text.buffer.get()), &stop, nullptr, &coll,
+                   parsing.get());
     if (progress) progress->CheckBreak(); // a user break stopped the scan
     if (coll.Done()) return tree;
+    if (failure) {
+        // Without a refused construct the scan stopped at an unterminated processing
+        // instruction or ran out of text inside the root.
+        const char* at = coll.RefusedAt() ? coll.RefusedAt() : stop;
+        failure->offset = std::size_t(at - text.buffer.get());
+        const TKrXmlTextPlace place = KrXmlTextPlace(text.buffer.get(), text.length, failure->offset);
+        failure->line = place.line;
+        failure->column = place.column;
+    }
     std::string where = FormatParseWhere(tree.get());
     if (!text.infoName.empty()) where = text.infoName + ":" + where;
     ReportXIniError(MsgFormatWhere(where), mode);

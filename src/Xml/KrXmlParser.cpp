@@ -94,6 +94,24 @@ const std::uint8_t KrXmlCharClass[256] = {
 #undef KR_ROW
 };
 
+TKrXmlTextPlace KrXmlTextPlace(const char* text, std::size_t length, std::size_t offset) noexcept {
+    TKrXmlTextPlace place;
+    place.line = 1;
+    place.column = 1;
+    if (!text) return place;
+    const char* end = text + (offset < length ? offset : length);
+    const char* lineStart = text;
+    for (const char* p = text; p < end; ++p) {
+        if (*p == '\n' || (*p == '\r' && (p + 1 == text + length || p[1] != '\n'))) {
+            ++place.line;
+            lineStart = p + 1;
+        }
+    }
+    for (const char* p = lineStart; p < end; ++p)
+        place.column += (static_cast<unsigned char>(*p) & 0xC0) != 0x80;
+    return place;
+}
+
 TKrXmlColl::~TKrXmlColl() = default;
 bool TKrXmlColl::AddUnknown(const char*, const char*) {
     return false;

@@ -226,6 +226,40 @@ TEST(XIniStreamReader, FormatErrorsKeepEarlierItemsAndNameTheirPlace) {
     EXPECT_TRUE(open.ParseError());
 }
 
+TEST(XIniReadTree, FormatErrorsTellTheirPlaceInTheLoadedText) {
+    // "line:column@offset" of the failure, and the message, which must not depend on the place.
+    auto failure = [](const std::string& bytes, std::string* text = nullptr) {
+        TKrXIniFormatPlace place{7, 7, 7}; // reset by the call
+        try {
+            ReadKrXIniTree(Text(bytes).get(), true, nullptr, &place);
+        } catch (const TKrMessage& m) {
+            if (text) *text = m.std_str() + "|" + Params(m).at(0);
+        }
+        return std::to_string(place.line) + ":" + std::to_string(place.column) + "@" +
+               std::to_string(place.offset);
+    };
+    // The start of the refused tag, columns in characters ("Ã¤" is one).
+    const std::string bad = Doc("<x n=\"a\">\n  <i n=\"k\" v=\"1\"/>\n \xC3\xA4 <q n=\"c\"/>\n</x>\n");
+    std::string withPlace, without;
+    EXPECT_EQ(failure(bad, &withPlace), "5:4@" + std::to_string(bad.find("<q")));
+    try {
+        ReadKrXIniTree(Text(bad).get(), true, nullptr);
+    } catch (const TKrMessage& m) {
+        without = m.std_str() + "|" + Params(m).at(0);
+    }
+    EXPECT_EQ(withPlace, without);
+    // Counted in the text after gzip, with CR LF as one line break.
+    EXPECT_EQ(failure(Gzip("<krini>\r\n<x>\r\n</i></x></krini>")), "3:1@14");
+    EXPECT_EQ(failure("<krini>\n<x><i v=\"1\"/></x><!DOCTYPE d>"), "2:18@25");
+    EXPECT_EQ(failure("<krini>\n<x n=\"s\"><i v=\"1\"/>"), "2:20@27"); // ends inside the root
+    EXPECT_EQ(failure("<krini><x/><?pi "), "1:12@11");                 // unterminated instruction
+    EXPECT_EQ(failure("<krini><x/></krini>"), "0:0@0");
+    EXPECT_EQ(failure("<other/>"), "0:0@0"); // load failures have no place
+    TKrXIniFormatPlace logged;
+    EXPECT_FALSE(ReadKrXIniTree(Text("<krini></x>").get(), false, nullptr, &logged));
+    EXPECT_EQ(logged.offset, 7u);
+}
+
 TEST(XIniStreamReader, ReportsSearchesAndLevelsInErrorPaths) {
     R r(Text(Doc("<x n=\"a\"><x><s n=\"t\" v=\"v\"/></x></x>"), "n.x-ini"), true, nullptr);
     r.EnterSectionSE("a");

@@ -137,3 +137,24 @@ TEST(XmlScanner, ProgressIsReportedEvery64KiBAndABreakStopsTheScan) {
     EXPECT_FALSE(parser.ReadXml(doc.data(), doc.size(), &stop, nullptr, &counter, progress.get()));
     EXPECT_LT(static_cast<std::size_t>(stop - doc.data()), 2 * TKrXmlParserLow::ProgressStep);
 }
+
+TEST(XmlScanner, TextPlacesCountLineBreaksAsXmlDoesAndColumnsInCharacters) {
+    // LF, CR LF and a lone CR each end a line; "\xC3\xA4" is one character.
+    const std::string text = "ab\ncd\r\nef\rg\xC3\xA4h";
+    auto place = [&](std::size_t offset) {
+        const TKrXmlTextPlace p = KrXmlTextPlace(text.data(), text.size(), offset);
+        return std::to_string(p.line) + ":" + std::to_string(p.column);
+    };
+    EXPECT_EQ(place(0), "1:1");
+    EXPECT_EQ(place(2), "1:3"); // the LF itself is still on line 1
+    EXPECT_EQ(place(3), "2:1");
+    EXPECT_EQ(place(5), "2:3"); // the CR of CR LF
+    EXPECT_EQ(place(6), "2:4"); // its LF
+    EXPECT_EQ(place(7), "3:1");
+    EXPECT_EQ(place(10), "4:1");  // after the lone CR
+    EXPECT_EQ(place(13), "4:3");  // the 'h' after the two bytes of one character
+    EXPECT_EQ(place(99), "4:4");  // past the end: the end
+    const std::string cr = "a\r"; // a CR as the last byte ends its line
+    EXPECT_EQ(KrXmlTextPlace(cr.data(), cr.size(), 2).line, 2u);
+    EXPECT_EQ(KrXmlTextPlace(nullptr, 0, 5).column, 1u);
+}

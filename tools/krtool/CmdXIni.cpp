@@ -18,8 +18,47 @@
 
 namespace {
 
-// Prints a tree indented by two blanks per level: "x name", "i name = 3", "b name: 12 bytes".
-void Dump(const TKrXIniTree& tree, std::string& out) {
+// Text for stdout, collected in one block that goes out whenever it fills up, so memory stays
+// bounded however long the output grows.
+class TStdoutWriter {
+public:
+    TStdoutWriter() { m_block.reserve(kBlock + 4096); }
+    TStdoutWriter(const TStdoutWriter&) = delete;
+    TStdoutWriter& operator=(const TStdoutWriter&) = delete;
+    ~TStdoutWriter() { Flush(); }
+
+    void Append(const char* text, std::size_t length) { m_block.append(text, length); }
+    void Append(const std::string& text) { m_block += text; }
+    void Append(std::size_t count, char c) { m_block.append(count, c); }
+    void EndLine() {
+        m_block += '\n';
+        if (m_block.size() >= kBlock) Flush();
+    }
+    void Flush() noexcept {
+        if (!m_block.empty()) std::fwrite(m_block.data(), 1, m_block.size(), stdout);
+        m_block.clear();
+    }
+    /// Flushes and throws when anything written so far did not reach stdout.
+    void FinishE() {
+        Flush();
+        if (std::fflush(stdout) != 0 || std::ferror(stdout))
+            throw TKrMessage("@could not write to the standard output");
+    }
+
+private:
+    static constexpr std::size_t kBlock = 64 << 10;
+    std::string m_block;
+};
+
+// Deeper items keep the indentation of this level and show their own level as a number, so that
+// the output grows with the items, not with the items times their depth.
+constexpr std::size_t kIndentLevels = 32;
+
+// Prints a tree, one line per item as it goes: "x name", "i name = 3", "b name: 12 bytes",
+// indented by two blanks per enclosing section; beyond kIndentLevels enclosing sections a line
+// has the indentation of that level and starts with its level, "[40] x name". An explicit stack
+// keeps any depth off the call stack.
+void Dump(const TKrXIniTree& tree, TStdoutWriter& out) {
     struct TFrame {
         const TKrXIniTree* tree;
         std::size_t next;
@@ -32,23 +71,36 @@ void Dump(const TKrXIniTree& tree, std::string& out) {
             continue;
         }
         const TKrXIniTree::TItem* item = f.tree->FindItem(f.next++);
-        out.append(2 * (frames.size() - 1), ' ');
-        out += KrXIniItemLetter(item->type);
-        if (!item->name.empty()) out += " " + item->name;
+        const std::size_t level = frames.size() - 1;
+        if (level <= kIndentLevels) {
+            out.Append(2 * level, ' ');
+        } else {
+            out.Append(2 * kIndentLevels, ' ');
+            out.Append("[" + std::to_string(level) + "] ");
+        }
+        const char letter = KrXIniItemLetter(item->type);
+        out.Append(&letter, 1);
+        if (!item->name.empty()) {
+            out.Append(1, ' ');
+            out.Append(item->name);
+        }
         if (item->type == TE_KrXIniItemType::Section) {
-            out += '\n';
+            out.EndLine();
             if (item->child) frames.push_back({item->child.get(), 0});
         } else if (item->type == TE_KrXIniItemType::Binary) {
-            out += ": " + std::to_string(KrDecodeStringBase64(item->value).size()) + " bytes\n";
+            out.Append(": " + std::to_string(KrDecodeStringBase64(item->value).size()) + " bytes");
+            out.EndLine();
         } else {
-            out += " = " + item->value + "\n";
+            out.Append(" = ", 3);
+            out.Append(item->value);
+            out.EndLine();
         }
     }
 }
 
-var_a<TKrXIniTree*> ReadFile(const std::string& file) {
+var_a<TKrXIniTree*> ReadFile(const std::string& file, TKrXIniFormatPlace* failure = nullptr) {
     var_a<TKrFileStream*> in = TKrFileStream::VCreateE(TKrPath(file), krOpenRead);
-    return ReadKrXIniTree(in.get(), true, nullptr);
+    return ReadKrXIniTree(in.get(), true, nullptr, failure);
 }
 
 // The text of a message, or its parameters when no text is known for it.
@@ -62,9 +114,10 @@ std::string Describe(const TKrMessage& m) {
 
 int Dump(const std::vector<std::string>& args) {
     if (args.size() != 2) return KrToolUsage("xini");
-    std::string out;
-    Dump(*ReadFile(args[1]), out);
-    std::fwrite(out.data(), 1, out.size(), stdout);
+    const var_a<TKrXIniTree*> tree = ReadFile(args[1]);
+    TStdoutWriter out;
+    Dump(*tree, out);
+    out.FinishE();
     return 0;
 }
 
@@ -100,9 +153,10 @@ int Get(const std::vector<std::string>& args) {
     const std::size_t i = FindStep(*r, path);
     switch (r->ItemTypeE(i)) {
     case TE_KrXIniItemType::Section: {
-        std::string out;
-        Dump(*r->ReadXIniTreeE(i), out);
-        std::fwrite(out.data(), 1, out.size(), stdout);
+        const var_a<TKrXIniTree*> tree = r->ReadXIniTreeE(i);
+        TStdoutWriter out;
+        Dump(*tree, out);
+        out.FinishE();
         break;
     }
     case TE_KrXIniItemType::Binary:
@@ -151,12 +205,16 @@ int Convert(const std::vector<std::string>& args) {
 
 int Validate(const std::vector<std::string>& args) {
     if (args.size() != 2) return KrToolUsage("xini");
+    TKrXIniFormatPlace place;
     try {
-        const var_a<TKrXIniTree*> tree = ReadFile(args[1]);
+        const var_a<TKrXIniTree*> tree = ReadFile(args[1], &place);
         std::printf("%s: well-formed, %zu top-level items\n", args[1].c_str(), tree->Count());
         return 0;
     } catch (const TKrMessage& m) {
-        std::printf("%s\n", Describe(m).c_str());
+        std::string text = Describe(m);
+        if (place.line)
+            text += " (line " + std::to_string(place.line) + ", column " + std::to_string(place.column) + ")";
+        std::printf("%s\n", text.c_str());
         return 1;
     }
 }
