@@ -125,7 +125,7 @@ krstd_layer(Frame
         Core/KrMessage Core/KrMessageParameters Core/KrExceptions Core/KrModule
         Core/KrConstants Core/KrDebugModes Core/KrBuildVersion Core/KrTimer Core/KrCmdLineParams
         Core/KrStringCompare Core/KrStringEncode Core/KrStringFormat Core/KrStringList
-        Core/KrStringParse Core/KrStringReadable Core/KrCopyName Core/KrSquareHelix
+        Core/KrNumberScan Core/KrStringParse Core/KrStringReadable Core/KrCopyName Core/KrSquareHelix
         Core/KrLogTypes Core/KrProgressHandler System/KrThreads
         Utils/KrCrc32 Utils/KrCrc64 Utils/KrCrcFold Utils/KrCrcInternal Utils/KrCrcKernels
         Utils/KrDateTime Utils/KrMD5)

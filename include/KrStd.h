@@ -21,6 +21,7 @@
 #include "Core/KrMessageParameters.h"
 #include "Core/KrModule.h"
 #include "Core/KrModuleStartup.h"
+#include "Core/KrNumberScan.h"
 #include "Core/KrProgress.h"
 #include "Core/KrProgressHandler.h"
 #include "Core/KrProgressSplitter.h"

@@ -8,9 +8,9 @@
 
 /// Wildcard match of a whole text: "?" matches any one byte, "*" any run of bytes (also an
 /// empty one), and every other pattern byte matches the same byte ignoring case (tolower of the
-/// C locale, so ASCII letters only). An empty pattern matches only an empty text. A null text
-/// or pattern matches nothing. Runs in O(len(text) * len(pattern)) at worst, without recursion,
-/// so any input is safe. Example: KrPatternMatch("Report.TXT", "*.txt") is true.
+/// "C" locale, so ASCII letters only, whatever the process locale). An empty pattern matches only an empty
+/// text. A null text or pattern matches nothing. Runs in O(len(text) * len(pattern)) at worst, without
+/// recursion, so any input is safe. Example: KrPatternMatch("Report.TXT", "*.txt") is true.
 KRSTD_API bool KrPatternMatch(const char* text, const char* pattern);
 
 // Comparisons of counted texts. All of them return -1, 0 or 1. They compare the common prefix
@@ -33,9 +33,11 @@ KRSTD_API int strcmp_locale(const char* a, std::size_t lenA, const char* b, std:
 /// As strcmp_locale on the case-folded texts; texts that differ only in case give 0.
 KRSTD_API int strcmpi_locale(const char* a, std::size_t lenA, const char* b, std::size_t lenB);
 
-/// strcasecmp of two NUL-terminated texts, reduced to -1, 0 or 1; null reads as "".
+/// strcasecmp of two NUL-terminated texts as the "C" locale has it (ASCII letters folded to lower
+/// case, bytes compared as unsigned char), whatever the process locale: a Turkish locale would
+/// otherwise fold 'I' to a dotless i. Reduced to -1, 0 or 1; null reads as "".
 KRSTD_API int krstrcmpi(const char* a, const char* b);
-/// strncasecmp over at most `n` bytes, reduced to -1, 0 or 1; null reads as "".
+/// The same as strncasecmp, over at most `n` bytes.
 KRSTD_API int krstrncmpi(const char* a, const char* b, std::size_t n);
 
 /// 0 when `text` equals `alt1` or (when given) `alt2` exactly; otherwise the exact comparison of

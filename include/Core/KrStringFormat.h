@@ -10,15 +10,17 @@ namespace Korvinex {
 
 /// printf into a std::string. Formats into a 4096-character stack buffer first; a longer text
 /// is formatted once more into a heap buffer of exactly the needed size, so the result is always
-/// the whole text. Returns "" when the C library reports a formatting error (for example an
-/// invalid multibyte sequence for %ls). Cost: one vsnprintf, two for texts of 4096 bytes or more.
+/// the whole text. Numbers are written as in the "C" locale (1.5, never 1,5) whatever the process
+/// or thread locale says; characters (%ls) convert with the caller's LC_CTYPE. Returns "" when
+/// the C library reports a formatting error (for example an invalid multibyte sequence for %ls).
+/// Cost: one vsnprintf, two for texts of 4096 bytes or more, plus two uselocale switches.
 KRSTD_API std::string ssprintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 /// The va_list form of ssprintf; `args` is left untouched (copies are formatted).
 KRSTD_API std::string svsprintf(const char* format, va_list args);
 
-/// wprintf into a std::wstring. vswprintf cannot tell the needed length, so when the text does
-/// not fit, the buffer is doubled (4096, 8192, ... characters) and formatting repeated until it
-/// fits or the size passes 0x3FFFFFFF characters. Returns L"" on a formatting error (an encoding
+/// wprintf into a std::wstring, numbers as in the "C" locale like ssprintf. vswprintf cannot
+/// tell the needed length, so when the text does not fit, the buffer is doubled (4096, 8192,
+/// ... characters) and formatting repeated until it fits or the size passes 0x3FFFFFFF characters. Returns L"" on a formatting error (an encoding
 /// error stops at once instead of growing the buffer) or when the size limit is passed.
 KRSTD_API std::wstring wssprintf(const wchar_t* format, ...);
 /// The va_list form of wssprintf; `args` is left untouched.

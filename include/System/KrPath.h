@@ -101,12 +101,13 @@ public:
     QString toQtStr() const;
     /// The text between two '"'. `system` picks the system form, which is the same text here.
     std::string toQuotedStr(bool system = true) const;
-    /// A comparison key: the text upper-cased with the current locale, by default without a
-    /// trailing slash (as remSlash() gives it).
+    /// A comparison key: the text upper-cased (ASCII letters, and other letters by Unicode's
+    /// default mapping, never a locale's), by default without a trailing slash (as remSlash()).
     std::string normalise(bool withoutTrailingSlash = true) const;
 
-    /// Equal when the remSlash() texts match ignoring case (current locale): C:/Data/ equals
-    /// c:/data. ASCII texts compare without allocating.
+    /// Equal when the remSlash() texts match ignoring case (the folding of normalise(), so a
+    /// Turkish locale changes nothing): C:/Data/ equals c:/data. ASCII texts compare without
+    /// allocating.
     bool operator==(const TKrPath& other) const;
     bool operator!=(const TKrPath& other) const { return !(*this == other); }
 
@@ -211,7 +212,8 @@ private:
     mutable std::unique_ptr<TMetadata> m_metadata;
 };
 
-/// Case-insensitive (current locale) three-way comparison of both remSlash() texts: <0, 0, >0.
+/// Case-insensitive three-way comparison of both remSlash() texts: <0, 0, >0. Equality follows
+/// operator==; the order of unequal texts is the current locale's collation.
 KRSTD_API int pathcmp(const TKrPath& a, const TKrPath& b);
 
 KRSTD_API std::ostream& operator<<(std::ostream& os, const TKrPath& path);

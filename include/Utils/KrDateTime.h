@@ -118,7 +118,8 @@ public:
     static TKrDateTime FromRFCString(const char* text) noexcept;
 
     /// The local date-time formatted with a Qt date-time pattern such as "yyyyMMdd-hhmmsszzz"
-    /// (UTF-8 in and out). Goes through QDateTime.
+    /// (UTF-8 in and out), in the "C" locale whatever the system's: ASCII digits, English names.
+    /// Goes through QDateTime.
     std::string ToCustomString(const std::string& format) const;
     /// For 0 the language text "Msg_NA"; otherwise the local date-time in the system locale's
     /// long format. The argument is accepted for compatibility and has no effect.

@@ -1,7 +1,7 @@
 // Load-time constants: settings key names and the floating-point specials.
 #include "Core/KrConstants.h"
 
-#include <cstdio>
+#include <limits>
 
 namespace kr {
 const std::string s___result = "__result";
@@ -35,15 +35,9 @@ const std::string s_version = "version";
 const std::string s_;
 } // namespace kr
 
-namespace {
-struct TSpecials {
-    double v[4] = {0, 0, 0, 0};
-    TSpecials() { std::sscanf("+INF -INF +NAN -NAN", "%lf %lf %lf %lf", &v[0], &v[1], &v[2], &v[3]); }
-};
-const TSpecials g_specials;
-} // namespace
-
-const double PINF = g_specials.v[0];
-const double NINF = g_specials.v[1];
-const double PNAN = g_specials.v[2];
-const double NNAN = g_specials.v[3];
+// From the type itself: a scanf of "+INF" at load time would depend on the locale a plug-in host
+// runs in (Turkish case rules do not fold 'I' to 'i').
+const double PINF = std::numeric_limits<double>::infinity();
+const double NINF = -std::numeric_limits<double>::infinity();
+const double PNAN = std::numeric_limits<double>::quiet_NaN();
+const double NNAN = -std::numeric_limits<double>::quiet_NaN();

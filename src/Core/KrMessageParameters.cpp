@@ -1,17 +1,19 @@
 // Message body: deep copy, release and the placeholder formatter; the texts of parameter kinds.
 #include "Core/KrMessageParameters.h"
 
+#include "Core/KrNumberScan.h"
+
+#include <charconv>
 #include <cstdio>
-#include <cstdlib>
-#include <cinttypes>
 
 namespace KrMessageHelpers {
 
 namespace {
-template <class... A> std::string Printf(const char* fmt, A... args) {
+// Numbers are written by std::to_chars, which knows no locale: a message formatted under de_DE
+// still shows 1.5000000000000000e+00, as the identifiers' texts and the logs expect.
+template <class... A> std::string Chars(A... args) {
     char buf[64];
-    int n = std::snprintf(buf, sizeof buf, fmt, args...);
-    return std::string(buf, n > 0 ? static_cast<std::size_t>(n) : 0u);
+    return std::string(buf, std::to_chars(buf, buf + sizeof buf, args...).ptr);
 }
 } // namespace
 
@@ -21,22 +23,24 @@ std::string TKrMessageParameterString::GetString(const std::string&) const {
     return m_value;
 }
 std::string TKrMessageParameterLong::GetString(const std::string&) const {
-    return Printf("%li", long(m_value));
+    return Chars(long(m_value));
 }
 std::string TKrMessageParameterULong::GetString(const std::string&) const {
-    return Printf("%lu", static_cast<unsigned long>(m_value));
+    return Chars(static_cast<unsigned long>(m_value));
 }
 std::string TKrMessageParameterLL::GetString(const std::string&) const {
-    return Printf("%lli", static_cast<long long>(m_value));
+    return Chars(static_cast<long long>(m_value));
 }
 std::string TKrMessageParameterULL::GetString(const std::string&) const {
-    return Printf("%llu", static_cast<unsigned long long>(m_value));
+    return Chars(static_cast<unsigned long long>(m_value));
 }
 std::string TKrMessageParameterDouble::GetString(const std::string&) const {
-    return Printf("%.16e", m_value);
+    return Chars(m_value, std::chars_format::scientific, 16); // "%.16e"
 }
 std::string TKrMessageParameterPtr::GetString(const std::string&) const {
-    return Printf("%p", m_value);
+    char buf[32]; // "%p" has no locale-dependent part
+    const int n = std::snprintf(buf, sizeof buf, "%p", m_value);
+    return std::string(buf, n > 0 ? static_cast<std::size_t>(n) : 0u);
 }
 std::string TParameterKrMessage::GetString(const std::string&) const {
     return m_value.empty() ? std::string() : m_value.body()->MakeMessage();
@@ -80,7 +84,8 @@ const std::string& TKrMessageBody::MakeMessage() {
                 out += m_parameters[i]->GetString(kEmptySpec);
             }
         } else {
-            unsigned long n = std::strtoul(token.c_str(), nullptr, 0);
+            unsigned long n = 0; // strtoul's forms: "%0x2%" and "%2nd%" name the second parameter
+            KrNumberScan::ScanULong(token.data(), token.data() + token.size(), 0, n);
             if (n == 0)
                 out.append(f, open, close - open + 1);
             else if (n <= m_parameters.size())

@@ -2,9 +2,13 @@
 #include "Core/KrQtLogBridge.h"
 #include "Core/KrCmdLineParams.h"
 #include "Core/KrLog.h"
+#include "Core/KrNumberScan.h"
 
 #include <QString>
 #include <QtGlobal>
+
+#include <climits>
+#include <stdexcept>
 
 namespace {
 void Handle(QtMsgType type, const QMessageLogContext& context, const QString& message) {
@@ -42,9 +46,21 @@ TKrQLogMessageHandler& TKrQLogMessageHandler::instance() {
     return bridge;
 }
 
+namespace {
+// std::stoi's forms and errors, read without the locale.
+int ParseSeverity(const std::string& text) {
+    long v = 0;
+    bool range = false;
+    if (KrNumberScan::ScanLong(text.data(), text.data() + text.size(), 10, v, &range) == text.data())
+        throw std::invalid_argument("stoi");
+    if (range || v < INT_MIN || v > INT_MAX) throw std::out_of_range("stoi");
+    return static_cast<int>(v);
+}
+} // namespace
+
 TKrQLogMessageHandler::TKrQLogMessageHandler() {
     std::string level;
-    if (TKrCmdLineParams::get("--qt_logging_level", &level)) m_minSeverity = std::stoi(level);
+    if (TKrCmdLineParams::get("--qt_logging_level", &level)) m_minSeverity = ParseSeverity(level);
     m_previous = reinterpret_cast<void*>(qInstallMessageHandler(&Handle));
     m_installed = true;
 }

@@ -5,17 +5,29 @@
 #include <QLocale>
 #include <QString>
 
-#include <cctype>
 #include <cstring>
-#include <strings.h>
 
 namespace {
 inline int Sign(int v) {
     return (v > 0) - (v < 0);
 }
 
-inline int FoldCase(unsigned char c) {
-    return std::tolower(c);
+// ASCII folding only: the locale's tolower maps 'I' to a dotless i under Turkish, and bytes of
+// UTF-8 sequences to letters under single-byte locales.
+inline char FoldCase(unsigned char c) {
+    return tolower_latin(static_cast<char>(c));
+}
+
+// strcasecmp as the "C" locale does it, over at most `n` bytes: ASCII letters folded, bytes
+// compared as unsigned char.
+int CompareNoCase(const char* a, const char* b, std::size_t n) {
+    for (; n; --n, ++a, ++b) {
+        const unsigned char ca = static_cast<unsigned char>(tolower_latin(*a));
+        const unsigned char cb = static_cast<unsigned char>(tolower_latin(*b));
+        if (ca != cb) return ca < cb ? -1 : 1;
+        if (!ca) break;
+    }
+    return 0;
 }
 
 // Two-pointer glob matching. On a mismatch after a "*", the star is made to swallow one more
@@ -136,11 +148,11 @@ int strcmpi_locale(const char* a, std::size_t lenA, const char* b, std::size_t l
 }
 
 int krstrcmpi(const char* a, const char* b) {
-    return Sign(strcasecmp(OrEmpty(a), OrEmpty(b)));
+    return CompareNoCase(OrEmpty(a), OrEmpty(b), static_cast<std::size_t>(-1));
 }
 
 int krstrncmpi(const char* a, const char* b, std::size_t n) {
-    return Sign(strncasecmp(OrEmpty(a), OrEmpty(b), n));
+    return CompareNoCase(OrEmpty(a), OrEmpty(b), n);
 }
 
 int strcmp_x(const char* text, const char* alt1, const char* alt2) {

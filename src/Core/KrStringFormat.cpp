@@ -2,10 +2,15 @@
 #include "Core/KrStringFormat.h"
 
 #include <cerrno>
+#include <clocale>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
+#include <langinfo.h>
+#include <locale.h>
 #include <memory>
+#include <string>
 
 namespace {
 constexpr std::size_t kStackChars = 4096;
@@ -16,6 +21,53 @@ constexpr std::size_t kMaxChars = 0x3FFFFFFF;
 bool IsHardFormatError(int err) {
     return err == EILSEQ || err == EINVAL || err == EOVERFLOW;
 }
+
+// printf takes the decimal point from the calling thread's locale, and a Qt application runs in
+// the user's (de_DE writes 1,5). A locale whose numbers are the "C" ones, made once per thread;
+// its LC_CTYPE is the caller's, because %ls and the wide formatter convert characters with it,
+// and it is remade when that changes. Null when it cannot be made (then nothing is switched).
+locale_t CNumbersLocale() {
+    struct TCache {
+        std::string ctype;
+        locale_t locale = nullptr;
+        ~TCache() {
+            if (locale) freelocale(locale);
+        }
+    };
+    thread_local TCache cache;
+    const locale_t current = uselocale(nullptr);
+    const char* ctype = current == LC_GLOBAL_LOCALE ? std::setlocale(LC_CTYPE, nullptr)
+                                                    : nl_langinfo_l(_NL_LOCALE_NAME(LC_CTYPE), current);
+    if (!ctype || !*ctype) ctype = "C";
+    if (cache.locale && cache.ctype == ctype) return cache.locale;
+    locale_t made = newlocale(LC_ALL_MASK, "C", nullptr);
+    if (made && std::strcmp(ctype, "C") != 0) {
+        const locale_t withCtype = newlocale(LC_CTYPE_MASK, ctype, made);
+        if (!withCtype) freelocale(made);
+        made = withCtype;
+    }
+    if (!made) return nullptr;
+    if (cache.locale) freelocale(cache.locale);
+    cache.locale = made;
+    cache.ctype = ctype;
+    return made;
+}
+
+// Formats of this file run with CNumbersLocale() as the thread's locale.
+class TCNumbersScope {
+public:
+    TCNumbersScope() : m_previous(nullptr) {
+        if (const locale_t numbers = CNumbersLocale()) m_previous = uselocale(numbers);
+    }
+    ~TCNumbersScope() {
+        if (m_previous) uselocale(m_previous);
+    }
+    TCNumbersScope(const TCNumbersScope&) = delete;
+    TCNumbersScope& operator=(const TCNumbersScope&) = delete;
+
+private:
+    locale_t m_previous;
+};
 
 int FormatInto(char* buf, std::size_t size, const char* format, va_list args) {
     va_list copy;
@@ -36,6 +88,7 @@ int FormatInto(wchar_t* buf, std::size_t size, const wchar_t* format, va_list ar
 template <class Char> std::basic_string<Char> FormatString(const Char* format, va_list args) {
     using String = std::basic_string<Char>;
     if (!format) return String();
+    const TCNumbersScope numbers;
     Char stack[kStackChars];
     errno = 0;
     int n = FormatInto(stack, kStackChars, format, args);
@@ -156,9 +209,6 @@ std::string KrDoubleToUserString(double value, int max_decimals) {
             if (out.back() == '.') out.pop_back();
         }
     }
-    // printf is locale-dependent: a process running in a comma locale still gets a point.
-    for (char& c : out)
-        if (c == ',') c = '.';
     if (out == "-0") out = "0";
     return out;
 }

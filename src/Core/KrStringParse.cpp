@@ -1,86 +1,44 @@
 // Strict number parsing: the whole text must be a number in range, or the parse fails.
 #include "Core/KrStringParse.h"
+#include "Core/KrNumberScan.h"
 
-#include <cerrno>
 #include <climits>
-#include <clocale>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
-#include <locale.h>
 #include <string>
 
+using namespace KrNumberScan;
+
 namespace {
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-const char* SkipSpace(const char* s) {
-    while (IsSpace(*s))
-        ++s;
-    return s;
-}
-
-// strtol reads "", "+" and "-" as 0 with nothing left over; insisting on a digit after the
-// optional sign rejects them.
-bool StartsDecimal(const char* s) {
-    if (*s == '+' || *s == '-') ++s;
-    return IsDigit(*s);
-}
-
+// The whole text [text, last) as a decimal unsigned long without a minus sign.
 bool ParseUnsigned(const char* text, unsigned long* value) {
     if (!text) return false;
-    const char* s = SkipSpace(text);
-    if (*s == '-' || !StartsDecimal(s)) return false;
-    char* end = nullptr;
-    errno = 0;
-    const unsigned long v = std::strtoul(s, &end, 10);
-    if (errno == ERANGE || *end != '\0') return false;
+    const char* last = text + std::strlen(text);
+    bool range = false, negative = false;
+    unsigned long v = 0;
+    if (ScanULong(text, last, 10, v, &range, &negative) != last || text == last || range || negative)
+        return false;
     *value = v;
     return true;
 }
 
-// A locale object for "C" numbers, made once; strtod_l then ignores the process's LC_NUMERIC.
-locale_t CNumericLocale() {
-    static const locale_t loc = newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(0));
-    return loc;
-}
-
-// Checks the decimal syntax and copies the number with "." as its separator into `out`.
-bool ScanDecimal(const char* s, bool acceptComma, std::string& out) {
-    if (*s == '+' || *s == '-') out += *s++;
-    std::size_t digits = 0;
-    while (IsDigit(*s))
-        out += *s++, ++digits;
-    if (*s == '.' || (acceptComma && *s == ',')) {
-        out += '.';
-        ++s;
-        while (IsDigit(*s))
-            out += *s++, ++digits;
-    }
-    if (digits == 0) return false;
-    if (*s == 'e' || *s == 'E') {
-        out += *s++;
-        if (*s == '+' || *s == '-') out += *s++;
-        if (!IsDigit(*s)) return false;
-        while (IsDigit(*s))
-            out += *s++;
-    }
-    return *s == '\0';
+// The whole text [first, last) as a finite decimal double.
+bool ParseDecimal(const char* first, const char* last, double& value) {
+    double v = 0;
+    const TKrDoubleScan s = ScanDouble(first, last, v);
+    if (s.form != TKrNumberForm::Decimal || s.end != last || !std::isfinite(v)) return false;
+    value = v;
+    return true;
 }
 } // namespace
 
 bool KrStringToInt(const char* text, int* out) {
     if (!text) return false;
-    const char* s = SkipSpace(text);
-    if (!StartsDecimal(s)) return false;
-    char* end = nullptr;
-    errno = 0;
-    const long v = std::strtol(s, &end, 10);
-    if (errno == ERANGE || *end != '\0' || v < INT_MIN || v > INT_MAX) return false;
+    const char* last = text + std::strlen(text);
+    bool range = false;
+    long v = 0;
+    if (ScanLong(text, last, 10, v, &range) != last || text == last || range || v < INT_MIN || v > INT_MAX)
+        return false;
     if (out) *out = static_cast<int>(v);
     return true;
 }
@@ -109,13 +67,26 @@ bool KrStringToSizeT(const char* text, std::size_t* out) {
 
 bool KrStringToDouble(const char* text, double* out, bool accept_comma) {
     if (!text) return false;
-    std::string number;
-    if (!ScanDecimal(SkipSpace(text), accept_comma, number)) return false;
-    const locale_t loc = CNumericLocale();
-    char* end = nullptr;
-    errno = 0;
-    const double v = loc ? strtod_l(number.c_str(), &end, loc) : std::strtod(number.c_str(), &end);
-    if (*end != '\0' || !std::isfinite(v)) return false;
+    const std::size_t len = std::strlen(text);
+    const char* comma = accept_comma ? static_cast<const char*>(std::memchr(text, ',', len)) : nullptr;
+    double v = 0;
+    if (!comma) {
+        if (!ParseDecimal(text, text + len, v)) return false;
+    } else {
+        // The number reader knows only the point: the first comma becomes one in a copy (on the
+        // stack unless the text is long). A second separator still ends the number early.
+        char stack[64];
+        std::string heap;
+        char* copy = stack;
+        if (len > sizeof stack) {
+            heap.assign(text, len);
+            copy = &heap[0];
+        } else {
+            std::memcpy(stack, text, len);
+        }
+        copy[comma - text] = '.';
+        if (!ParseDecimal(copy, copy + len, v)) return false;
+    }
     if (out) *out = v;
     return true;
 }

@@ -8,7 +8,6 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocale>
 #include <QStandardPaths>
 #include <QString>
 #include <QTemporaryFile>
@@ -17,7 +16,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <ostream>
 
@@ -53,7 +51,8 @@ char AsciiLower(char c) noexcept {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// Case folding with the current locale; ASCII texts take the byte-wise route.
+// Case folding independent of the locale (a Turkish one would lower 'I' to a dotless i): ASCII
+// texts fold byte-wise, others by Unicode's default mapping.
 std::string LowerKey(const std::string& s) {
     if (IsAscii(s)) {
         std::string out(s);
@@ -61,7 +60,7 @@ std::string LowerKey(const std::string& s) {
             c = AsciiLower(c);
         return out;
     }
-    return FromQ(QLocale().toLower(ToQ(s)));
+    return FromQ(ToQ(s).toLower());
 }
 std::string UpperKey(const std::string& s) {
     if (IsAscii(s)) {
@@ -70,7 +69,7 @@ std::string UpperKey(const std::string& s) {
             if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
         return out;
     }
-    return FromQ(QLocale().toUpper(ToQ(s)));
+    return FromQ(ToQ(s).toUpper());
 }
 bool EqualNoCase(const char* a, std::size_t na, const char* b, std::size_t nb) {
     bool ascii = true;
@@ -517,7 +516,7 @@ bool TKrPath::isPathValid() const {
 std::string TKrPath::makeValidFileName(const std::string& name) {
     std::string out(name);
     for (char& c : out)
-        if (std::isspace(static_cast<unsigned char>(c))) c = '_';
+        if (c == ' ' || (c >= '\t' && c <= '\r')) c = '_'; // isspace of the "C" locale
     return out;
 }
 
@@ -669,10 +668,9 @@ TKrPath TKrPath::resolve(bool inPlaceWording) const {
                 (last ? QDir::AllEntries : QDir::Dirs) | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System;
             const QStringList entries =
                 QDir(out.empty() ? QStringLiteral(".") : ToQ(out)).entryList(filter, QDir::Name);
-            const QLocale locale = QLocale::system();
-            const QString wanted = locale.toLower(ToQ(component));
+            const QString wanted = ToQ(component).toLower(); // Unicode's mapping, no locale's
             auto match = std::find_if(entries.begin(), entries.end(),
-                                      [&](const QString& e) { return locale.toLower(e) == wanted; });
+                                      [&](const QString& e) { return e.toLower() == wanted; });
             if (match != entries.end())
                 candidate = out + FromQ(*match);
             else

@@ -415,8 +415,10 @@ TKrDateTime TKrDateTime::FromRFCString(const char* text) noexcept {
 }
 
 std::string TKrDateTime::ToCustomString(const std::string& format) const {
-    const QString text =
-        ToQDateTime().toString(QString::fromUtf8(format.data(), static_cast<int>(format.size())));
+    // QDateTime::toString(format) uses the system locale in Qt 5: Arabic digits in a log file
+    // name under ar_EG. The "C" locale keeps the digits ASCII and the names English.
+    const QString text = QLocale::c().toString(
+        ToQDateTime(), QString::fromUtf8(format.data(), static_cast<int>(format.size())));
     return text.toUtf8().toStdString();
 }
 

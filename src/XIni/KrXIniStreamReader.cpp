@@ -487,7 +487,8 @@ std::size_t TKrXIniStreamReader::ExitSectionE(std::size_t level) {
 template <class T> T TKrXIniStreamReader::ReadNumber(std::size_t index, T def, TKrXIniItemType type) {
     const TKrXIniItemQ* item = Item(index);
     T value;
-    if (!item || item->type != type || !ParseValueText(item->value, value)) return def;
+    if (!item || item->type != type || !ParseValueText(item->value, item->value + item->valueLen, value))
+        return def;
     return value;
 }
 
@@ -495,7 +496,7 @@ template <class T>
 T TKrXIniStreamReader::ReadNumberE(std::size_t index, TKrXIniItemType type, const char* word) {
     const TKrXIniItemQ* item = ItemE(index);
     T value;
-    if (item->type != type || !ParseValueText(item->value, value))
+    if (item->type != type || !ParseValueText(item->value, item->value + item->valueLen, value))
         ThrowReadError(ItemPath(Designate(index)), MsgIncorrectType(word));
     return value;
 }
@@ -594,7 +595,8 @@ std::size_t TKrXIniStreamReader::ReadDoubles(std::size_t index, double** out, st
     if (child->items.size() < n) Scan(child, n - 1, nullptr, 0, false);
     std::size_t parsed = 0;
     while (parsed < n && parsed < child->items.size() &&
-           ScanDoubleText(child->items[parsed]->value, *out[parsed]))
+           ScanDoubleText(child->items[parsed]->value,
+                          child->items[parsed]->value + child->items[parsed]->valueLen, *out[parsed]))
         ++parsed;
     return parsed;
 }
@@ -614,7 +616,8 @@ void TKrXIniStreamReader::ReadDoublesE(std::size_t index, double** out, std::siz
             if (child->error) ThrowReadError(path, MsgFormatWhere(SectionWhere(child)));
             ThrowReadError(Join(path, FormatItemName(j)), MsgRecordNotFound());
         }
-        if (!ScanDoubleText(child->items[j]->value, *out[j]))
+        if (!ScanDoubleText(child->items[j]->value, child->items[j]->value + child->items[j]->valueLen,
+                            *out[j]))
             ThrowReadError(Join(path, DesignateItem(j, child->items[j])), MsgIncorrectType("double"));
     }
 }

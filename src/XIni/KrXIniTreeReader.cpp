@@ -226,7 +226,7 @@ template <class T>
 T TKrXIniTreeReaderT<TreePtr, ItemPtr>::ReadNumber(std::size_t index, T def, TKrXIniItemType type) {
     ItemPtr item = AccessTyped(index, type);
     T value;
-    return item && ParseValueText(item->value.c_str(), value) ? value : def;
+    return item && ParseValueText(item->value, value) ? value : def;
 }
 
 // A text without a digit is reported as the wrong type, like an item of another type.
@@ -236,7 +236,7 @@ T TKrXIniTreeReaderT<TreePtr, ItemPtr>::ReadNumberE(std::size_t index, TKrXIniIt
                                                     const char* typeWord) {
     ItemPtr item = AccessTypedE(index, type, typeWord);
     T value;
-    if (!ParseValueText(item->value.c_str(), value)) ThrowWrongType(index, item, typeWord);
+    if (!ParseValueText(item->value, value)) ThrowWrongType(index, item, typeWord);
     return value;
 }
 
@@ -352,7 +352,7 @@ std::size_t ScanDoubles(const TKrXIniTree* section, std::size_t n, double* const
     for (std::size_t k = 0; k < n; ++k) {
         const TKrXIniTree::TItem* item = section ? section->FindItem(k) : nullptr;
         double v;
-        if (!item || !ScanDoubleText(item->value.c_str(), v)) {
+        if (!item || !ScanDoubleText(item->value, v)) {
             *missing = !item;
             return k;
         }

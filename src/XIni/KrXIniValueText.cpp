@@ -1,43 +1,49 @@
 // Value texts of XIni items turned into numbers, and the read errors every XIni reader raises.
 #include "XIni/KrXIniValueText.h"
 #include "Core/KrExceptions.h"
+#include "Core/KrNumberScan.h"
 #include "XIni/KrXIniInternal.h"
-
-#include <cstdio>
-#include <cstdlib>
 
 namespace KrXIniInternal {
 
-namespace {
-template <class T, class F> bool Convert(const char* text, T& value, F convert) noexcept {
-    if (!text) return false;
-    char* end = nullptr;
-    const auto v = convert(text, &end);
-    if (end == text) return false;
-    value = static_cast<T>(v);
+using namespace KrNumberScan;
+
+bool ParseValueText(const char* first, const char* last, int& value) noexcept {
+    long v = 0;
+    if (ScanLong(first, last, 0, v) == first) return false;
+    value = static_cast<int>(v);
     return true;
 }
-} // namespace
-
-bool ParseValueText(const char* text, int& value) noexcept {
-    return Convert(text, value, [](const char* s, char** e) { return std::strtol(s, e, 0); });
+bool ParseValueText(const char* first, const char* last, unsigned& value) noexcept {
+    unsigned long v = 0;
+    if (ScanULong(first, last, 0, v) == first) return false;
+    value = static_cast<unsigned>(v);
+    return true;
 }
-bool ParseValueText(const char* text, unsigned& value) noexcept {
-    return Convert(text, value, [](const char* s, char** e) { return std::strtoul(s, e, 0); });
+bool ParseValueText(const char* first, const char* last, long& value) noexcept {
+    return ScanLong(first, last, 0, value) != first;
 }
-bool ParseValueText(const char* text, long& value) noexcept {
-    return Convert(text, value, [](const char* s, char** e) { return std::strtoll(s, e, 0); });
+bool ParseValueText(const char* first, const char* last, unsigned long& value) noexcept {
+    return ScanULong(first, last, 0, value) != first;
 }
-bool ParseValueText(const char* text, unsigned long& value) noexcept {
-    return Convert(text, value, [](const char* s, char** e) { return std::strtoull(s, e, 0); });
-}
-bool ParseValueText(const char* text, double& value) noexcept {
+bool ParseValueText(const char* first, const char* last, double& value) noexcept {
     RepairFPU();
-    return Convert(text, value, [](const char* s, char** e) { return std::strtod(s, e); });
+    return ScanDouble(first, last, value).form != TKrNumberForm::None;
 }
-bool ScanDoubleText(const char* text, double& value) noexcept {
+bool ScanDoubleText(const char* first, const char* last, double& value) noexcept {
     RepairFPU();
-    return text && std::sscanf(text, "%lg", &value) == 1;
+    double v = 0;
+    const TKrDoubleScan s = ScanDouble(first, last, v);
+    if (s.form == TKrNumberForm::None) return false;
+    // The scanf family reads on where strtod stops, and then fails for want of a number: after a
+    // "0x" that no hexadecimal digit follows (a point may: "0x." reads as 0) and inside "infinity".
+    const char next = s.end < last ? static_cast<char>(*s.end | 0x20) : '\0';
+    if (s.form == TKrNumberForm::Decimal && s.end - s.number == 1 && *s.number == '0' && next == 'x' &&
+        (s.end + 1 == last || s.end[1] != '.'))
+        return false;
+    if (s.form == TKrNumberForm::Infinity && s.end - s.number == 3 && next == 'i') return false;
+    value = v;
+    return true;
 }
 
 TKrMessage MsgRecordNotFound() {

@@ -32,7 +32,7 @@ const char* BadReference(const char* b, const char* e) noexcept {
         if (p < e && *p == '#') {
             const bool hex = ++p < e && *p == 'x';
             const char* digits = p += hex;
-            while (p < e && (hex ? std::isxdigit(static_cast<unsigned char>(*p)) : (*p >= '0' && *p <= '9')))
+            while (p < e && ((*p >= '0' && *p <= '9') || (hex && (*p | 0x20) >= 'a' && (*p | 0x20) <= 'f')))
                 ++p;
             if (p == digits) return b;
         } else {

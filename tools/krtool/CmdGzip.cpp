@@ -2,11 +2,11 @@
 #include "KrToolCommand.h"
 
 #include "Core/KrMessage.h"
+#include "Core/KrNumberScan.h"
 #include "Streams/KrGZipReader.h"
 #include "Streams/KrGZipWriter.h"
 #include "Streams/KrMemoryStream.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <sys/stat.h>
 
@@ -26,9 +26,13 @@ int RunGzip(const std::vector<std::string>& args) {
         const std::string& a = args[i];
         const bool hasValue = i + 1 < args.size();
         if (a == "-l" && hasValue) {
-            char* end = nullptr;
-            level = static_cast<int>(std::strtol(args[++i].c_str(), &end, 10));
-            if (*end || level < 0 || level > 9) return KrToolUsage("gzip");
+            const std::string& text = args[++i];
+            long v = 0;
+            if (KrNumberScan::ScanLong(text.data(), text.data() + text.size(), 10, v) !=
+                    text.data() + text.size() ||
+                v < 0 || v > 9)
+                return KrToolUsage("gzip");
+            level = static_cast<int>(v);
         } else if (a == "--name" && hasValue) {
             info.fileName = args[++i];
             info.present = true;

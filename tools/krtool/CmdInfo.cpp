@@ -3,9 +3,9 @@
 
 #include "Core/KrDebugModes.h"
 #include "Core/KrModuleStartup.h"
+#include "Core/KrNumberScan.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 namespace {
 int RunInfo(const std::vector<std::string>& args) {
@@ -17,7 +17,9 @@ int RunInfo(const std::vector<std::string>& args) {
             const std::string& kv = args[++i];
             std::size_t eq = kv.find('=');
             if (eq == std::string::npos) return KrToolUsage("info");
-            KrSetModuleDebugMode(kv.substr(0, eq).c_str(), std::atoi(kv.c_str() + eq + 1));
+            long value = 0; // atoi's forms: no number reads as 0
+            KrNumberScan::ScanLong(kv.data() + eq + 1, kv.data() + kv.size(), 10, value);
+            KrSetModuleDebugMode(kv.substr(0, eq).c_str(), static_cast<int>(value));
             modes.push_back(kv.substr(0, eq));
         } else {
             return KrToolUsage("info");

@@ -2,24 +2,24 @@
 #include "KrToolCommand.h"
 
 #include "Core/KrMessage.h"
+#include "Core/KrNumberScan.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 
 namespace {
 /// Integers become integer parameters, other numbers doubles, everything else text.
 void AppendGuessed(const TKrMessage& m, const std::string& arg) {
-    const char* s = arg.c_str();
-    char* end = nullptr;
-    errno = 0;
-    long long i = std::strtoll(s, &end, 10);
-    if (!arg.empty() && *end == '\0' && errno == 0) {
-        m << i;
+    // strtoll's and strtod's forms, read whole; the locale has no say ("2.5" is a double anywhere).
+    const char* s = arg.data();
+    const char* last = s + arg.size();
+    long i = 0;
+    bool range = false;
+    if (!arg.empty() && KrNumberScan::ScanLong(s, last, 10, i, &range) == last && !range) {
+        m << static_cast<long long>(i);
         return;
     }
-    double d = std::strtod(s, &end);
-    if (!arg.empty() && *end == '\0') {
+    double d = 0;
+    if (!arg.empty() && KrNumberScan::ScanDouble(s, last, d).end == last) {
         m << d;
         return;
     }

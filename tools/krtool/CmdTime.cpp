@@ -1,21 +1,21 @@
 // krtool time: show one instant as ticks, UTC and local ISO 8601 texts and Unix time.
 #include "KrToolCommand.h"
 
+#include "Core/KrNumberScan.h"
 #include "Utils/KrDateTime.h"
 
-#include <cerrno>
+#include <charconv>
 #include <cinttypes>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 namespace {
+// strtoll's decimal forms, the whole text and in range.
 bool ParseInt64(const std::string& text, std::int64_t& value) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    const long long v = std::strtoll(text.c_str(), &end, 10);
-    if (*end != '\0' || errno == ERANGE) return false;
+    const char* last = text.data() + text.size();
+    long v = 0;
+    bool range = false;
+    if (KrNumberScan::ScanLong(text.data(), last, 10, v, &range) != last || text.empty() || range)
+        return false;
     value = v;
     return true;
 }
@@ -57,7 +57,10 @@ int RunTime(const std::vector<std::string>& args) {
     std::printf("UTC:       %s\n", OrRange(t.ToRFCString(3, TKrDateTime::UTC)).c_str());
     std::printf("local:     %s\n", OrRange(t.ToRFCString(3, TKrDateTime::Local)).c_str());
     std::printf("unix:      %" PRId64 "\n", t.ToUnixTime64());
-    std::printf("unix (s):  %.6f\n", t.ToUnixTimeD());
+    char seconds[64]; // "%.6f" without the locale's decimal comma
+    const std::to_chars_result r =
+        std::to_chars(seconds, seconds + sizeof seconds, t.ToUnixTimeD(), std::chars_format::fixed, 6);
+    std::printf("unix (s):  %.*s\n", r.ec == std::errc() ? int(r.ptr - seconds) : 0, seconds);
     return 0;
 }
 } // namespace

@@ -3,6 +3,7 @@
 
 #include "Core/KrMessage.h"
 #include "Core/KrMessageParameters.h"
+#include "Core/KrNumberScan.h"
 #include "Core/KrStringEncode.h"
 #include "Streams/KrFileStream.h"
 #include "Streams/KrStringStream.h"
@@ -12,8 +13,8 @@
 #include "XIni/KrXIniStreamWriter.h"
 #include "XIni/KrXIniTree.h"
 
+#include <charconv>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 namespace {
@@ -128,9 +129,8 @@ std::size_t FindStep(TKrXIniReader& r, const std::string& step) {
     std::size_t k = 0;
     const std::size_t open = step.find('[');
     if (open != std::string::npos && step.back() == ']') {
-        char* end = nullptr;
-        k = std::strtoul(step.c_str() + open + 1, &end, 10);
-        if (end != step.c_str() + step.size() - 1)
+        const char* close = step.data() + step.size() - 1;
+        if (KrNumberScan::ScanULong(step.data() + open + 1, close, 10, k) != close)
             throw TKrMessage("@bad index in path step \"%1%\"") << step;
         name = step.substr(0, open);
     }
@@ -166,7 +166,13 @@ int Get(const std::vector<std::string>& args) {
         std::printf("%s\n", r->ReadE<std::string>(i).c_str());
         break;
     case TE_KrXIniItemType::Double:
-        std::printf("%.17g\n", r->ReadE<double>(i));
+        char text[32]; // "%.17g" without the locale's decimal comma
+        std::printf(
+            "%.*s\n",
+            int(std::to_chars(text, text + sizeof text, r->ReadE<double>(i), std::chars_format::general, 17)
+                    .ptr -
+                text),
+            text);
         break;
     default:
         std::printf("%ld\n", r->ReadE<long>(i));
@@ -183,9 +189,12 @@ int Convert(const std::vector<std::string>& args) {
         if (a == "--compact") {
             compact = true;
         } else if ((a == "--gzip" || a == "--layers") && i + 1 < args.size()) {
-            char* end = nullptr;
-            const long v = std::strtol(args[++i].c_str(), &end, 10);
-            if (*end || v < 0 || v > (a == "--gzip" ? 9 : 15)) return KrToolUsage("xini");
+            const std::string& text = args[++i];
+            long v = 0;
+            if (KrNumberScan::ScanLong(text.data(), text.data() + text.size(), 10, v) !=
+                    text.data() + text.size() ||
+                v < 0 || v > (a == "--gzip" ? 9 : 15))
+                return KrToolUsage("xini");
             (a == "--gzip" ? level : layers) = int(v);
         } else {
             files.push_back(a);
