@@ -1,5 +1,8 @@
 // Escaping and unescaping of XML text.
 #include "Xml/KrXmlEscape.h"
+#include "Xml/KrXmlEscapeInternal.h"
+
+#include "Streams/KrBufferedWriter.h"
 
 #include <array>
 #include <cstring>
@@ -21,8 +24,83 @@ constexpr std::array<unsigned char, 256> MakeEscapeBits() {
 }
 constexpr std::array<unsigned char, 256> kEscapeBits = MakeEscapeBits();
 
-inline bool Escaped(char c, unsigned mode) noexcept {
-    return (kEscapeBits[static_cast<unsigned char>(c)] & mode) != 0;
+inline unsigned EscapeBit(char c, unsigned mode) noexcept {
+    return kEscapeBits[static_cast<unsigned char>(c)] & mode;
+}
+
+/// The first byte of [p, end) that `mode` escapes, or end. Most text needs no escaping, so
+/// four bytes are tested per step.
+inline const char* SkipPlain(const char* p, const char* end, unsigned mode) noexcept {
+    while (end - p >= 4) {
+        const unsigned bits =
+            kEscapeBits[static_cast<unsigned char>(p[0])] | kEscapeBits[static_cast<unsigned char>(p[1])] |
+            kEscapeBits[static_cast<unsigned char>(p[2])] | kEscapeBits[static_cast<unsigned char>(p[3])];
+        if (bits & mode) break;
+        p += 4;
+    }
+    while (p < end && !EscapeBit(*p, mode))
+        ++p;
+    return p;
+}
+
+/// The reference that replaces byte c, escaped by mode bit `bit`, into out (6 bytes at most);
+/// returns its length.
+inline std::size_t Reference(unsigned bit, unsigned char c, char* out) noexcept {
+    const char* text;
+    std::size_t len;
+    switch (bit) {
+    case M::xmlEncQuot:
+        text = "&quot;", len = 6;
+        break;
+    case M::xmlEncAmp:
+        text = "&amp;", len = 5;
+        break;
+    case M::xmlEncApos:
+        text = "&apos;", len = 6;
+        break;
+    case M::xmlEncLt:
+        text = "&lt;", len = 4;
+        break;
+    case M::xmlEncGt:
+        text = "&gt;", len = 4;
+        break;
+    default: {
+        static const char kHex[] = "0123456789ABCDEF";
+        char* o = out;
+        *o++ = '&';
+        *o++ = '#';
+        *o++ = 'x';
+        if (c >= 16) *o++ = kHex[c >> 4];
+        *o++ = kHex[c & 15];
+        *o++ = ';';
+        return static_cast<std::size_t>(o - out);
+    }
+    }
+    std::memcpy(out, text, len);
+    return len;
+}
+
+/// The one escaping loop: hands runs of plain bytes and references to `put(p, n)` in order and
+/// returns the escaped length.
+template <class Put> std::size_t Escape(const char* s, std::size_t n, unsigned mode, Put&& put) {
+    const char* p = s;
+    const char* const end = s + n;
+    std::size_t len = 0;
+    while (p < end) {
+        const char* run = p;
+        p = SkipPlain(p, end, mode);
+        if (p > run) {
+            put(run, static_cast<std::size_t>(p - run));
+            len += static_cast<std::size_t>(p - run);
+        }
+        if (p == end) break;
+        char ref[8];
+        const std::size_t k = Reference(EscapeBit(*p, mode), static_cast<unsigned char>(*p), ref);
+        put(ref, k);
+        len += k;
+        ++p;
+    }
+    return len;
 }
 
 inline int HexValue(char c) noexcept {
@@ -104,57 +182,26 @@ std::size_t DecodeReference(const char* amp, const char* end, char* out, std::si
 
 std::size_t KrEncodeStringXmlBufLength(const char* s, std::size_t n, TKrEncodeStringXmlMode mode) {
     std::size_t len = n;
-    for (std::size_t i = 0; i < n; ++i)
-        if (Escaped(s[i], mode)) len += 5;
+    for (const char *p = s, *end = s + n; (p = SkipPlain(p, end, mode)) < end; ++p)
+        len += 5;
     return len;
 }
 
 std::size_t KrEncodeStringXmlBufNZ(const char* s, std::size_t n, char* out, TKrEncodeStringXmlMode mode) {
     char* o = out;
-    const char* run = s;
-    const char* const end = s + n;
-    for (const char* p = s; p < end; ++p) {
-        const unsigned bit = kEscapeBits[static_cast<unsigned char>(*p)] & mode;
-        if (!bit) continue;
-        std::memcpy(o, run, static_cast<std::size_t>(p - run));
-        o += p - run;
-        run = p + 1;
-        const char* text;
-        std::size_t len;
-        switch (bit) {
-        case M::xmlEncQuot:
-            text = "&quot;", len = 6;
-            break;
-        case M::xmlEncAmp:
-            text = "&amp;", len = 5;
-            break;
-        case M::xmlEncApos:
-            text = "&apos;", len = 6;
-            break;
-        case M::xmlEncLt:
-            text = "&lt;", len = 4;
-            break;
-        case M::xmlEncGt:
-            text = "&gt;", len = 4;
-            break;
-        default: {
-            static const char kHex[] = "0123456789ABCDEF";
-            const unsigned c = static_cast<unsigned char>(*p);
-            *o++ = '&';
-            *o++ = '#';
-            *o++ = 'x';
-            if (c >= 16) *o++ = kHex[c >> 4];
-            *o++ = kHex[c & 15];
-            *o++ = ';';
-            continue;
-        }
-        }
-        std::memcpy(o, text, len);
-        o += len;
-    }
-    std::memcpy(o, run, static_cast<std::size_t>(end - run));
-    o += end - run;
-    return static_cast<std::size_t>(o - out);
+    return Escape(s, n, mode, [&o](const char* p, std::size_t k) {
+        std::memcpy(o, p, k);
+        o += k;
+    });
+}
+
+bool KrWriteStringXml(TKrBufferedWriter& out, const char* s, std::size_t n, TKrEncodeStringXmlMode mode,
+                      std::size_t* written) {
+    bool ok = true;
+    const std::size_t len =
+        Escape(s, n, mode, [&](const char* p, std::size_t k) { ok = out.Write(p, k) && ok; });
+    if (written) *written = len;
+    return ok;
 }
 
 std::string KrEncodeStringXml(const char* s, std::size_t n, TKrEncodeStringXmlMode mode) {
