@@ -2,106 +2,9 @@
 #include "Xml/KrXmlEscape.h"
 #include "Xml/KrXmlEscapeInternal.h"
 
-#include "Streams/KrBufferedWriter.h"
-
-#include <array>
 #include <cstring>
 
 namespace {
-using M = TE_KrEncodeStringXmlMode;
-
-// The mode bit that escapes each byte value (0: never escaped).
-constexpr std::array<unsigned char, 256> MakeEscapeBits() {
-    std::array<unsigned char, 256> t{};
-    for (int c = 0; c < 0x20; ++c)
-        t[static_cast<std::size_t>(c)] = M::xmlEncControl;
-    t['"'] = M::xmlEncQuot;
-    t['&'] = M::xmlEncAmp;
-    t['\''] = M::xmlEncApos;
-    t['<'] = M::xmlEncLt;
-    t['>'] = M::xmlEncGt;
-    return t;
-}
-constexpr std::array<unsigned char, 256> kEscapeBits = MakeEscapeBits();
-
-inline unsigned EscapeBit(char c, unsigned mode) noexcept {
-    return kEscapeBits[static_cast<unsigned char>(c)] & mode;
-}
-
-/// The first byte of [p, end) that `mode` escapes, or end. Most text needs no escaping, so
-/// four bytes are tested per step.
-inline const char* SkipPlain(const char* p, const char* end, unsigned mode) noexcept {
-    while (end - p >= 4) {
-        const unsigned bits =
-            kEscapeBits[static_cast<unsigned char>(p[0])] | kEscapeBits[static_cast<unsigned char>(p[1])] |
-            kEscapeBits[static_cast<unsigned char>(p[2])] | kEscapeBits[static_cast<unsigned char>(p[3])];
-        if (bits & mode) break;
-        p += 4;
-    }
-    while (p < end && !EscapeBit(*p, mode))
-        ++p;
-    return p;
-}
-
-/// The reference that replaces byte c, escaped by mode bit `bit`, into out (6 bytes at most);
-/// returns its length.
-inline std::size_t Reference(unsigned bit, unsigned char c, char* out) noexcept {
-    const char* text;
-    std::size_t len;
-    switch (bit) {
-    case M::xmlEncQuot:
-        text = "&quot;", len = 6;
-        break;
-    case M::xmlEncAmp:
-        text = "&amp;", len = 5;
-        break;
-    case M::xmlEncApos:
-        text = "&apos;", len = 6;
-        break;
-    case M::xmlEncLt:
-        text = "&lt;", len = 4;
-        break;
-    case M::xmlEncGt:
-        text = "&gt;", len = 4;
-        break;
-    default: {
-        static const char kHex[] = "0123456789ABCDEF";
-        char* o = out;
-        *o++ = '&';
-        *o++ = '#';
-        *o++ = 'x';
-        if (c >= 16) *o++ = kHex[c >> 4];
-        *o++ = kHex[c & 15];
-        *o++ = ';';
-        return static_cast<std::size_t>(o - out);
-    }
-    }
-    std::memcpy(out, text, len);
-    return len;
-}
-
-/// The one escaping loop: hands runs of plain bytes and references to `put(p, n)` in order and
-/// returns the escaped length.
-template <class Put> std::size_t Escape(const char* s, std::size_t n, unsigned mode, Put&& put) {
-    const char* p = s;
-    const char* const end = s + n;
-    std::size_t len = 0;
-    while (p < end) {
-        const char* run = p;
-        p = SkipPlain(p, end, mode);
-        if (p > run) {
-            put(run, static_cast<std::size_t>(p - run));
-            len += static_cast<std::size_t>(p - run);
-        }
-        if (p == end) break;
-        char ref[8];
-        const std::size_t k = Reference(EscapeBit(*p, mode), static_cast<unsigned char>(*p), ref);
-        put(ref, k);
-        len += k;
-        ++p;
-    }
-    return len;
-}
 
 inline int HexValue(char c) noexcept {
     if (c >= '0' && c <= '9') return c - '0';
@@ -182,26 +85,64 @@ std::size_t DecodeReference(const char* amp, const char* end, char* out, std::si
 
 std::size_t KrEncodeStringXmlBufLength(const char* s, std::size_t n, TKrEncodeStringXmlMode mode) {
     std::size_t len = n;
-    for (const char *p = s, *end = s + n; (p = SkipPlain(p, end, mode)) < end; ++p)
+    for (const char *p = s, *end = s + n; (p = KrXmlEscapeInternal::SkipPlain(p, end, mode)) < end; ++p)
         len += 5;
     return len;
 }
 
 std::size_t KrEncodeStringXmlBufNZ(const char* s, std::size_t n, char* out, TKrEncodeStringXmlMode mode) {
     char* o = out;
-    return Escape(s, n, mode, [&o](const char* p, std::size_t k) {
+    return KrXmlEscapeInternal::Escape(s, n, mode, [&o](const char* p, std::size_t k) {
         std::memcpy(o, p, k);
         o += k;
     });
 }
 
-bool KrWriteStringXml(TKrBufferedWriter& out, const char* s, std::size_t n, TKrEncodeStringXmlMode mode,
-                      std::size_t* written) {
-    bool ok = true;
-    const std::size_t len =
-        Escape(s, n, mode, [&](const char* p, std::size_t k) { ok = out.Write(p, k) && ok; });
-    if (written) *written = len;
+bool KrXmlEscapeInternal::WriteEscaped(TKrBufferedWriter& out, const char* s, const char* firstEscaped,
+                                       const char* end, unsigned mode, std::size_t* written) {
+    bool ok = out.Write(s, static_cast<std::size_t>(firstEscaped - s));
+    const std::size_t len = Escape(firstEscaped, static_cast<std::size_t>(end - firstEscaped), mode,
+                                   [&](const char* p, std::size_t k) {
+                                       if (!out.Write(p, k)) ok = false;
+                                   });
+    if (written) *written = static_cast<std::size_t>(firstEscaped - s) + len;
     return ok;
+}
+
+std::size_t KrXmlEscapeInternal::Reference(unsigned bit, unsigned char c, char* out) noexcept {
+    using M = TE_KrEncodeStringXmlMode;
+    const char* text;
+    std::size_t len;
+    switch (bit) {
+    case M::xmlEncQuot:
+        text = "&quot;", len = 6;
+        break;
+    case M::xmlEncAmp:
+        text = "&amp;", len = 5;
+        break;
+    case M::xmlEncApos:
+        text = "&apos;", len = 6;
+        break;
+    case M::xmlEncLt:
+        text = "&lt;", len = 4;
+        break;
+    case M::xmlEncGt:
+        text = "&gt;", len = 4;
+        break;
+    default: {
+        static const char kHex[] = "0123456789ABCDEF";
+        char* o = out;
+        *o++ = '&';
+        *o++ = '#';
+        *o++ = 'x';
+        if (c >= 16) *o++ = kHex[c >> 4];
+        *o++ = kHex[c & 15];
+        *o++ = ';';
+        return static_cast<std::size_t>(o - out);
+    }
+    }
+    std::memcpy(out, text, len);
+    return len;
 }
 
 std::string KrEncodeStringXml(const char* s, std::size_t n, TKrEncodeStringXmlMode mode) {
