@@ -160,10 +160,10 @@ public:
     THeaderType GetHeaderType() const noexcept { return m_header; }
 
 private:
-    // Defined in the source file, where every caller is and inlines them.
-    bool Put(const char* p, std::size_t n);
-    bool Atom(const char* p, std::size_t n);
-    bool Atom(const std::string& s) { return Atom(s.data(), s.size()); }
+    // The output primitives: defined in the source file, where every caller is.
+    inline bool Put(const char* p, std::size_t n);
+    inline bool Atom(const char* p, std::size_t n);
+    inline bool Atom(const std::string& s);
     bool LineBreak();
     void UpdateIndent();
     bool Fail() {

@@ -71,6 +71,27 @@ private:
 
 } // namespace
 
+// --- Output primitives (inline: every item goes through them) --------------------------------
+
+inline bool TKrXIniStreamWriter::Put(const char* p, std::size_t n) {
+    return m_buffer->Write(p, n) || Fail();
+}
+
+inline bool TKrXIniStreamWriter::Atom(const char* p, std::size_t n) {
+    if (n == 0) return true;
+    bool ok = true;
+    if (m_column == 0 && !m_indent.empty()) {
+        ok = Put(m_indent.data(), m_indent.size());
+        m_column = m_indent.size();
+    }
+    m_column += n;
+    return Put(p, n) && ok;
+}
+
+inline bool TKrXIniStreamWriter::Atom(const std::string& s) {
+    return Atom(s.data(), s.size());
+}
+
 // Copies the raw text of another document's body, re-indented for the writer's current level.
 class TKrXIniStreamWriter::TKrXmlCollIniQCopy : public TKrXmlColl {
 public:
@@ -229,22 +250,7 @@ TKrXIniStreamWriter::~TKrXIniStreamWriter() {
     m_out = nullptr;
 }
 
-// --- Output primitives ------------------------------------------------------------------------
-
-bool TKrXIniStreamWriter::Put(const char* p, std::size_t n) {
-    return m_buffer->Write(p, n) || Fail();
-}
-
-bool TKrXIniStreamWriter::Atom(const char* p, std::size_t n) {
-    if (n == 0) return true;
-    bool ok = true;
-    if (m_column == 0 && !m_indent.empty()) {
-        ok = Put(m_indent.data(), m_indent.size());
-        m_column = m_indent.size();
-    }
-    m_column += n;
-    return Put(p, n) && ok;
-}
+// --- Raw output -----------------------------------------------------------------------------
 
 bool TKrXIniStreamWriter::WriteRaw(const char* data, std::size_t n) {
     return Atom(data, n);
