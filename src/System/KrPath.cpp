@@ -1,5 +1,4 @@
-// TKrPath text rules: normalisation, name parts, composition, comparison, simplification and
-// relative forms. Nothing here touches the disk (see KrPathDisk.cpp).
+// TKrPath text rules: normalisation, name parts, composition, comparison and relative forms; no disk access.
 #include "System/KrPath.h"
 #include "System/KrPathMetadata.h"
 
