@@ -135,7 +135,7 @@ krstd_layer(MemStreams USES Frame
   UNITS Streams/KrStream Streams/KrMemoryStream Streams/KrFixedMemStream Streams/KrFixedBufferRead
         Streams/KrBlockMemStream Streams/KrStringStream Streams/KrPartStream
         Streams/KrPassThroughStream Streams/KrResourceStream Streams/KrNullStream
-        Streams/KrBinReadWrite Streams/KrStreamUtils)
+        Streams/KrBinReadWrite Streams/KrStreamUtils Streams/KrBufferedWriter)
 
 # The process-wide log, its Qt bridge and the system log; progress implementations.
 krstd_layer(Logging USES MemStreams
@@ -145,7 +145,8 @@ krstd_layer(Logging USES MemStreams
 
 # XML scanning, escaping, the DOM and tag search paths. Knows no settings format.
 krstd_layer(Xml USES MemStreams
-  UNITS Xml/KrXmlParser Xml/KrXmlEscape Xml/KrXmlDom Xml/KrXmlSearchPath)
+  UNITS Xml/KrXmlParser Xml/KrXmlEscape Xml/KrXmlEscapeInternal Xml/KrXmlDocument Xml/KrXmlDom
+        Xml/KrXmlDomReader Xml/KrXmlDomWriter Xml/KrXmlSearchPath)
 
 # The XIni item tree and the abstract reader and writer.
 krstd_layer(XIniTree USES Xml
@@ -154,7 +155,7 @@ krstd_layer(XIniTree USES Xml
 
 # Path text rules, disk access by path, paths in settings.
 krstd_layer(Paths USES Logging XIniTree
-  UNITS System/KrPath System/KrPathXIni)
+  UNITS System/KrPath System/KrPathDisk System/KrPathMetadata System/KrPathXIni)
 
 # Files, lock files and gzip.
 krstd_layer(Files USES Paths LINKS ZLIB::ZLIB
@@ -165,7 +166,7 @@ krstd_layer(Files USES Paths LINKS ZLIB::ZLIB
 krstd_layer(XIniText USES Files
   UNITS XIni/KrBigBuffer XIni/KrFixStack XIni/KrXIniDocQ XIni/KrXIniLoad XIni/KrXIniNumberText
         XIni/KrXIniValueText XIni/KrXIniReadTree XIni/KrXIniStreamReader
-        XIni/KrXIniStreamReaderMT XIni/KrXIniStreamWriter XIni/KrXIniTreeReader
+        XIni/KrXIniStreamReaderMT XIni/KrXmlCollIniQ XIni/KrXIniStreamWriter XIni/KrXIniTreeReader
         XIni/KrXIniTreeWriter XIni/KrXIniWriteTree)
 
 # Language texts and the Qt translator over them.

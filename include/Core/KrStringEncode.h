@@ -19,6 +19,14 @@ KRSTD_API std::string KrDecodeString(const std::string& s, bool quoted);
 /// Base64 with the standard alphabet of RFC 4648 and "=" padding, no line breaks.
 KRSTD_API std::string KrEncodeStringBase64(const std::string& s);
 KRSTD_API std::string KrEncodeStringBase64(const void* data, std::size_t length);
+/// Length of the Base64 text of n bytes: 4 characters per started group of 3 bytes.
+constexpr std::size_t KrEncodeStringBase64Length(std::size_t n) noexcept {
+    return (n + 2) / 3 * 4;
+}
+/// Writes the Base64 text of `length` bytes to `out`, which holds at least
+/// KrEncodeStringBase64Length(length) bytes (no terminator), and returns that length. A null
+/// `data` writes nothing. Two table lookups per 3 bytes; allocates nothing.
+KRSTD_API std::size_t KrEncodeStringBase64Buf(const void* data, std::size_t length, char* out);
 /// Decodes `length` bytes of Base64 text; reads nothing past them. Up to two trailing "=" are
 /// padding; the rest is read in groups of four characters, a final group of two or three
 /// giving one or two bytes (unpadded input is accepted) and a final single character nothing.

@@ -17,6 +17,7 @@ class TKrProgressHandler;
 
 class TKrStream;
 class TKrGZipWriter;
+class TKrBufferedWriter;
 
 /// Turns TKrXIniWriter calls into XIni text. Everything is assembled in a 1 MiB buffer owned by
 /// the writer and reaches the stream only in full 1 MiB blocks and at Flush/Close, so the cost
@@ -136,12 +137,12 @@ public:
     // --- Raw output --------------------------------------------------------------------------
 
     /// Bytes as they are, indented when they start a line, counted into the current line.
-    bool WriteRaw(const char* data, std::size_t n) { return Atom(data, n); }
-    bool WriteRaw(const std::string& text) { return Atom(text.data(), text.size()); }
+    bool WriteRaw(const char* data, std::size_t n);
+    bool WriteRaw(const std::string& text) { return WriteRaw(text.data(), text.size()); }
     void WriteRawE(const char* data, std::size_t n);
     void WriteRawE(const std::string& text) { WriteRawE(text.data(), text.size()); }
     /// Bytes into the buffer only: no indent, the line length is left as it is.
-    bool WriteRawBuffer(const char* data, std::size_t n) { return Put(data, n); }
+    bool WriteRawBuffer(const char* data, std::size_t n);
     /// Copies an item whose name and value are raw (still escaped) attribute text: Integer,
     /// Double and String as one element, Binary as Base64 lines, Section as an opened section
     /// (closed later with EndSection). False for other types.
@@ -159,27 +160,10 @@ public:
     THeaderType GetHeaderType() const noexcept { return m_header; }
 
 private:
-    bool Put(const char* p, std::size_t n) {
-        if (n <= BufferSize - m_fill) {
-            std::char_traits<char>::copy(m_buffer.get() + m_fill, p, n);
-            m_fill += n;
-            return true;
-        }
-        return PutSlow(p, n);
-    }
-    bool PutSlow(const char* p, std::size_t n);
-    bool WriteBlock(const char* p, std::size_t n);
-    bool Atom(const char* p, std::size_t n) {
-        if (n == 0) return true;
-        bool ok = true;
-        if (m_column == 0 && !m_indent.empty()) {
-            ok = Put(m_indent.data(), m_indent.size());
-            m_column = m_indent.size();
-        }
-        m_column += n;
-        return Put(p, n) && ok;
-    }
-    bool Atom(const std::string& s) { return Atom(s.data(), s.size()); }
+    // The output primitives: defined in the source file, where every caller is.
+    inline bool Put(const char* p, std::size_t n);
+    inline bool Atom(const char* p, std::size_t n);
+    inline bool Atom(const std::string& s);
     bool LineBreak();
     void UpdateIndent();
     bool Fail() {
@@ -205,8 +189,7 @@ private:
     std::string m_indent;
     std::size_t m_compactLevel = 0;
     std::size_t m_column = 0;
-    std::unique_ptr<char[]> m_buffer;
-    std::size_t m_fill = 0;
+    std::unique_ptr<TKrBufferedWriter> m_buffer; // the 1 MiB buffer and its fill count
     bool m_error = false;
     // gzip layers, innermost (writing into m_stream) first.
     std::vector<var_a<TKrGZipWriter*>> m_gzip;

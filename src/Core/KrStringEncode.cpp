@@ -97,11 +97,10 @@ std::string KrDecodeString(const std::string& s, bool quoted) {
     return out;
 }
 
-std::string KrEncodeStringBase64(const void* data, std::size_t length) {
+std::size_t KrEncodeStringBase64Buf(const void* data, std::size_t length, char* out) {
     const unsigned char* in = static_cast<const unsigned char*>(data);
-    if (!in) length = 0;
-    std::string out((length + 2) / 3 * 4, '=');
-    char* o = &out[0];
+    if (!in) return 0;
+    char* o = out;
     std::size_t i = 0;
     for (; i + 3 <= length; i += 3, o += 4) {
         const std::uint32_t v = (std::uint32_t(in[i]) << 16) | (std::uint32_t(in[i + 1]) << 8) | in[i + 2];
@@ -112,12 +111,23 @@ std::string KrEncodeStringBase64(const void* data, std::size_t length) {
         const std::uint32_t v = std::uint32_t(in[i]) << 16;
         o[0] = kBase64Alphabet[v >> 18];
         o[1] = kBase64Alphabet[(v >> 12) & 63];
+        o[2] = o[3] = '=';
+        o += 4;
     } else if (length - i == 2) {
         const std::uint32_t v = (std::uint32_t(in[i]) << 16) | (std::uint32_t(in[i + 1]) << 8);
         o[0] = kBase64Alphabet[v >> 18];
         o[1] = kBase64Alphabet[(v >> 12) & 63];
         o[2] = kBase64Alphabet[(v >> 6) & 63];
+        o[3] = '=';
+        o += 4;
     }
+    return static_cast<std::size_t>(o - out);
+}
+
+std::string KrEncodeStringBase64(const void* data, std::size_t length) {
+    if (!data) return std::string();
+    std::string out(KrEncodeStringBase64Length(length), '\0');
+    KrEncodeStringBase64Buf(data, length, &out[0]);
     return out;
 }
 

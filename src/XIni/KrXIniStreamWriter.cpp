@@ -4,11 +4,14 @@
 
 #include "Core/KrBuildVersion.h"
 #include "Core/KrMessage.h"
+#include "Core/KrStringEncode.h"
+#include "Streams/KrBufferedWriter.h"
 #include "Streams/KrGZipWriter.h"
 #include "Streams/KrStream.h"
 #include "XIni/KrXIniInternal.h"
 #include "XIni/KrXIniNumberText.h"
 #include "XIni/KrXIniTree.h"
+#include "Xml/KrXmlEscapeInternal.h"
 #include "Xml/KrXmlParser.h"
 
 #include <algorithm>
@@ -21,50 +24,6 @@ using KrXIniInternal::FormatHexText;
 using KrXIniInternal::LongStringPieceLength;
 
 namespace {
-
-// Bytes the writer escapes in names and values: control bytes, '"', '&', '<', '>'. The
-// apostrophe and bytes >= 0x80 pass, so UTF-8 text is copied unchanged.
-struct TEscapeTable {
-    bool escape[256] = {};
-    constexpr TEscapeTable() {
-        for (int c = 0; c < 0x20; ++c)
-            escape[c] = true;
-        escape[static_cast<unsigned char>('"')] = true;
-        escape[static_cast<unsigned char>('&')] = true;
-        escape[static_cast<unsigned char>('<')] = true;
-        escape[static_cast<unsigned char>('>')] = true;
-    }
-};
-constexpr TEscapeTable kEscape;
-
-// The replacement for an escaped byte; returns its length.
-std::size_t EscapeByte(unsigned char c, char* out) {
-    switch (c) {
-    case '"':
-        std::memcpy(out, "&quot;", 6);
-        return 6;
-    case '&':
-        std::memcpy(out, "&amp;", 5);
-        return 5;
-    case '<':
-        std::memcpy(out, "&lt;", 4);
-        return 4;
-    case '>':
-        std::memcpy(out, "&gt;", 4);
-        return 4;
-    default: {
-        static const char hex[] = "0123456789ABCDEF";
-        char* p = out;
-        *p++ = '&';
-        *p++ = '#';
-        *p++ = 'x';
-        if (c >= 0x10) *p++ = hex[c >> 4];
-        *p++ = hex[c & 0xF];
-        *p++ = ';';
-        return static_cast<std::size_t>(p - out);
-    }
-    }
-}
 
 // " v=\"" + text + "\"/>" into out; the caller's buffer holds at least 64 bytes.
 struct TValueText {
@@ -80,35 +39,6 @@ struct TValueText {
     }
     std::size_t size() const { return static_cast<std::size_t>(p - text); }
 };
-
-const char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
-// Base64 of up to 48 bytes (a full line gives 64 characters); returns the text length.
-std::size_t EncodeBase64Line(const unsigned char* s, std::size_t n, char* out) {
-    char* p = out;
-    std::size_t i = 0;
-    for (; i + 3 <= n; i += 3) {
-        const unsigned v = unsigned(s[i]) << 16 | unsigned(s[i + 1]) << 8 | s[i + 2];
-        *p++ = kBase64[v >> 18];
-        *p++ = kBase64[(v >> 12) & 63];
-        *p++ = kBase64[(v >> 6) & 63];
-        *p++ = kBase64[v & 63];
-    }
-    if (n - i == 1) {
-        const unsigned v = unsigned(s[i]) << 16;
-        *p++ = kBase64[v >> 18];
-        *p++ = kBase64[(v >> 12) & 63];
-        *p++ = '=';
-        *p++ = '=';
-    } else if (n - i == 2) {
-        const unsigned v = unsigned(s[i]) << 16 | unsigned(s[i + 1]) << 8;
-        *p++ = kBase64[v >> 18];
-        *p++ = kBase64[(v >> 12) & 63];
-        *p++ = kBase64[(v >> 6) & 63];
-        *p++ = '=';
-    }
-    return static_cast<std::size_t>(p - out);
-}
 
 bool IsOneLetterName(const char* nameBegin, const char* nameEnd) {
     return nameEnd - nameBegin == 1;
@@ -140,6 +70,27 @@ private:
 };
 
 } // namespace
+
+// --- Output primitives (inline: every item goes through them) --------------------------------
+
+inline bool TKrXIniStreamWriter::Put(const char* p, std::size_t n) {
+    return m_buffer->Write(p, n) || Fail();
+}
+
+inline bool TKrXIniStreamWriter::Atom(const char* p, std::size_t n) {
+    if (n == 0) return true;
+    bool ok = true;
+    if (m_column == 0 && !m_indent.empty()) {
+        ok = Put(m_indent.data(), m_indent.size());
+        m_column = m_indent.size();
+    }
+    m_column += n;
+    return Put(p, n) && ok;
+}
+
+inline bool TKrXIniStreamWriter::Atom(const std::string& s) {
+    return Atom(s.data(), s.size());
+}
 
 // Copies the raw text of another document's body, re-indented for the writer's current level.
 class TKrXIniStreamWriter::TKrXmlCollIniQCopy : public TKrXmlColl {
@@ -256,8 +207,8 @@ TKrXIniStreamWriter::TKrXIniStreamWriter(var_a<TKrStream*> stream, int compressi
             m_out = gz.get();
         }
     }
-    // Not value-initialised: pages of the buffer are touched only as output reaches them.
-    m_buffer.reset(new char[BufferSize]);
+    // Pages of the buffer are touched only as output reaches them.
+    m_buffer = std::make_unique<TKrBufferedWriter>(m_out, BufferSize);
 
     static const char kDecl[] = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n";
     static const char kDoctype[] = "<!DOCTYPE krini SYSTEM \"krini4.dtd\">\n";
@@ -299,28 +250,14 @@ TKrXIniStreamWriter::~TKrXIniStreamWriter() {
     m_out = nullptr;
 }
 
-// --- Output primitives ------------------------------------------------------------------------
+// --- Raw output -----------------------------------------------------------------------------
 
-bool TKrXIniStreamWriter::WriteBlock(const char* p, std::size_t n) {
-    if (!m_out) return Fail();
-    if (m_out->Write(p, n) != n) return Fail();
-    return true;
+bool TKrXIniStreamWriter::WriteRaw(const char* data, std::size_t n) {
+    return Atom(data, n);
 }
 
-bool TKrXIniStreamWriter::PutSlow(const char* p, std::size_t n) {
-    bool ok = true;
-    while (n > 0) {
-        const std::size_t k = std::min(n, BufferSize - m_fill);
-        std::memcpy(m_buffer.get() + m_fill, p, k);
-        m_fill += k;
-        p += k;
-        n -= k;
-        if (m_fill == BufferSize) {
-            ok = WriteBlock(m_buffer.get(), BufferSize) && ok;
-            m_fill = 0;
-        }
-    }
-    return ok;
+bool TKrXIniStreamWriter::WriteRawBuffer(const char* data, std::size_t n) {
+    return Put(data, n);
 }
 
 bool TKrXIniStreamWriter::LineBreak() {
@@ -341,21 +278,9 @@ bool TKrXIniStreamWriter::AtomEscaped(const char* p, std::size_t n) {
         ok = Put(m_indent.data(), m_indent.size());
         m_column = m_indent.size();
     }
-    const char* end = p + n;
-    while (p < end) {
-        const char* run = p;
-        while (p < end && !kEscape.escape[static_cast<unsigned char>(*p)])
-            ++p;
-        if (p > run) {
-            ok = Put(run, static_cast<std::size_t>(p - run)) && ok;
-            m_column += static_cast<std::size_t>(p - run);
-        }
-        if (p == end) break;
-        char rep[8];
-        const std::size_t k = EscapeByte(static_cast<unsigned char>(*p++), rep);
-        ok = Put(rep, k) && ok;
-        m_column += k;
-    }
+    std::size_t written = 0;
+    if (!KrWriteStringXml(*m_buffer, p, n, TE_KrEncodeStringXmlMode::xmlEncDefault, &written)) ok = Fail();
+    m_column += written;
     return ok;
 }
 
@@ -510,10 +435,10 @@ bool TKrXIniStreamWriter::WriteBinaryS(const std::string& name, const std::strin
     ok = LineBreak() && ok;
     ++m_level;
     UpdateIndent();
-    const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
-    char line[64];
+    char line[KrEncodeStringBase64Length(48)];
     for (std::size_t i = 0; i < bytes.size(); i += 48) {
-        const std::size_t k = EncodeBase64Line(s + i, std::min<std::size_t>(48, bytes.size() - i), line);
+        const std::size_t k =
+            KrEncodeStringBase64Buf(bytes.data() + i, std::min<std::size_t>(48, bytes.size() - i), line);
         ok = Atom(line, k) && ok;
         ok = LineBreak() && ok;
     }
@@ -741,10 +666,7 @@ bool TKrXIniStreamWriter::MergeXIni(const TKrXIniTree* tree, TKrProgressHandler*
 // --- Flush and close --------------------------------------------------------------------------
 
 bool TKrXIniStreamWriter::Flush() {
-    if (m_fill == 0) return true;
-    const bool ok = WriteBlock(m_buffer.get(), m_fill);
-    m_fill = 0;
-    return ok;
+    return m_buffer->Flush() || Fail();
 }
 
 void TKrXIniStreamWriter::FlushE() {

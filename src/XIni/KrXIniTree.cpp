@@ -1,7 +1,8 @@
 // TKrXIniTree: storage, deep copy, searches, splicing, comparison and the debug dump.
 #include "XIni/KrXIniTree.h"
-#include "Xml/KrXmlEscape.h"
+#include "Streams/KrBufferedWriter.h"
 #include "Streams/KrStream.h"
+#include "Xml/KrXmlEscape.h"
 
 #include <algorithm>
 #include <cstring>
@@ -26,39 +27,31 @@ std::string DecodeXmlText(const char* begin, const char* end) {
     return KrDecodeStringXml(begin, static_cast<std::size_t>(end - begin));
 }
 
-// Dump output collected into blocks so the stream sees few large writes.
+// The dump's stream operators over the buffered writer, so the stream sees few large writes.
+// Failures are ignored: the dump is a debugging aid.
 class TDumpBuffer {
 public:
-    explicit TDumpBuffer(TKrStream* stream) : m_stream(stream) { m_text.reserve(kBlock + 256); }
-    ~TDumpBuffer() { Flush(); }
+    explicit TDumpBuffer(TKrStream* stream) : m_out(stream, 64 * 1024) {}
+    ~TDumpBuffer() { m_out.Flush(); }
     TDumpBuffer(const TDumpBuffer&) = delete;
     TDumpBuffer& operator=(const TDumpBuffer&) = delete;
 
-    TDumpBuffer& operator<<(const std::string& s) { return Put(s.data(), s.size()); }
-    TDumpBuffer& operator<<(const char* s) { return Put(s, std::strlen(s)); }
+    TDumpBuffer& operator<<(const std::string& s) {
+        m_out.Write(s.data(), s.size());
+        return *this;
+    }
+    TDumpBuffer& operator<<(const char* s) {
+        m_out.Write(s, std::strlen(s));
+        return *this;
+    }
     TDumpBuffer& Blanks(std::size_t indent) {
-        m_text.append(2 * indent, ' ');
-        return Check();
-    }
-    void Flush() noexcept {
-        if (!m_text.empty()) m_stream->Write(m_text.data(), m_text.size());
-        m_text.clear();
-    }
-
-private:
-    static constexpr std::size_t kBlock = 64 * 1024;
-
-    TDumpBuffer& Put(const char* s, std::size_t n) {
-        m_text.append(s, n);
-        return Check();
-    }
-    TDumpBuffer& Check() {
-        if (m_text.size() >= kBlock) Flush();
+        for (std::size_t i = 0; i < 2 * indent; ++i)
+            m_out.Write(' ');
         return *this;
     }
 
-    TKrStream* m_stream;
-    std::string m_text;
+private:
+    TKrBufferedWriter m_out;
 };
 
 } // namespace

@@ -1,29 +1,10 @@
 // Escaping and unescaping of XML text.
 #include "Xml/KrXmlEscape.h"
+#include "Xml/KrXmlEscapeInternal.h"
 
-#include <array>
 #include <cstring>
 
 namespace {
-using M = TE_KrEncodeStringXmlMode;
-
-// The mode bit that escapes each byte value (0: never escaped).
-constexpr std::array<unsigned char, 256> MakeEscapeBits() {
-    std::array<unsigned char, 256> t{};
-    for (int c = 0; c < 0x20; ++c)
-        t[static_cast<std::size_t>(c)] = M::xmlEncControl;
-    t['"'] = M::xmlEncQuot;
-    t['&'] = M::xmlEncAmp;
-    t['\''] = M::xmlEncApos;
-    t['<'] = M::xmlEncLt;
-    t['>'] = M::xmlEncGt;
-    return t;
-}
-constexpr std::array<unsigned char, 256> kEscapeBits = MakeEscapeBits();
-
-inline bool Escaped(char c, unsigned mode) noexcept {
-    return (kEscapeBits[static_cast<unsigned char>(c)] & mode) != 0;
-}
 
 inline int HexValue(char c) noexcept {
     if (c >= '0' && c <= '9') return c - '0';
@@ -104,57 +85,64 @@ std::size_t DecodeReference(const char* amp, const char* end, char* out, std::si
 
 std::size_t KrEncodeStringXmlBufLength(const char* s, std::size_t n, TKrEncodeStringXmlMode mode) {
     std::size_t len = n;
-    for (std::size_t i = 0; i < n; ++i)
-        if (Escaped(s[i], mode)) len += 5;
+    for (const char *p = s, *end = s + n; (p = KrXmlEscapeInternal::SkipPlain(p, end, mode)) < end; ++p)
+        len += 5;
     return len;
 }
 
 std::size_t KrEncodeStringXmlBufNZ(const char* s, std::size_t n, char* out, TKrEncodeStringXmlMode mode) {
     char* o = out;
-    const char* run = s;
-    const char* const end = s + n;
-    for (const char* p = s; p < end; ++p) {
-        const unsigned bit = kEscapeBits[static_cast<unsigned char>(*p)] & mode;
-        if (!bit) continue;
-        std::memcpy(o, run, static_cast<std::size_t>(p - run));
-        o += p - run;
-        run = p + 1;
-        const char* text;
-        std::size_t len;
-        switch (bit) {
-        case M::xmlEncQuot:
-            text = "&quot;", len = 6;
-            break;
-        case M::xmlEncAmp:
-            text = "&amp;", len = 5;
-            break;
-        case M::xmlEncApos:
-            text = "&apos;", len = 6;
-            break;
-        case M::xmlEncLt:
-            text = "&lt;", len = 4;
-            break;
-        case M::xmlEncGt:
-            text = "&gt;", len = 4;
-            break;
-        default: {
-            static const char kHex[] = "0123456789ABCDEF";
-            const unsigned c = static_cast<unsigned char>(*p);
-            *o++ = '&';
-            *o++ = '#';
-            *o++ = 'x';
-            if (c >= 16) *o++ = kHex[c >> 4];
-            *o++ = kHex[c & 15];
-            *o++ = ';';
-            continue;
-        }
-        }
-        std::memcpy(o, text, len);
-        o += len;
+    return KrXmlEscapeInternal::Escape(s, n, mode, [&o](const char* p, std::size_t k) {
+        std::memcpy(o, p, k);
+        o += k;
+    });
+}
+
+bool KrXmlEscapeInternal::WriteEscaped(TKrBufferedWriter& out, const char* s, const char* firstEscaped,
+                                       const char* end, unsigned mode, std::size_t* written) {
+    bool ok = out.Write(s, static_cast<std::size_t>(firstEscaped - s));
+    const std::size_t len = Escape(firstEscaped, static_cast<std::size_t>(end - firstEscaped), mode,
+                                   [&](const char* p, std::size_t k) {
+                                       if (!out.Write(p, k)) ok = false;
+                                   });
+    if (written) *written = static_cast<std::size_t>(firstEscaped - s) + len;
+    return ok;
+}
+
+std::size_t KrXmlEscapeInternal::Reference(unsigned bit, unsigned char c, char* out) noexcept {
+    using M = TE_KrEncodeStringXmlMode;
+    const char* text;
+    std::size_t len;
+    switch (bit) {
+    case M::xmlEncQuot:
+        text = "&quot;", len = 6;
+        break;
+    case M::xmlEncAmp:
+        text = "&amp;", len = 5;
+        break;
+    case M::xmlEncApos:
+        text = "&apos;", len = 6;
+        break;
+    case M::xmlEncLt:
+        text = "&lt;", len = 4;
+        break;
+    case M::xmlEncGt:
+        text = "&gt;", len = 4;
+        break;
+    default: {
+        static const char kHex[] = "0123456789ABCDEF";
+        char* o = out;
+        *o++ = '&';
+        *o++ = '#';
+        *o++ = 'x';
+        if (c >= 16) *o++ = kHex[c >> 4];
+        *o++ = kHex[c & 15];
+        *o++ = ';';
+        return static_cast<std::size_t>(o - out);
     }
-    std::memcpy(o, run, static_cast<std::size_t>(end - run));
-    o += end - run;
-    return static_cast<std::size_t>(o - out);
+    }
+    std::memcpy(out, text, len);
+    return len;
 }
 
 std::string KrEncodeStringXml(const char* s, std::size_t n, TKrEncodeStringXmlMode mode) {
