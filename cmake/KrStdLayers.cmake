@@ -145,7 +145,7 @@ krstd_layer(Logging USES MemStreams
 
 # XML scanning, escaping, the DOM and tag search paths. Knows no settings format.
 krstd_layer(Xml USES MemStreams
-  UNITS Xml/KrXmlParser Xml/KrXmlEscape Xml/KrXmlEscapeInternal Xml/KrXmlDocument Xml/KrXmlDom
+  UNITS Xml/KrXmlParser Xml/KrXmlCharClass Xml/KrXmlEscape Xml/KrXmlEscapeInternal Xml/KrXmlDocument Xml/KrXmlDom
         Xml/KrXmlDomReader Xml/KrXmlDomWriter Xml/KrXmlSearchPath)
 
 # The XIni item tree and the abstract reader and writer.

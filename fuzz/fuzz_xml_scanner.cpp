@@ -1,5 +1,6 @@
 // The scanner on any bytes: pieces are reported in order, back to back, inside the buffer.
 #include "Xml/KrXmlParser.h"
+#include "Xml/KrXmlCharClass.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <iosfwd>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -402,24 +403,19 @@ public:
     bool Finish(const char* end);
     /// The root element once it was opened (complete after a successful Finish); it owns the
     /// storage of the whole document.
-    const var_a<TKrXmlTagItem*>& Root() const noexcept { return m_root; }
+    const var_a<TKrXmlTagItem*>& Root() const noexcept;
     /// The buffer to scan when reading in place, else null.
-    char* Input() const noexcept { return m_inPlace ? const_cast<char*>(m_buffer) : nullptr; }
+    char* Input() const noexcept;
     /// Records an error found outside the collector (for example by the scanner) at `at`;
     /// returns false.
     bool SetError(const char* at);
     /// Byte position of the construct that made the document malformed (npos: none recorded).
-    std::size_t ErrorAt() const noexcept { return m_errorAt; }
+    std::size_t ErrorAt() const noexcept;
     /// The open elements at the error as "[index,<name>]..." followed by "[count+]".
-    const std::string& ErrorWhere() const noexcept { return m_errorWhere; }
+    const std::string& ErrorWhere() const noexcept;
 
 private:
-    /// An element whose end tag has not come yet; its children so far are m_pending[first...].
-    struct TOpen {
-        TKrXmlTagItem* tag;
-        std::size_t first; ///< where its children start in m_pending
-        std::size_t index; ///< its own index among its parent's children
-    };
+    struct TState; // the builder's working state, private to the reader
 
     /// Checks the references in [begin, end) and unescapes it: in place (terminated there) when
     /// reading in place, else into a copy. `deferNul`: the byte at `end` is still to be scanned,
@@ -427,31 +423,12 @@ private:
     bool Decode(const char* begin, const char* end, bool deferNul, TKrXmlString& out);
     /// [begin, end) as it is: terminated in place when reading in place, else copied.
     TKrXmlString Raw(const char* begin, const char* end);
-    void PayNul() noexcept {
-        if (m_nulOwed) *m_nulOwed = '\0';
-        m_nulOwed = nullptr;
-    }
+    void PayNul() noexcept;
     TKrXmlTagItem* NewTag(const char* nameBegin, const char* nameEnd,
                           const std::vector<TKrXmlAttrData>& attrs);
     void Close(TKrXmlTagItem* tag, std::size_t first);
 
-    unsigned m_flags;
-    const char* m_buffer;
-    bool m_inPlace = false;
-    /// Where the NUL of the last text read in place goes once the scanner has passed it.
-    char* m_nulOwed = nullptr;
-    /// Owns the document's storage until the root element opens and takes it over.
-    TKrXmlTagItem m_holder;
-    TKrXmlDocument* m_doc;
-    var_a<TKrXmlTagItem*> m_root;
-    std::vector<TOpen> m_open;
-    /// The children of all open elements, innermost last; an end tag moves its element's share
-    /// into one array of the exact size.
-    std::vector<TKrXmlItem*> m_pending;
-    bool m_rootClosed = false;
-    bool m_doctypeSeen = false;
-    std::size_t m_errorAt = static_cast<std::size_t>(-1);
-    std::string m_errorWhere;
+    std::unique_ptr<TState> m_s;
 };
 
 /// Reads a whole document from the stream's position to its end and returns its root element.

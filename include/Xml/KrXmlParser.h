@@ -9,24 +9,6 @@
 
 class TKrProgressHandler;
 
-/// Bits of the byte class table KrXmlCharClass.
-struct TE_KrXmlCharClass {
-    enum TKrXmlCharClass : std::uint8_t {
-        xccSpace = 1,     ///< space, TAB, LF, CR
-        xccLetter = 2,    ///< A-Z, a-z and every byte 0x80..0xFF (UTF-8 passes as letters)
-        xccName = 4,      ///< letters, digits, '.', '-', '_', ':'
-        xccNameStart = 8, ///< letters, '_', ':'
-    };
-};
-
-/// Class bits of every byte value; a name is one xccNameStart byte followed by xccName bytes.
-KRSTD_API extern const std::uint8_t KrXmlCharClass[256];
-
-/// True when `c` has any of the class bits in `bits`.
-inline bool KrXmlIsClass(char c, unsigned bits) noexcept {
-    return (KrXmlCharClass[static_cast<unsigned char>(c)] & bits) != 0;
-}
-
 /// A place in a text as a person counts it: both numbers from 1.
 struct TKrXmlTextPlace {
     std::size_t line = 0;
@@ -80,7 +62,7 @@ public:
 /// The scanner. It neither copies nor unescapes and does not check nesting: the collector
 /// decides what is an error. It reads only inside [data, data + len), allocates nothing per
 /// token (the attribute vector is kept by the object and reused), skips text with memchr and
-/// classifies name bytes through KrXmlCharClass. One object per thread; objects are cheap.
+/// classifies name bytes through a byte class table. One object per thread; objects are cheap.
 class KRSTD_API TKrXmlParserLow {
 public:
     /// Scans [data, data + len). True when the whole buffer was consumed with every callback

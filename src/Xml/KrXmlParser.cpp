@@ -1,5 +1,6 @@
 // The XML scanner: one pass over a buffer, pointer ranges only, byte classes from a table.
 #include "Xml/KrXmlParser.h"
+#include "Xml/KrXmlCharClass.h"
 
 #include "Core/KrProgressHandler.h"
 

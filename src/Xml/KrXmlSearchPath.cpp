@@ -5,6 +5,7 @@
 #include "Xml/KrXmlDom.h"
 #include "Xml/KrXmlEscape.h"
 #include "Xml/KrXmlParser.h"
+#include "Xml/KrXmlCharClass.h"
 
 #include <cstring>
 
