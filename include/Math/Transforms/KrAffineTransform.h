@@ -14,7 +14,8 @@ struct KRSTD_API TAffine {
 
     /// out = this·other (other applied first). `out` may be this or other.
     void Mul(const TAffine& other, TAffine& out) const noexcept;
-    /// The analytic inverse; false (out unchanged) when |m00·m11 − m01·m10| <= 1e-20 or NaN.
+    /// The analytic inverse; false (out unchanged) when |m00·m11 − m01·m10| <= 1e-20 or NaN, or
+    /// when an inverse coefficient overflows.
     bool GetInverse(TAffine& out) const noexcept;
     /// The 3×3 matrix with bottom row 0, 0, 1.
     void GetMatrix(matr3x3* m) const noexcept;
@@ -48,7 +49,8 @@ public:
     /// does and leaves the transform unchanged then.
     void SetAffine(const TAffine& a);
     /// Derives the inverse from the forward coefficients: det = m00·m11 − m01·m10; |det| <= 1e-20
-    /// (or NaN) throws std::runtime_error "TAffineTransform::InitInverseE()".
+    /// (or NaN, or an inverse that overflows) throws std::runtime_error
+    /// "TAffineTransform::InitInverseE()".
     void InitInverseE();
     /// This transform's inverse by value.
     TAffineTransform InverseTransform() const { return TAffineTransform(*this, 0); }

@@ -47,6 +47,9 @@ bool TAffine::GetInverse(TAffine& out) const noexcept {
     if (!(std::fabs(det) > SingularDeterminant)) return false;
     const TAffine r{m11 / det,  -m01 / det, (m01 * m12 - m11 * m02) / det,
                     -m10 / det, m00 / det,  (m10 * m02 - m00 * m12) / det};
+    // Coefficients near the end of the double range overflow: such a map has no usable inverse.
+    for (const double v : {r.m00, r.m01, r.m02, r.m10, r.m11, r.m12})
+        if (!std::isfinite(v)) return false;
     out = r;
     return true;
 }
