@@ -99,7 +99,8 @@ TEST_F(KrTransformStorage, RoundTripsAreByteIdentical) {
     delete all[5];
     delete all[6];
     // The chain comes back with its three elements, not merged.
-    auto* loaded = dynamic_cast<TCombinedTransform*>(LoadText(SaveText(chain)).get());
+    const var_a<TKr2DTransform*> reloaded = LoadText(SaveText(chain));
+    auto* loaded = dynamic_cast<TCombinedTransform*>(reloaded.get());
     ASSERT_NE(loaded, nullptr);
     ASSERT_EQ(loaded->GetTransformsCount(), 3u);
     EXPECT_STREQ(loaded->GetTransform(1)->GetContentName(), "AffineTransform");
