@@ -47,6 +47,7 @@ function(krstd_layer name)
   set_property(GLOBAL PROPERTY KRSTD_CLOSURE_${name} ${closure})
   set_property(GLOBAL PROPERTY KRSTD_FILES_${name} ${files})
   set_property(GLOBAL APPEND PROPERTY KRSTD_LAYERS ${name})
+  set_property(GLOBAL APPEND PROPERTY KRSTD_LAYER_LINKS ${L_LINKS})
 
   list(TRANSFORM files PREPEND ${KRSTD_ROOT}/)
   add_library(KrStd_${name} OBJECT ${files})
@@ -153,6 +154,23 @@ krstd_layer(XIniTree USES Xml
   UNITS XIni/KrXIniItemType XIni/KrXIniTree XIni/KrXIniReader XIni/KrXIniWriter
         XIni/KrXIniInternal XIni/KrXIniSerialize)
 
+# Coordinate vectors, bounds and matrices shared by geometry, raster and transforms. Declared
+# below the language texts (which they do not need), so that their tests link the layers' objects
+# and see Eigen, which the transform tests use as the independent referee.
+krstd_layer(MathTypes USES Frame
+  UNITS Math/KrVec Math/KrLimits Math/KrMatrix)
+
+# Plane transforms, their storage by name and their estimation from point pairs; residual
+# statistics. Eigen (header-only) solves the fits and eigen-problems; no public header names it.
+find_package(Eigen3 3.3 REQUIRED NO_MODULE)
+krstd_layer(Transforms USES MathTypes XIniTree LINKS Eigen3::Eigen
+  UNITS Math/Transforms/Kr2DTransform Math/Transforms/KrUnityTransform Math/Transforms/KrShiftTransform
+        Math/Transforms/KrAffineTransform Math/Transforms/KrProjectiveTransform
+        Math/Transforms/KrCombinedTransform Math/Transforms/KrTransformUtils
+        Math/Transforms/KrTransformLoops Math/Transforms/KrTransformItems
+        Math/Transforms/KrZelMatrix Math/Transforms/KrMatchPoints
+        Utils/KrDeltas)
+
 # Path text rules, disk access by path, paths in settings.
 krstd_layer(Paths USES Logging XIniTree
   UNITS System/KrPath System/KrPathDisk System/KrPathMetadata System/KrPathXIni)
@@ -177,12 +195,8 @@ krstd_layer(Language USES XIniText
 krstd_layer(CacheStreams USES Language
   UNITS Streams/KrCacheStream Streams/KrCrc32Stream)
 
-# Coordinate vectors and bounds shared by geometry, raster and transforms.
-krstd_layer(MathTypes USES Frame
-  UNITS Math/KrVec Math/KrLimits)
-
 # Module start-up: the one unit that calls every layer's initialiser.
-krstd_layer(Startup USES CacheStreams MathTypes
+krstd_layer(Startup USES CacheStreams MathTypes Transforms
   UNITS Core/KrModuleStartup Core/KrModuleInternal)
 
 krstd_check_layers()

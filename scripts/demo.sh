@@ -55,3 +55,9 @@ run lang list
 run lang --lang de list
 run lang --lang de text KrStd general.Err_Read_name
 run lang --lang de text KrStd general.Err_XIni_Format
+
+echo
+echo "# a plane transform fitted to image-to-map point pairs; the mismatched pair is screened out"
+run transform fit "$root/samples/pairs.csv" --screen 0.1 --tolerance 0.1 --per-point --out "$tmp/image-to-map.x-ini"
+printf '100,100\n2000,1500\n' > "$tmp/pixels.csv"
+run transform apply "$tmp/image-to-map.x-ini" "$tmp/pixels.csv"

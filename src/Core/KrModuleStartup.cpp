@@ -5,6 +5,7 @@
 #include "Core/KrMessage.h"
 #include "Core/KrModuleInternal.h"
 #include "Core/KrTimer.h"
+#include "Math/Transforms/Kr2DTransform.h"
 #include "Streams/KrZLib.h"
 
 #include <cstdlib>
@@ -34,8 +35,7 @@ const TServiceStep kServices[] = {
     {"monotonic timer", &StartTimer, nullptr},
     // InitializePersistentModuleStorage() / FinalizePersistentModuleStorage()
     {"persistent modules", nullptr, nullptr},
-    // U_InitTransforms_Initialize() / U_InitTransforms_Finalize()
-    {"transform serializers", nullptr, nullptr},
+    {"transform serializers", &U_InitTransforms_Initialize, &U_InitTransforms_Finalize},
     {"log", &KrLogInitialize, &LogFinalize},
     // TKrURLManager::Init() / TKrURLManager::DeInit()
     {"URL manager", nullptr, nullptr},
