@@ -180,8 +180,14 @@ krstd_layer(CacheStreams USES Language
 krstd_layer(MathTypes USES Frame
   UNITS Math/KrVec Math/KrLimits)
 
+# Raster sources read by sampling grid: pixel layouts, leaf sources, rescaling and pyramids.
+krstd_layer(Raster USES MathTypes XIniTree LINKS OpenMP::OpenMP_CXX
+  UNITS Raster/KrDibRect Raster/KrDibChannels Raster/KrDibBuffer Raster/KrDibData Raster/KrRasterInternal
+        Raster/KrRawDibData Raster/KrRawMemDibData Raster/KrVoidDibData Raster/KrMultiScaleDibData
+        Raster/KrDibFilter2D Raster/KrScaleDibData)
+
 # Module start-up: the one unit that calls every layer's initialiser.
-krstd_layer(Startup USES CacheStreams MathTypes
+krstd_layer(Startup USES CacheStreams MathTypes Raster
   UNITS Core/KrModuleStartup Core/KrModuleInternal)
 
 krstd_check_layers()
