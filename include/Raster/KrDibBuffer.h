@@ -31,8 +31,8 @@ static_assert(sizeof(TKrDibDataOutBuffer) == 16, "TKrDibDataOutBuffer is a point
 /// non-empty block, a row length and row span that fit 62 bits, and, for more than one row,
 /// |stride| of at least the row length (rows must not overlap). Throws TKrMessage
 /// "@<function>: ..." naming the failing figure. O(1).
-KRSTD_API void KrCheckDibOutBuffer(const TKrDibDataOutBuffer& out, const TKrDibSize& size, std::size_t bytesPP,
-                                   const char* function);
+KRSTD_API void KrCheckDibOutBuffer(const TKrDibDataOutBuffer& out, const TKrDibSize& size,
+                                   std::size_t bytesPP, const char* function);
 
 /// Writes `pixel` (exactly bytes-per-pixel bytes) into every pixel of the block: row 0 pixel by
 /// pixel, then every row copied from the previous one. An empty pixel writes nothing.
@@ -43,8 +43,8 @@ KRSTD_API void FillDibDefaultColor(const TKrDibDataOutBuffer& out, const TKrDibS
 /// Random bytes, for tests (a fresh stream of a 64-bit mixing generator per call).
 KRSTD_API void FillDibRandom(const TKrDibDataOutBuffer& out, const TKrDibSize& size, std::size_t bytesPP);
 /// Copies size.y rows of size.x · bytesPP bytes from src to dst, each with its own stride.
-KRSTD_API void KrCopyDibRect(const TKrDibDataOutBuffer& src, const TKrDibDataOutBuffer& dst, const TKrDibSize& size,
-                             std::size_t bytesPP);
+KRSTD_API void KrCopyDibRect(const TKrDibDataOutBuffer& src, const TKrDibDataOutBuffer& dst,
+                             const TKrDibSize& size, std::size_t bytesPP);
 
 /// A reusable scratch buffer of at most limit × limit pixels. Reallocates only when a request
 /// needs more bytes than it holds, so a decorator reading block after block allocates once.

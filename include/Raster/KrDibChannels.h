@@ -56,7 +56,7 @@ struct TE_KrDibChannelKind {
         ckLandsat8SWIR2 = 29,
         ckLandsat8TIR1 = 30,
         ckLandsat8TIR2 = 31,
-        ckSpecialColor0 = 32,   ///< special colours 0..255 are kinds 32..287
+        ckSpecialColor0 = 32, ///< special colours 0..255 are kinds 32..287
         ckSpecialColor255 = 287,
         ckColor = 288,
         ckAlpha = 289,
@@ -84,8 +84,8 @@ constexpr std::size_t kKrDibMaxBytesPP = 2304;
 class KRSTD_API TKrDibChannels {
 public:
     std::int32_t Type = TE_KrDibChannelType::ctUInt; ///< 1 unsigned, 2 float; other values are invalid
-    std::size_t BytesPS = 1;                          ///< 1, 2, 4 (unsigned); 4, 8 (float)
-    std::vector<std::int32_t> Kinds;                  ///< one kind per sample
+    std::size_t BytesPS = 1;                         ///< 1, 2, 4 (unsigned); 4, 8 (float)
+    std::vector<std::int32_t> Kinds;                 ///< one kind per sample
 
     /// Unsigned 1-byte samples without channels.
     TKrDibChannels() = default;
@@ -103,16 +103,33 @@ public:
 
     void SetChannelsGray() { Kinds = {TE_KrDibChannelKind::ckGray}; }
     void SetChannelsGrayA() { Kinds = {TE_KrDibChannelKind::ckGray, TE_KrDibChannelKind::ckAlpha}; }
-    void SetChannelsRGB() { Kinds = {TE_KrDibChannelKind::ckRed, TE_KrDibChannelKind::ckGreen, TE_KrDibChannelKind::ckBlue}; }
+    void SetChannelsRGB() {
+        Kinds = {TE_KrDibChannelKind::ckRed, TE_KrDibChannelKind::ckGreen, TE_KrDibChannelKind::ckBlue};
+    }
     void SetChannelsRGBA() {
         Kinds = {TE_KrDibChannelKind::ckRed, TE_KrDibChannelKind::ckGreen, TE_KrDibChannelKind::ckBlue,
                  TE_KrDibChannelKind::ckAlpha};
     }
-    void SetU8() noexcept { Type = TE_KrDibChannelType::ctUInt; BytesPS = 1; }
-    void SetGray_U8() { SetU8(); SetChannelsGray(); }
-    void SetGrayA_U8() { SetU8(); SetChannelsGrayA(); }
-    void SetRGB_U8() { SetU8(); SetChannelsRGB(); }
-    void SetRGBA_U8() { SetU8(); SetChannelsRGBA(); }
+    void SetU8() noexcept {
+        Type = TE_KrDibChannelType::ctUInt;
+        BytesPS = 1;
+    }
+    void SetGray_U8() {
+        SetU8();
+        SetChannelsGray();
+    }
+    void SetGrayA_U8() {
+        SetU8();
+        SetChannelsGrayA();
+    }
+    void SetRGB_U8() {
+        SetU8();
+        SetChannelsRGB();
+    }
+    void SetRGBA_U8() {
+        SetU8();
+        SetChannelsRGBA();
+    }
     bool IsGray_U8() const noexcept;
     bool IsGrayA_U8() const noexcept;
     bool IsRGB_U8() const noexcept;
@@ -134,7 +151,9 @@ public:
 };
 
 KRSTD_API bool operator==(const TKrDibChannels& a, const TKrDibChannels& b) noexcept;
-inline bool operator!=(const TKrDibChannels& a, const TKrDibChannels& b) noexcept { return !(a == b); }
+inline bool operator!=(const TKrDibChannels& a, const TKrDibChannels& b) noexcept {
+    return !(a == b);
+}
 
 /// The record as the settings section at index (XIniLoadSE and XIniLoadS find it by name).
 KRSTD_API void XIniSaveE(TKrXIniWriter* writer, const TKrDibChannels& channels);
@@ -185,12 +204,15 @@ KRSTD_API void SetChannelValueUInt(void* p, std::uint32_t mask, std::int32_t typ
 /// Raw (not normalised) sample access for unsigned 1, 2, 4 and float 4, 8 byte samples.
 using TKrGetChannelValueDoubleNNFunc = double (*)(const void* sample);
 /// Converts n samples, given by pointers, into doubles.
-using TKrGetChannelValueDoubleNNArrayFunc = void (*)(const void* const* samples, double* values, std::size_t n);
+using TKrGetChannelValueDoubleNNArrayFunc = void (*)(const void* const* samples, double* values,
+                                                     std::size_t n);
 /// Unsigned samples store v rounded (floor(v + 0.5)) and clamped to the type's range, NaN as 0.
 using TKrSetChannelValueDoubleNNFunc = void (*)(void* sample, double v);
-KRSTD_API TKrGetChannelValueDoubleNNFunc GetGetChannelValueDoubleNNFunc(std::size_t bytesPS, std::int32_t type);
+KRSTD_API TKrGetChannelValueDoubleNNFunc GetGetChannelValueDoubleNNFunc(std::size_t bytesPS,
+                                                                        std::int32_t type);
 KRSTD_API TKrGetChannelValueDoubleNNArrayFunc GetGetChannelValueDoubleNNArrayFunc(std::size_t bytesPS,
                                                                                   std::int32_t type);
-KRSTD_API TKrSetChannelValueDoubleNNFunc GetSetChannelValueDoubleNNFunc(std::size_t bytesPS, std::int32_t type);
+KRSTD_API TKrSetChannelValueDoubleNNFunc GetSetChannelValueDoubleNNFunc(std::size_t bytesPS,
+                                                                        std::int32_t type);
 /// The raw maximum: 255, 65535, 4294967295 for unsigned 1, 2, 4 bytes; 1.0 for float.
 KRSTD_API double GetChannelNNMaxValue(std::size_t bytesPS, std::int32_t type);

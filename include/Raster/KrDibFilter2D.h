@@ -47,8 +47,8 @@ public:
     TKrDibSize MarginStart() const override;
     TKrDibSize MarginEnd() const override;
     void InterpolateRect(const TKrDibDataOutBuffer& source, TKrDibSize sourceSize,
-                         const TKrDibDataOutBuffer& destination, TKrDibSize destinationSize, const vec2d& start,
-                         const vec2d& step) const override;
+                         const TKrDibDataOutBuffer& destination, TKrDibSize destinationSize,
+                         const vec2d& start, const vec2d& step) const override;
 };
 
 /// The taps of one output position along one axis: source indices first .. first + weights − 1.
@@ -84,8 +84,8 @@ public:
     explicit TKrBilinearDibFilter2D(const TKrDibChannels& channels);
     ~TKrBilinearDibFilter2D();
     void InterpolateRect(const TKrDibDataOutBuffer& source, TKrDibSize sourceSize,
-                         const TKrDibDataOutBuffer& destination, TKrDibSize destinationSize, const vec2d& start,
-                         const vec2d& step) const override;
+                         const TKrDibDataOutBuffer& destination, TKrDibSize destinationSize,
+                         const vec2d& start, const vec2d& step) const override;
 };
 
 /// Linear/area resampling of unsigned 1-byte samples in fixed point: a 15-bit horizontal pass,
@@ -95,6 +95,6 @@ public:
     explicit TKrBilinearDibFilter2DUInt8(const TKrDibChannels& channels);
     ~TKrBilinearDibFilter2DUInt8();
     void InterpolateRect(const TKrDibDataOutBuffer& source, TKrDibSize sourceSize,
-                         const TKrDibDataOutBuffer& destination, TKrDibSize destinationSize, const vec2d& start,
-                         const vec2d& step) const override;
+                         const TKrDibDataOutBuffer& destination, TKrDibSize destinationSize,
+                         const vec2d& start, const vec2d& step) const override;
 };

@@ -19,9 +19,9 @@ using TKrDibSize = vec_t_<std::uint64_t, 2>;
 /// of a grid goes to row j of an output buffer. Pixel size (1, 1) is the full-resolution level,
 /// 2^k pyramid level k. Six fields, 48 bytes, in this order: other modules rely on the layout.
 struct TKrDibRect {
-    vec2d origin{0, 0};                  ///< position of sample (0, 0)
-    TKrDibSize count{0, 0};              ///< columns and rows
-    vec2d pixel_size{1, 1};              ///< distance between neighbouring columns and rows
+    vec2d origin{0, 0};     ///< position of sample (0, 0)
+    TKrDibSize count{0, 0}; ///< columns and rows
+    vec2d pixel_size{1, 1}; ///< distance between neighbouring columns and rows
 
     /// The position of sample (i, j) on one axis (0 = x, 1 = y).
     double Sample(int axis, double index) const noexcept {
@@ -33,7 +33,9 @@ static_assert(sizeof(TKrDibRect) == 48, "TKrDibRect is six 8-byte fields");
 
 /// Exact field-wise equality (a NaN field makes grids unequal).
 KRSTD_API bool operator==(const TKrDibRect& a, const TKrDibRect& b) noexcept;
-inline bool operator!=(const TKrDibRect& a, const TKrDibRect& b) noexcept { return !(a == b); }
+inline bool operator!=(const TKrDibRect& a, const TKrDibRect& b) noexcept {
+    return !(a == b);
+}
 
 /// True when origins are finite, pixel sizes finite and positive and both counts at most 2^48:
 /// the grids sources can serve. Sources answer other requests with "nothing to write" (2).
@@ -66,13 +68,20 @@ struct TKrDibRectI {
     std::uint64_t height = 0;
 
     TKrDibRectI() = default;
-    TKrDibRectI(std::int64_t l, std::int64_t t, std::uint64_t w, std::uint64_t h) : left(l), top(t), width(w), height(h) {}
+    TKrDibRectI(std::int64_t l, std::int64_t t, std::uint64_t w, std::uint64_t h)
+        : left(l), top(t), width(w), height(h) {}
 
     std::int64_t right() const noexcept { return left + static_cast<std::int64_t>(width); }
     std::int64_t bottom() const noexcept { return top + static_cast<std::int64_t>(height); }
     /// Moves the left edge and keeps the right one (the width absorbs the shift).
-    void set_left(std::int64_t l) noexcept { width = static_cast<std::uint64_t>(right() - l); left = l; }
-    void set_top(std::int64_t t) noexcept { height = static_cast<std::uint64_t>(bottom() - t); top = t; }
+    void set_left(std::int64_t l) noexcept {
+        width = static_cast<std::uint64_t>(right() - l);
+        left = l;
+    }
+    void set_top(std::int64_t t) noexcept {
+        height = static_cast<std::uint64_t>(bottom() - t);
+        top = t;
+    }
     /// Moves the right (bottom) edge: only the width (height) changes.
     void set_right(std::int64_t r) noexcept { width = static_cast<std::uint64_t>(r - left); }
     void set_bottom(std::int64_t b) noexcept { height = static_cast<std::uint64_t>(b - top); }
@@ -84,15 +93,17 @@ struct TKrDibRectI {
     }
     /// The edges as 32-bit values (truncated).
     TKrRect32 GetRect() const noexcept {
-        return {static_cast<std::int32_t>(left), static_cast<std::int32_t>(top), static_cast<std::int32_t>(right()),
-                static_cast<std::int32_t>(bottom())};
+        return {static_cast<std::int32_t>(left), static_cast<std::int32_t>(top),
+                static_cast<std::int32_t>(right()), static_cast<std::int32_t>(bottom())};
     }
 };
 
 /// Lexicographic by left, top, width, height (for sets of rectangles).
 KRSTD_API bool operator<(const TKrDibRectI& a, const TKrDibRectI& b) noexcept;
 KRSTD_API bool operator==(const TKrDibRectI& a, const TKrDibRectI& b) noexcept;
-inline bool operator!=(const TKrDibRectI& a, const TKrDibRectI& b) noexcept { return !(a == b); }
+inline bool operator!=(const TKrDibRectI& a, const TKrDibRectI& b) noexcept {
+    return !(a == b);
+}
 
 /// True when left <= p.x < right and top <= p.y < bottom.
 KRSTD_API bool PointInRect(const TKrDibRectI& rect, const vec_t_<std::int64_t, 2>& p) noexcept;

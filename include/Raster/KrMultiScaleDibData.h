@@ -26,7 +26,8 @@ public:
                                      bool* exact) override;
     /// Chooses the level (Rect2RectI), clips the request to it and reads it with the level read.
     TKrGetRectResult GetRect(const TKrDibDataOutBuffer& out, const TKrDibRect& request,
-                             const TInterpolationQuality& quality, int flags, TKrProgressHandler* progress) override;
+                             const TInterpolationQuality& quality, int flags,
+                             TKrProgressHandler* progress) override;
     std::size_t GetAllLevels(std::vector<TKrDibRect>* levels) override;
     /// The counts of a level; a level not below the level count throws TKrMessage ending in
     /// "Invalid Scale (<level>)".
@@ -48,7 +49,8 @@ public:
     virtual void FillDefaultLevelBounds(TKrDibSize size, std::size_t levels);
     /// Reads `rect` (already clipped to the level) of one level into `out`. Every concrete
     /// pyramid overrides it; this version throws TKrMessage "... Don`t implemented!".
-    virtual TKrGetRectResult GetRect(std::size_t level, const TKrDibRectI& rect, const TKrDibDataOutBuffer& out) = 0;
+    virtual TKrGetRectResult GetRect(std::size_t level, const TKrDibRectI& rect,
+                                     const TKrDibDataOutBuffer& out) = 0;
 
 protected:
     std::vector<TKrDibRect> m_levels;

@@ -27,7 +27,8 @@ public:
     /// else 3, after one positioned read per row. A stream that ends or fails before the image
     /// does throws TKrMessage (rows read so far stay in the buffer). O(rows + bytes).
     TKrGetRectResult GetRect(const TKrDibDataOutBuffer& out, const TKrDibRect& request,
-                             const TInterpolationQuality& quality, int flags, TKrProgressHandler* progress) override;
+                             const TInterpolationQuality& quality, int flags,
+                             TKrProgressHandler* progress) override;
     /// Flushes the stream.
     void PurgeCache() override;
 

@@ -25,7 +25,8 @@ public:
     static var_a<TKrDibData*> VCreate(const TKrDibDataOutBuffer& data, const TKrDibChannels& channels,
                                       const TKrDibRect& rect, var_a<void*> owner);
     static var_a<TKrDibData*> VCreate(const TKrDibDataOutBuffer& data, std::int64_t pixelStep,
-                                      const TKrDibChannels& channels, const TKrDibRect& rect, var_a<void*> owner);
+                                      const TKrDibChannels& channels, const TKrDibRect& rect,
+                                      var_a<void*> owner);
     ~TKrRawMemDibData() override;
 
     /// The stored grid, whatever the argument.
@@ -37,7 +38,8 @@ public:
     /// the overlap (a block copy per row, or pixel by pixel for a pixel step other than the
     /// pixel size) and returns 3. O(bytes).
     TKrGetRectResult GetRect(const TKrDibDataOutBuffer& out, const TKrDibRect& request,
-                             const TInterpolationQuality& quality, int flags, TKrProgressHandler* progress) override;
+                             const TInterpolationQuality& quality, int flags,
+                             TKrProgressHandler* progress) override;
     void PurgeCache() override;
 
     std::int64_t PixelStep() const noexcept { return m_pixelStep; }
@@ -46,7 +48,8 @@ private:
     void Init();
 
     /// Copies n pixels from a strided source into packed pixels.
-    using TCopier = void (*)(char* dst, const char* src, std::size_t n, std::int64_t srcStep, std::size_t bytesPP);
+    using TCopier = void (*)(char* dst, const char* src, std::size_t n, std::int64_t srcStep,
+                             std::size_t bytesPP);
 
     TKrDibDataOutBuffer m_data;
     std::int64_t m_pixelStep = 0;

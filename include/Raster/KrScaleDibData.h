@@ -49,7 +49,8 @@ public:
     /// block. A block footprint above the block edge throws the scratch buffer's "Requested size
     /// too big" message. A user break (progress) between block rows clears bit 1.
     TKrGetRectResult GetRect(const TKrDibDataOutBuffer& out, const TKrDibRect& request,
-                             const TInterpolationQuality& quality, int flags, TKrProgressHandler* progress) override;
+                             const TInterpolationQuality& quality, int flags,
+                             TKrProgressHandler* progress) override;
     /// One level: Bounds() (the source's levels do not map to pyramid levels of the result).
     std::size_t GetAllLevels(std::vector<TKrDibRect>* levels) override;
     TKrDibSize GetScaleDimensions(std::size_t level) override;

@@ -22,7 +22,8 @@ public:
                                      bool* exact) override;
     /// Always 2.
     TKrGetRectResult GetRect(const TKrDibDataOutBuffer& out, const TKrDibRect& request,
-                             const TInterpolationQuality& quality, int flags, TKrProgressHandler* progress) override;
+                             const TInterpolationQuality& quality, int flags,
+                             TKrProgressHandler* progress) override;
     void PurgeCache() override;
 
 private:

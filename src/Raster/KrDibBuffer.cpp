@@ -28,17 +28,22 @@ void KrCheckDibOutBuffer(const TKrDibDataOutBuffer& out, const TKrDibSize& size,
                          const char* function) {
     if (size.x == 0 || size.y == 0 || bytesPP == 0) return;
     if (size.x > kMaxSpan / bytesPP)
-        throw TKrMessage(std::string("@") + function + ": the row length overflows (%1% pixels of %2% bytes).")
+        throw TKrMessage(std::string("@") + function +
+                         ": the row length overflows (%1% pixels of %2% bytes).")
             << size.x << static_cast<unsigned long>(bytesPP);
     const std::uint64_t row = size.x * bytesPP;
-    if (!out.data) throw TKrMessage(std::string("@") + function + ": no output buffer for %1% x %2% pixels.") << size.x << size.y;
+    if (!out.data)
+        throw TKrMessage(std::string("@") + function + ": no output buffer for %1% x %2% pixels.")
+            << size.x << size.y;
     if (size.y > 1) {
         const std::uint64_t stride = Abs(out.stride);
         if (stride < row)
-            throw TKrMessage(std::string("@") + function + ": the output stride %1% is below the row length %2%.")
+            throw TKrMessage(std::string("@") + function +
+                             ": the output stride %1% is below the row length %2%.")
                 << static_cast<long>(out.stride) << row;
         if (size.y - 1 > (kMaxSpan - row) / stride)
-            throw TKrMessage(std::string("@") + function + ": the output span overflows (%1% rows of stride %2%).")
+            throw TKrMessage(std::string("@") + function +
+                             ": the output span overflows (%1% rows of stride %2%).")
                 << size.y << static_cast<long>(out.stride);
     }
 }
@@ -52,10 +57,12 @@ void FillDibColor(const TKrDibDataOutBuffer& out, const TKrDibSize& size, const 
         std::memcpy(row0 + i * bpp, pixel.data(), bpp);
     const std::size_t rowBytes = size.x * bpp;
     for (std::uint64_t j = 1; j < size.y; ++j)
-        std::memcpy(out.Row(static_cast<std::int64_t>(j)), out.Row(static_cast<std::int64_t>(j) - 1), rowBytes);
+        std::memcpy(out.Row(static_cast<std::int64_t>(j)), out.Row(static_cast<std::int64_t>(j) - 1),
+                    rowBytes);
 }
 
-void FillDibDefaultColor(const TKrDibDataOutBuffer& out, const TKrDibSize& size, const TKrDibChannels& channels) {
+void FillDibDefaultColor(const TKrDibDataOutBuffer& out, const TKrDibSize& size,
+                         const TKrDibChannels& channels) {
     const std::size_t bpp = channels.GetBytesPP();
     if (bpp == 0 || size.x == 0 || size.y == 0) return;
     KrCheckDibOutBuffer(out, size, bpp, "FillDibDefaultColor");
@@ -98,9 +105,10 @@ void KrCopyDibRect(const TKrDibDataOutBuffer& src, const TKrDibDataOutBuffer& ds
 }
 
 const TKrDibDataOutBuffer& TKrDibBufferCache::GetBuffer(const TKrDibSize& size, std::size_t bytesPP) {
-    if (size.x > m_limit || size.y > m_limit || bytesPP > kKrDibMaxBytesPP || size.x > kMaxSpan / (bytesPP + 1) ||
-        (size.x && size.y > kMaxSpan / (size.x * (bytesPP + 1))))
-        throw TKrMessage("@TKrDibBufferCache::GetBuffer: Requested size too big (%1% x %2%).") << size.x << size.y;
+    if (size.x > m_limit || size.y > m_limit || bytesPP > kKrDibMaxBytesPP ||
+        size.x > kMaxSpan / (bytesPP + 1) || (size.x && size.y > kMaxSpan / (size.x * (bytesPP + 1))))
+        throw TKrMessage("@TKrDibBufferCache::GetBuffer: Requested size too big (%1% x %2%).")
+            << size.x << size.y;
     const std::size_t bytes = size.x * bytesPP * size.y;
     if (bytes > m_capacity || !m_memory) {
         m_memory = newarray_a(new char[bytes + 4]);

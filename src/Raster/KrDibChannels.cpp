@@ -16,53 +16,61 @@ namespace {
 
 using K = TE_KrDibChannelKind;
 
-// Short texts and code names of kinds 0..31.
+// Short texts, user-text identifiers and English names of kinds 0..31.
 struct TKindName {
     const char* text;
-    const char* name;
+    const char* id; // "global.Color_" + the kind's code name; null for kinds without one
     const char* english;
 };
 constexpr TKindName kLowKinds[32] = {
-    {"-", "ckUnused", "Unused"},
-    {"L", "ckGray", "Gray"},
-    {"B2", "ckCoastal", "Coastal"},
-    {"B", "ckBlue", "Blue"},
-    {"G", "ckGreen", "Green"},
-    {"Y", "ckYellow", "Yellow"},
-    {"R", "ckRed", "Red"},
-    {"R0", "ckRedEdge", "Red edge"},
-    {"I1", "ckNIR1", "Near infrared 1"},
-    {"I2", "ckNIR2", "Near infrared 2"},
-    {"IC", "ckCirrus", "Cirrus"},
-    {"IS1", "ckSWIR1", "Short-wave infrared 1"},
-    {"IS_A4", "ckAsterSWIR4", "Short-wave infrared A4"},
-    {"IS_A5", "ckAsterSWIR5", "Short-wave infrared A5"},
-    {"IS_A6", "ckAsterSWIR6", "Short-wave infrared A6"},
-    {"IS_A7", "ckAsterSWIR7", "Short-wave infrared A7"},
-    {"IS_A8", "ckAsterSWIR8", "Short-wave infrared A8"},
-    {"IS_A9", "ckAsterSWIR9", "Short-wave infrared A9"},
-    {"IS_L5", "ckLandsatSWIR5", "Short-wave infrared L5"},
-    {"IS_L7", "ckLandsatSWIR7", "Short-wave infrared L7"},
-    {"IT1", "ckTIR1", "Thermal infrared 1"},
-    {"IT_A10", "ckAsterTIR10", "Thermal infrared A10"},
-    {"IT_A11", "ckAsterTIR11", "Thermal infrared A11"},
-    {"IT_A12", "ckAsterTIR12", "Thermal infrared A12"},
-    {"IT_A13", "ckAsterTIR13", "Thermal infrared A13"},
-    {"IT_A14", "ckAsterTIR14", "Thermal infrared A14"},
-    {"IT_L61", "ckLandsatTIR61", "Thermal infrared L61"},
-    {"IT_L62", "ckLandsatTIR62", "Thermal infrared L62"},
-    {"IS_L81", "ckLandsat8SWIR1", "Short-wave infrared L81"},
-    {"IS_L82", "ckLandsat8SWIR2", "Short-wave infrared L82"},
-    {"IT_L81", "ckLandsat8TIR1", "Thermal infrared L81"},
-    {"IT_L82", "ckLandsat8TIR2", "Thermal infrared L82"},
+    {"-", "global.Color_ckUnused", "Unused"},
+    {"L", "global.Color_ckGray", "Gray"},
+    {"B2", "global.Color_ckCoastal", "Coastal"},
+    {"B", "global.Color_ckBlue", "Blue"},
+    {"G", "global.Color_ckGreen", "Green"},
+    {"Y", "global.Color_ckYellow", "Yellow"},
+    {"R", "global.Color_ckRed", "Red"},
+    {"R0", "global.Color_ckRedEdge", "Red edge"},
+    {"I1", "global.Color_ckNIR1", "Near infrared 1"},
+    {"I2", "global.Color_ckNIR2", "Near infrared 2"},
+    {"IC", "global.Color_ckCirrus", "Cirrus"},
+    {"IS1", "global.Color_ckSWIR1", "Short-wave infrared 1"},
+    {"IS_A4", "global.Color_ckAsterSWIR4", "Short-wave infrared A4"},
+    {"IS_A5", "global.Color_ckAsterSWIR5", "Short-wave infrared A5"},
+    {"IS_A6", "global.Color_ckAsterSWIR6", "Short-wave infrared A6"},
+    {"IS_A7", "global.Color_ckAsterSWIR7", "Short-wave infrared A7"},
+    {"IS_A8", "global.Color_ckAsterSWIR8", "Short-wave infrared A8"},
+    {"IS_A9", "global.Color_ckAsterSWIR9", "Short-wave infrared A9"},
+    {"IS_L5", "global.Color_ckLandsatSWIR5", "Short-wave infrared L5"},
+    {"IS_L7", "global.Color_ckLandsatSWIR7", "Short-wave infrared L7"},
+    {"IT1", "global.Color_ckTIR1", "Thermal infrared 1"},
+    {"IT_A10", "global.Color_ckAsterTIR10", "Thermal infrared A10"},
+    {"IT_A11", "global.Color_ckAsterTIR11", "Thermal infrared A11"},
+    {"IT_A12", "global.Color_ckAsterTIR12", "Thermal infrared A12"},
+    {"IT_A13", "global.Color_ckAsterTIR13", "Thermal infrared A13"},
+    {"IT_A14", "global.Color_ckAsterTIR14", "Thermal infrared A14"},
+    {"IT_L61", "global.Color_ckLandsatTIR61", "Thermal infrared L61"},
+    {"IT_L62", "global.Color_ckLandsatTIR62", "Thermal infrared L62"},
+    {"IS_L81", "global.Color_ckLandsat8SWIR1", "Short-wave infrared L81"},
+    {"IS_L82", "global.Color_ckLandsat8SWIR2", "Short-wave infrared L82"},
+    {"IT_L81", "global.Color_ckLandsat8TIR1", "Thermal infrared L81"},
+    {"IT_L82", "global.Color_ckLandsat8TIR2", "Thermal infrared L82"},
 };
 // Kinds 288..301.
 constexpr TKindName kHighKinds[14] = {
-    {"#Color", nullptr, nullptr},       {"A", "ckAlpha", "Alpha"},   {"F", "ckSpecialMask", "Mask"},
-    {"#Z", nullptr, nullptr},           {"#Corr", nullptr, nullptr}, {"#Disper", nullptr, nullptr},
-    {"#SCorr", nullptr, nullptr},       {"#SACorr", nullptr, nullptr}, {"#Weight", nullptr, nullptr},
-    {"#0", "ckUserData0", "User data 0"}, {"#1", "ckUserData1", "User data 1"},
-    {"#2", "ckUserData2", "User data 2"}, {"#3", "ckUserData3", "User data 3"},
+    {"#Color", nullptr, nullptr},
+    {"A", "global.Color_ckAlpha", "Alpha"},
+    {"F", "global.Color_ckSpecialMask", "Mask"},
+    {"#Z", nullptr, nullptr},
+    {"#Corr", nullptr, nullptr},
+    {"#Disper", nullptr, nullptr},
+    {"#SCorr", nullptr, nullptr},
+    {"#SACorr", nullptr, nullptr},
+    {"#Weight", nullptr, nullptr},
+    {"#0", "global.Color_ckUserData0", "User data 0"},
+    {"#1", "global.Color_ckUserData1", "User data 1"},
+    {"#2", "global.Color_ckUserData2", "User data 2"},
+    {"#3", "global.Color_ckUserData3", "User data 3"},
     {"#Classify", nullptr, nullptr},
 };
 
@@ -85,8 +93,8 @@ bool IsAsciiLetter(char c) {
 }
 
 [[noreturn]] void ThrowChannelType(const char* function, std::int32_t type, std::size_t bytesPS) {
-    throw std::runtime_error(Korvinex::ssprintf("@%s: invalid channel type (type=%i, bps=%llu)", function, type,
-                                                static_cast<unsigned long long>(bytesPS)));
+    throw std::runtime_error(Korvinex::ssprintf("@%s: invalid channel type (type=%i, bps=%llu)", function,
+                                                type, static_cast<unsigned long long>(bytesPS)));
 }
 
 [[noreturn]] void ThrowChannelTypeMasked(const char* function, std::int32_t type) {
@@ -119,11 +127,16 @@ std::size_t MaskBytes(std::uint32_t mask) {
 
 double UIntMax(std::size_t bytesPS) {
     switch (bytesPS) {
-    case 1: return 255.0;
-    case 2: return 65535.0;
-    case 3: return 16777215.0;
-    case 4: return 4294967295.0;
-    default: return 0;
+    case 1:
+        return 255.0;
+    case 2:
+        return 65535.0;
+    case 3:
+        return 16777215.0;
+    case 4:
+        return 4294967295.0;
+    default:
+        return 0;
     }
 }
 
@@ -152,15 +165,32 @@ template <class T> void SetRawFloat(void* p, double v) {
 // The old layout's one-letter channel codes.
 bool OldChannelKind(char c, std::int32_t& kind) {
     switch (c) {
-    case '-': kind = K::ckUnused; return true;
-    case 'A': kind = K::ckAlpha; return true;
-    case 'B': kind = K::ckBlue; return true;
-    case 'G': kind = K::ckGreen; return true;
-    case 'I': kind = K::ckGray; return true;
-    case 'M': kind = K::ckSpecialMask; return true;
-    case 'R': kind = K::ckRed; return true;
-    case 'S': kind = K::ckSpecialColor0; return true;
-    default: return false;
+    case '-':
+        kind = K::ckUnused;
+        return true;
+    case 'A':
+        kind = K::ckAlpha;
+        return true;
+    case 'B':
+        kind = K::ckBlue;
+        return true;
+    case 'G':
+        kind = K::ckGreen;
+        return true;
+    case 'I':
+        kind = K::ckGray;
+        return true;
+    case 'M':
+        kind = K::ckSpecialMask;
+        return true;
+    case 'R':
+        kind = K::ckRed;
+        return true;
+    case 'S':
+        kind = K::ckSpecialColor0;
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -186,10 +216,11 @@ TKrDibChannels::TKrDibChannels(std::int32_t type, std::size_t bytesPS, std::int3
     : Type(type), BytesPS(bytesPS), Kinds{k0} {}
 TKrDibChannels::TKrDibChannels(std::int32_t type, std::size_t bytesPS, std::int32_t k0, std::int32_t k1)
     : Type(type), BytesPS(bytesPS), Kinds{k0, k1} {}
-TKrDibChannels::TKrDibChannels(std::int32_t type, std::size_t bytesPS, std::int32_t k0, std::int32_t k1, std::int32_t k2)
+TKrDibChannels::TKrDibChannels(std::int32_t type, std::size_t bytesPS, std::int32_t k0, std::int32_t k1,
+                               std::int32_t k2)
     : Type(type), BytesPS(bytesPS), Kinds{k0, k1, k2} {}
-TKrDibChannels::TKrDibChannels(std::int32_t type, std::size_t bytesPS, std::int32_t k0, std::int32_t k1, std::int32_t k2,
-                               std::int32_t k3)
+TKrDibChannels::TKrDibChannels(std::int32_t type, std::size_t bytesPS, std::int32_t k0, std::int32_t k1,
+                               std::int32_t k2, std::int32_t k3)
     : Type(type), BytesPS(bytesPS), Kinds{k0, k1, k2, k3} {}
 
 std::size_t TKrDibChannels::GetBytesPP() const noexcept {
@@ -251,7 +282,8 @@ void TKrDibChannels::LoadE(TKrXIniReader* reader) {
         // An empty text is a pixel without channels (what a default record saves).
         for (std::size_t pos = 0; !text.empty();) {
             const std::size_t comma = text.find(',', pos);
-            const std::string piece = text.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
+            const std::string piece =
+                text.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
             bool bad = false;
             const std::int32_t kind = TextToChannelKind(piece, &bad);
             if (bad || c.Kinds.size() >= kKrDibMaxBytesPP) reader->throw_error_value(channelsIndex);
@@ -280,9 +312,9 @@ void TKrDibChannels::SaveE(TKrXIniWriter* writer) const {
     for (std::size_t i = 0; i < Kinds.size(); ++i) {
         const std::string t = ChannelKindToText(Kinds[i]);
         if (t.empty())
-            throw std::runtime_error(Korvinex::ssprintf("@%s: invalid channel kind (type=%i, bps=%llu, kind=%i)",
-                                                        "TKrDibChannels::SaveE()", Type,
-                                                        static_cast<unsigned long long>(BytesPS), Kinds[i]));
+            throw std::runtime_error(Korvinex::ssprintf(
+                "@%s: invalid channel kind (type=%i, bps=%llu, kind=%i)", "TKrDibChannels::SaveE()", Type,
+                static_cast<unsigned long long>(BytesPS), Kinds[i]));
         if (i) texts += ',';
         texts += t;
     }
@@ -336,7 +368,8 @@ std::string ChannelKindToTextE(std::int32_t kind, const std::string& context) {
     std::string t = ChannelKindToText(kind);
     if (t.empty()) {
         if (context.empty())
-            throw std::runtime_error(Korvinex::ssprintf("@ChannelKindToTextE(): Invalid kind value: %i.", kind));
+            throw std::runtime_error(
+                Korvinex::ssprintf("@ChannelKindToTextE(): Invalid kind value: %i.", kind));
         throw std::runtime_error(
             Korvinex::ssprintf("%s\n@ChannelKindToTextE(): Invalid kind value: %i.", context.c_str(), kind));
     }
@@ -359,18 +392,25 @@ std::int32_t TextToChannelKind(const std::string& text, bool* bad) {
             if (StartsWith(text, "#Color")) return K::ckColor;
             if (StartsWith(text, "#Classify")) return K::ckClassify;
             return K::ckUnused;
-        case 'D': return StartsWith(text, "#Disper") ? K::ckDisper : K::ckUnused;
+        case 'D':
+            return StartsWith(text, "#Disper") ? K::ckDisper : K::ckUnused;
         case 'S':
             if (StartsWith(text, "#SCorr")) return K::ckSCorr;
             if (StartsWith(text, "#SACorr")) return K::ckSACorr;
             return K::ckUnused;
-        case 'W': return StartsWith(text, "#Weight") ? K::ckWeight : K::ckUnused;
-        case 'Z': return K::ckZ;
-        default: return K::ckUnused;
+        case 'W':
+            return StartsWith(text, "#Weight") ? K::ckWeight : K::ckUnused;
+        case 'Z':
+            return K::ckZ;
+        default:
+            return K::ckUnused;
         }
-    case '-': return K::ckUnused;
-    case 'A': return K::ckAlpha;
-    case 'B': return c1 == '2' ? K::ckCoastal : K::ckBlue;
+    case '-':
+        return K::ckUnused;
+    case 'A':
+        return K::ckAlpha;
+    case 'B':
+        return c1 == '2' ? K::ckCoastal : K::ckBlue;
     case 'E': {
         // The decimal number after "E" (none reads as 0); out of range gives special colour 0.
         unsigned long n = 0;
@@ -379,15 +419,22 @@ std::int32_t TextToChannelKind(const std::string& text, bool* bad) {
         if (r.ec == std::errc::result_out_of_range || n >= 256) return K::ckSpecialColor0;
         return K::ckSpecialColor0 + static_cast<std::int32_t>(n);
     }
-    case 'F': return K::ckSpecialMask;
-    case 'G': return K::ckGreen;
-    case 'L': return K::ckGray;
-    case 'R': return c1 == '0' ? K::ckRedEdge : K::ckRed;
-    case 'Y': return K::ckYellow;
+    case 'F':
+        return K::ckSpecialMask;
+    case 'G':
+        return K::ckGreen;
+    case 'L':
+        return K::ckGray;
+    case 'R':
+        return c1 == '0' ? K::ckRedEdge : K::ckRed;
+    case 'Y':
+        return K::ckYellow;
     case 'I':
         switch (c1) {
-        case '2': return K::ckNIR2;
-        case 'C': return K::ckCirrus;
+        case '2':
+            return K::ckNIR2;
+        case 'C':
+            return K::ckCirrus;
         case 'S':
             if (StartsWith(text, "IS_L5")) return K::ckLandsatSWIR5;
             if (StartsWith(text, "IS_L7")) return K::ckLandsatSWIR7;
@@ -404,7 +451,8 @@ std::int32_t TextToChannelKind(const std::string& text, bool* bad) {
             if (StartsWith(text, "IT_A1") && At(text, 5) >= '0' && At(text, 5) <= '4')
                 return K::ckAsterTIR10 + (At(text, 5) - '0');
             return K::ckTIR1;
-        default: return K::ckNIR1;
+        default:
+            return K::ckNIR1;
         }
     default:
         if (IsAsciiLetter(text[0])) return K::ckSpecialColor0;
@@ -429,14 +477,16 @@ std::string ChannelKindToUserText(std::int32_t kind) {
         return text;
     }
     const TKindName* n = KindName(kind);
-    if (!n || !n->name) return "???";
-    return module.get_resource_string(std::string("global.Color_") + n->name, n->english);
+    if (!n || !n->id) return "???";
+    return module.get_resource_string(n->id, n->english);
 }
 
 std::string KrDibChannelTypeToUserText(std::int32_t type) {
     const KrModule_Initializer& module = KrModule_Initializer::instance();
-    if (type == TE_KrDibChannelType::ctUInt) return module.get_resource_string("global.ChanTypeUInt", "unsigned integer");
-    if (type == TE_KrDibChannelType::ctFloat) return module.get_resource_string("global.ChanTypeFloat", "floating point");
+    if (type == TE_KrDibChannelType::ctUInt)
+        return module.get_resource_string("global.ChanTypeUInt", "unsigned integer");
+    if (type == TE_KrDibChannelType::ctFloat)
+        return module.get_resource_string("global.ChanTypeFloat", "floating point");
     return module.get_resource_string("global.ChanTypeUnknown", "unknown");
 }
 
@@ -506,7 +556,8 @@ TKrGetChannelValueDoubleNNFunc GetGetChannelValueDoubleNNFunc(std::size_t bytesP
     ThrowChannelType("GetGetChannelValueDoubleFunc()", type, bytesPS);
 }
 
-TKrGetChannelValueDoubleNNArrayFunc GetGetChannelValueDoubleNNArrayFunc(std::size_t bytesPS, std::int32_t type) {
+TKrGetChannelValueDoubleNNArrayFunc GetGetChannelValueDoubleNNArrayFunc(std::size_t bytesPS,
+                                                                        std::int32_t type) {
     if (type == TE_KrDibChannelType::ctUInt) {
         if (bytesPS == 1) return &GetRawArray<std::uint8_t>;
         if (bytesPS == 2) return &GetRawArray<std::uint16_t>;
@@ -531,7 +582,8 @@ TKrSetChannelValueDoubleNNFunc GetSetChannelValueDoubleNNFunc(std::size_t bytesP
 }
 
 double GetChannelNNMaxValue(std::size_t bytesPS, std::int32_t type) {
-    if (type == TE_KrDibChannelType::ctUInt && (bytesPS == 1 || bytesPS == 2 || bytesPS == 4)) return UIntMax(bytesPS);
+    if (type == TE_KrDibChannelType::ctUInt && (bytesPS == 1 || bytesPS == 2 || bytesPS == 4))
+        return UIntMax(bytesPS);
     if (type == TE_KrDibChannelType::ctFloat && (bytesPS == 4 || bytesPS == 8)) return 1.0;
     ThrowChannelType("GetChannelNNMaxValue()", type, bytesPS);
 }

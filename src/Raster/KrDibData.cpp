@@ -83,8 +83,8 @@ const TKrDibChannels& TKrFilterDibData::Channels() {
     return m_source->Channels();
 }
 
-TKrDibRect TKrFilterDibData::GetInterpolationLevel(const TKrDibRect& request, const TInterpolationQuality& quality,
-                                                   bool* exact) {
+TKrDibRect TKrFilterDibData::GetInterpolationLevel(const TKrDibRect& request,
+                                                   const TInterpolationQuality& quality, bool* exact) {
     return m_source->GetInterpolationLevel(request, quality, exact);
 }
 
@@ -132,11 +132,13 @@ void setCreateTileSize(std::size_t size) noexcept {
     g_createTileSize.store(size, std::memory_order_relaxed);
 }
 
-TKrDibRect GetTileKrRect(const var_a<TKrDibData*>& dib, const vec_t_<std::int64_t, 2>& tile, const TKrDibSize& tileSize) {
+TKrDibRect GetTileKrRect(const var_a<TKrDibData*>& dib, const vec_t_<std::int64_t, 2>& tile,
+                         const TKrDibSize& tileSize) {
     const double rows = static_cast<double>(dib->Bounds().count.y);
     TKrDibRect r;
     r.origin.x = static_cast<double>(tile.x) * static_cast<double>(tileSize.x);
-    r.origin.y = rows - static_cast<double>(tile.y) * static_cast<double>(tileSize.y) - static_cast<double>(tileSize.y);
+    r.origin.y = rows - static_cast<double>(tile.y) * static_cast<double>(tileSize.y) -
+                 static_cast<double>(tileSize.y);
     r.count = tileSize;
     r.pixel_size = {1, 1};
     return r;
@@ -157,7 +159,8 @@ TKrDibRect GetSimplestInterpolationLevel(const TKrDibRect& main, const TKrDibRec
     r.pixel_size = main.pixel_size;
     for (int axis = 0; axis < 2; ++axis) {
         const double first = std::floor(request.origin[axis]);
-        const double end = std::ceil(request.origin[axis] + static_cast<double>(request.count[axis]) * request.pixel_size[axis]);
+        const double end = std::ceil(request.origin[axis] +
+                                     static_cast<double>(request.count[axis]) * request.pixel_size[axis]);
         r.origin[axis] = first;
         const double n = end - first;
         r.count[axis] = n > 0 && n < 1.8e19 ? static_cast<std::uint64_t>(n) : 0;

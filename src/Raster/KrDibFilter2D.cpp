@@ -37,8 +37,8 @@ std::size_t MaxTaps(double step, std::uint64_t count) {
 
 // Fills offsets (tap index · unit, clamped to the axis) and weights for `count` positions.
 template <class W, class Conv>
-void BuildTaps(double start, double step, std::uint64_t count, std::int64_t n, std::int64_t unit, std::size_t taps,
-               std::vector<std::int64_t>& offsets, std::vector<W>& weights, Conv conv) {
+void BuildTaps(double start, double step, std::uint64_t count, std::int64_t n, std::int64_t unit,
+               std::size_t taps, std::vector<std::int64_t>& offsets, std::vector<W>& weights, Conv conv) {
     offsets.resize(count * taps);
     weights.resize(count * taps);
     TKrLinearSample& s = t_work.sample;
@@ -54,8 +54,8 @@ void BuildTaps(double start, double step, std::uint64_t count, std::int64_t n, s
 
 // --- 8-bit fixed point ------------------------------------------------------------------------
 
-constexpr double kHorizontalScale = 32767.0 * 65536.0 / 255.0;    // byte · weight → 15 bits << 16
-constexpr double kVerticalScale = 255.0 * 8388608.0 / 32767.0;    // 15 bits · weight → 8 bits << 23
+constexpr double kHorizontalScale = 32767.0 * 65536.0 / 255.0; // byte · weight → 15 bits << 16
+constexpr double kVerticalScale = 255.0 * 8388608.0 / 32767.0; // 15 bits · weight → 8 bits << 23
 
 template <int CN>
 void HorizontalU8(const unsigned char* src, std::uint16_t* dst, std::size_t width, std::size_t cn,
@@ -84,12 +84,13 @@ void HorizontalU8(const unsigned char* src, std::uint16_t* dst, std::size_t widt
     }
 }
 
-void VerticalU8(const std::uint16_t* const* rows, const std::int32_t* weights, std::size_t taps, std::size_t n,
-                std::uint32_t* acc, unsigned char* dst) {
+void VerticalU8(const std::uint16_t* const* rows, const std::int32_t* weights, std::size_t taps,
+                std::size_t n, std::uint32_t* acc, unsigned char* dst) {
     if (taps == 2) {
         const std::uint16_t* r0 = rows[0];
         const std::uint16_t* r1 = rows[1];
-        const std::uint32_t w0 = static_cast<std::uint32_t>(weights[0]), w1 = static_cast<std::uint32_t>(weights[1]);
+        const std::uint32_t w0 = static_cast<std::uint32_t>(weights[0]),
+                            w1 = static_cast<std::uint32_t>(weights[1]);
         for (std::size_t e = 0; e < n; ++e) {
             const std::uint32_t v = (r0[e] * w0 + r1[e] * w1 + 4194304u) >> 23;
             dst[e] = static_cast<unsigned char>(v < 255u ? v : 255u);
@@ -140,14 +141,16 @@ template <class T> struct TSample {
 };
 
 template <class T>
-void InterpolateDouble(const TKrDibDataOutBuffer& source, TKrDibSize sourceSize, const TKrDibDataOutBuffer& destination,
-                       TKrDibSize destinationSize, const vec2d& start, const vec2d& step, std::size_t cn) {
+void InterpolateDouble(const TKrDibDataOutBuffer& source, TKrDibSize sourceSize,
+                       const TKrDibDataOutBuffer& destination, TKrDibSize destinationSize, const vec2d& start,
+                       const vec2d& step, std::size_t cn) {
     TWorkspace& w = t_work;
     const std::size_t bpp = cn * sizeof(T);
     const std::size_t kx = MaxTaps(step.x, destinationSize.x), ky = MaxTaps(step.y, destinationSize.y);
     const auto sw = static_cast<std::int64_t>(sourceSize.x), sh = static_cast<std::int64_t>(sourceSize.y);
     auto same = [](double v) { return v; };
-    BuildTaps(start.x, step.x, destinationSize.x, sw, static_cast<std::int64_t>(bpp), kx, w.xOffsets, w.xWeightsD, same);
+    BuildTaps(start.x, step.x, destinationSize.x, sw, static_cast<std::int64_t>(bpp), kx, w.xOffsets,
+              w.xWeightsD, same);
     BuildTaps(start.y, step.y, destinationSize.y, sh, 1, ky, w.yRows, w.yWeightsD, same);
     const std::int64_t r0 = *std::min_element(w.yRows.begin(), w.yRows.end());
     const std::int64_t r1 = *std::max_element(w.yRows.begin(), w.yRows.end());
@@ -172,7 +175,8 @@ void InterpolateDouble(const TKrDibDataOutBuffer& source, TKrDibSize sourceSize,
         std::fill(w.accD.begin(), w.accD.end(), 0.0);
         for (std::size_t k = 0; k < ky; ++k) {
             const double wt = w.yWeightsD[j * ky + k];
-            const double* row = w.interD.data() + static_cast<std::size_t>(w.yRows[j * ky + k] - r0) * rowElems;
+            const double* row =
+                w.interD.data() + static_cast<std::size_t>(w.yRows[j * ky + k] - r0) * rowElems;
             for (std::size_t e = 0; e < rowElems; ++e)
                 w.accD[e] += row[e] * wt;
         }
@@ -182,8 +186,8 @@ void InterpolateDouble(const TKrDibDataOutBuffer& source, TKrDibSize sourceSize,
     }
 }
 
-bool FillBad(const TKrDibChannels& channels, const TKrDibSize& sourceSize, const TKrDibDataOutBuffer& destination,
-             const TKrDibSize& destinationSize) {
+bool FillBad(const TKrDibChannels& channels, const TKrDibSize& sourceSize,
+             const TKrDibDataOutBuffer& destination, const TKrDibSize& destinationSize) {
     if (destinationSize.x == 0 || destinationSize.y == 0) return true;
     if (sourceSize.x == 0 || sourceSize.y == 0) {
         FillDibColor(destination, destinationSize, GetBadColor(channels));
@@ -238,7 +242,8 @@ void InitLinearSample(double x, double step, std::int64_t n, TKrLinearSample& ou
 
 // --- Filters ----------------------------------------------------------------------------------------
 
-TKrDibFilter2D::TKrDibFilter2D(const TKrDibChannels& channels) : m_channels(channels), m_bytesPP(channels.GetBytesPP()) {
+TKrDibFilter2D::TKrDibFilter2D(const TKrDibChannels& channels)
+    : m_channels(channels), m_bytesPP(channels.GetBytesPP()) {
     KrRasterInternal::CheckChannels(channels, "TKrDibFilter2D::TKrDibFilter2D");
 }
 
@@ -258,8 +263,9 @@ TKrDibSize TKrNearestDibFilter2D::MarginEnd() const {
 }
 
 void TKrNearestDibFilter2D::InterpolateRect(const TKrDibDataOutBuffer& source, TKrDibSize sourceSize,
-                                            const TKrDibDataOutBuffer& destination, TKrDibSize destinationSize,
-                                            const vec2d& start, const vec2d& step) const {
+                                            const TKrDibDataOutBuffer& destination,
+                                            TKrDibSize destinationSize, const vec2d& start,
+                                            const vec2d& step) const {
     if (FillBad(m_channels, sourceSize, destination, destinationSize)) return;
     auto nearest = [](double x, std::uint64_t n) -> std::int64_t {
         const double last = static_cast<double>(n - 1);
@@ -275,12 +281,13 @@ void TKrNearestDibFilter2D::InterpolateRect(const TKrDibDataOutBuffer& source, T
     const KrRasterInternal::TGatherPixels gather = KrRasterInternal::GatherPixelsFor(m_bytesPP);
     for (std::uint64_t j = 0; j < destinationSize.y; ++j) {
         const std::int64_t row = nearest(start.y + static_cast<double>(j) * step.y, sourceSize.y);
-        gather(destination.Row(static_cast<std::int64_t>(j)), source.Row(row), w.xOffsets.data(), destinationSize.x,
-               m_bytesPP);
+        gather(destination.Row(static_cast<std::int64_t>(j)), source.Row(row), w.xOffsets.data(),
+               destinationSize.x, m_bytesPP);
     }
 }
 
-TKrLinearDibFilter2DBase::TKrLinearDibFilter2DBase(const TKrDibChannels& channels) : TKrDibFilter2D(channels) {}
+TKrLinearDibFilter2DBase::TKrLinearDibFilter2DBase(const TKrDibChannels& channels)
+    : TKrDibFilter2D(channels) {}
 TKrLinearDibFilter2DBase::~TKrLinearDibFilter2DBase() = default;
 
 void TKrLinearDibFilter2DBase::SetPixelSize(const vec2d& step) {
@@ -300,12 +307,14 @@ TKrDibSize TKrLinearDibFilter2DBase::MarginEnd() const {
     return {m_margin.x + 1, m_margin.y + 1};
 }
 
-TKrBilinearDibFilter2D::TKrBilinearDibFilter2D(const TKrDibChannels& channels) : TKrLinearDibFilter2DBase(channels) {}
+TKrBilinearDibFilter2D::TKrBilinearDibFilter2D(const TKrDibChannels& channels)
+    : TKrLinearDibFilter2DBase(channels) {}
 TKrBilinearDibFilter2D::~TKrBilinearDibFilter2D() = default;
 
 void TKrBilinearDibFilter2D::InterpolateRect(const TKrDibDataOutBuffer& source, TKrDibSize sourceSize,
-                                             const TKrDibDataOutBuffer& destination, TKrDibSize destinationSize,
-                                             const vec2d& start, const vec2d& step) const {
+                                             const TKrDibDataOutBuffer& destination,
+                                             TKrDibSize destinationSize, const vec2d& start,
+                                             const vec2d& step) const {
     if (FillBad(m_channels, sourceSize, destination, destinationSize)) return;
     const std::size_t cn = m_channels.Kinds.size();
     using CT = TE_KrDibChannelType;
@@ -329,14 +338,16 @@ TKrBilinearDibFilter2DUInt8::TKrBilinearDibFilter2DUInt8(const TKrDibChannels& c
 TKrBilinearDibFilter2DUInt8::~TKrBilinearDibFilter2DUInt8() = default;
 
 void TKrBilinearDibFilter2DUInt8::InterpolateRect(const TKrDibDataOutBuffer& source, TKrDibSize sourceSize,
-                                                  const TKrDibDataOutBuffer& destination, TKrDibSize destinationSize,
-                                                  const vec2d& start, const vec2d& step) const {
+                                                  const TKrDibDataOutBuffer& destination,
+                                                  TKrDibSize destinationSize, const vec2d& start,
+                                                  const vec2d& step) const {
     if (FillBad(m_channels, sourceSize, destination, destinationSize)) return;
     TWorkspace& w = t_work;
     const std::size_t cn = m_bytesPP;
     const std::size_t kx = MaxTaps(step.x, destinationSize.x), ky = MaxTaps(step.y, destinationSize.y);
     const auto sw = static_cast<std::int64_t>(sourceSize.x), sh = static_cast<std::int64_t>(sourceSize.y);
-    BuildTaps(start.x, step.x, destinationSize.x, sw, static_cast<std::int64_t>(cn), kx, w.xOffsets, w.xWeightsI,
+    BuildTaps(start.x, step.x, destinationSize.x, sw, static_cast<std::int64_t>(cn), kx, w.xOffsets,
+              w.xWeightsI,
               [](double v) { return static_cast<std::int32_t>(std::floor(v * kHorizontalScale + 0.5)); });
     BuildTaps(start.y, step.y, destinationSize.y, sh, 1, ky, w.yRows, w.yWeightsI,
               [](double v) { return static_cast<std::int32_t>(std::floor(v * kVerticalScale + 0.5)); });
@@ -348,10 +359,18 @@ void TKrBilinearDibFilter2DUInt8::InterpolateRect(const TKrDibDataOutBuffer& sou
         const auto* src = reinterpret_cast<const unsigned char*>(source.Row(r));
         std::uint16_t* d = w.inter16.data() + static_cast<std::size_t>(r - r0) * rowElems;
         switch (cn) {
-        case 1: HorizontalU8<1>(src, d, destinationSize.x, cn, w.xOffsets.data(), w.xWeightsI.data(), kx); break;
-        case 3: HorizontalU8<3>(src, d, destinationSize.x, cn, w.xOffsets.data(), w.xWeightsI.data(), kx); break;
-        case 4: HorizontalU8<4>(src, d, destinationSize.x, cn, w.xOffsets.data(), w.xWeightsI.data(), kx); break;
-        default: HorizontalU8<0>(src, d, destinationSize.x, cn, w.xOffsets.data(), w.xWeightsI.data(), kx); break;
+        case 1:
+            HorizontalU8<1>(src, d, destinationSize.x, cn, w.xOffsets.data(), w.xWeightsI.data(), kx);
+            break;
+        case 3:
+            HorizontalU8<3>(src, d, destinationSize.x, cn, w.xOffsets.data(), w.xWeightsI.data(), kx);
+            break;
+        case 4:
+            HorizontalU8<4>(src, d, destinationSize.x, cn, w.xOffsets.data(), w.xWeightsI.data(), kx);
+            break;
+        default:
+            HorizontalU8<0>(src, d, destinationSize.x, cn, w.xOffsets.data(), w.xWeightsI.data(), kx);
+            break;
         }
     }
     w.acc32.resize(rowElems);

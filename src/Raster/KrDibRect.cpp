@@ -17,8 +17,8 @@ bool operator==(const TKrDibRect& a, const TKrDibRect& b) noexcept {
 bool KrIsDibRectValid(const TKrDibRect& r) noexcept {
     constexpr std::uint64_t kMaxCount = std::uint64_t(1) << 48;
     return std::isfinite(r.origin.x) && std::isfinite(r.origin.y) && std::isfinite(r.pixel_size.x) &&
-           std::isfinite(r.pixel_size.y) && r.pixel_size.x > 0 && r.pixel_size.y > 0 && r.count.x <= kMaxCount &&
-           r.count.y <= kMaxCount;
+           std::isfinite(r.pixel_size.y) && r.pixel_size.x > 0 && r.pixel_size.y > 0 &&
+           r.count.x <= kMaxCount && r.count.y <= kMaxCount;
 }
 
 bool IsRectExact(const TKrDibRect& a, const TKrDibRect& b, double eps) noexcept {
@@ -99,11 +99,15 @@ void ExcludeDibRegionRect(std::set<TKrDibRectI>& set, const TKrDibRectI& rect) {
         TKrDibRectI o;
         IntersectRect(m, rect, o);
         set.erase(m);
-        if (o.top > m.top) set.insert(TKrDibRectI(m.left, m.top, m.width, static_cast<std::uint64_t>(o.top - m.top)));
+        if (o.top > m.top)
+            set.insert(TKrDibRectI(m.left, m.top, m.width, static_cast<std::uint64_t>(o.top - m.top)));
         if (m.bottom() > o.bottom())
-            set.insert(TKrDibRectI(m.left, o.bottom(), m.width, static_cast<std::uint64_t>(m.bottom() - o.bottom())));
-        if (o.left > m.left) set.insert(TKrDibRectI(m.left, o.top, static_cast<std::uint64_t>(o.left - m.left), o.height));
+            set.insert(TKrDibRectI(m.left, o.bottom(), m.width,
+                                   static_cast<std::uint64_t>(m.bottom() - o.bottom())));
+        if (o.left > m.left)
+            set.insert(TKrDibRectI(m.left, o.top, static_cast<std::uint64_t>(o.left - m.left), o.height));
         if (m.right() > o.right())
-            set.insert(TKrDibRectI(o.right(), o.top, static_cast<std::uint64_t>(m.right() - o.right()), o.height));
+            set.insert(
+                TKrDibRectI(o.right(), o.top, static_cast<std::uint64_t>(m.right() - o.right()), o.height));
     }
 }

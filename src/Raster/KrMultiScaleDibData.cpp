@@ -97,8 +97,10 @@ std::size_t TKrMultiScaleDibData::Rect2RectI(const TKrDibRect& request, const TI
         const double l = std::round((request.origin.x - o) / p), t = std::round((request.origin.y - o) / p);
         // Far-off or non-finite origins land outside every level.
         constexpr double kFar = 4.0e18;
-        out->left = std::isfinite(l) ? static_cast<std::int64_t>(std::clamp(l, -kFar, kFar)) : std::int64_t(kFar);
-        out->top = std::isfinite(t) ? static_cast<std::int64_t>(std::clamp(t, -kFar, kFar)) : std::int64_t(kFar);
+        out->left =
+            std::isfinite(l) ? static_cast<std::int64_t>(std::clamp(l, -kFar, kFar)) : std::int64_t(kFar);
+        out->top =
+            std::isfinite(t) ? static_cast<std::int64_t>(std::clamp(t, -kFar, kFar)) : std::int64_t(kFar);
         out->width = request.count.x;
         out->height = request.count.y;
     }
@@ -135,7 +137,8 @@ TKrGetRectResult TKrMultiScaleDibData::GetRect(std::size_t, const TKrDibRectI&, 
 }
 
 TKrGetRectResult TKrMultiScaleDibData::GetRect(const TKrDibDataOutBuffer& out, const TKrDibRect& request,
-                                               const TInterpolationQuality& quality, int flags, TKrProgressHandler*) {
+                                               const TInterpolationQuality& quality, int flags,
+                                               TKrProgressHandler*) {
     TKrDibRectI r;
     const std::size_t k = Rect2RectI(request, quality, flags, &r, false);
     if (r.width == 0 || r.height == 0 || k >= m_levels.size()) return grComplete;
@@ -145,11 +148,14 @@ TKrGetRectResult TKrMultiScaleDibData::GetRect(const TKrDibDataOutBuffer& out, c
     const auto lw = static_cast<std::int64_t>(std::min<std::uint64_t>(level.x, std::uint64_t(1) << 62));
     const auto lh = static_cast<std::int64_t>(std::min<std::uint64_t>(level.y, std::uint64_t(1) << 62));
     std::int64_t col, colEnd, row, rowEnd;
-    if (!KrRasterInternal::OverlapRange(static_cast<double>(r.left), r.width, static_cast<std::uint64_t>(lw), col, colEnd) ||
-        !KrRasterInternal::OverlapRange(static_cast<double>(r.top), r.height, static_cast<std::uint64_t>(lh), row, rowEnd))
+    if (!KrRasterInternal::OverlapRange(static_cast<double>(r.left), r.width, static_cast<std::uint64_t>(lw),
+                                        col, colEnd) ||
+        !KrRasterInternal::OverlapRange(static_cast<double>(r.top), r.height, static_cast<std::uint64_t>(lh),
+                                        row, rowEnd))
         return grComplete;
     const TKrDibDataOutBuffer clipped = out.Offset(col - r.left, row - r.top, bpp);
-    const TKrDibRectI level_rect(col, row, static_cast<std::uint64_t>(colEnd - col), static_cast<std::uint64_t>(rowEnd - row));
+    const TKrDibRectI level_rect(col, row, static_cast<std::uint64_t>(colEnd - col),
+                                 static_cast<std::uint64_t>(rowEnd - row));
     return GetRect(k, level_rect, clipped);
 }
 
@@ -165,8 +171,8 @@ TKrDibSize TKrMultiScaleDibData::GetScaleDimensions(std::size_t level) {
     return m_levels[level].count;
 }
 
-TKrDibRect TKrMultiScaleDibData::GetInterpolationLevel(const TKrDibRect& request, const TInterpolationQuality& quality,
-                                                       bool* exact) {
+TKrDibRect TKrMultiScaleDibData::GetInterpolationLevel(const TKrDibRect& request,
+                                                       const TInterpolationQuality& quality, bool* exact) {
     const std::size_t n = std::max<std::size_t>(m_levels.size(), 1);
     const double s = std::min(request.pixel_size.x, request.pixel_size.y);
     const double L = s > 0 ? std::clamp(std::log2(s), 0.0, static_cast<double>(n - 1)) : 0.0;

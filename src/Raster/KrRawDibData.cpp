@@ -34,14 +34,15 @@ const TKrDibChannels& TKrRawDibData::Channels() {
     return m_channels;
 }
 
-TKrDibRect TKrRawDibData::GetInterpolationLevel(const TKrDibRect& request, const TInterpolationQuality& quality,
-                                                bool* exact) {
+TKrDibRect TKrRawDibData::GetInterpolationLevel(const TKrDibRect& request,
+                                                const TInterpolationQuality& quality, bool* exact) {
     return GetSimplestInterpolationLevel(m_rect, request, quality, exact);
 }
 
 TKrGetRectResult TKrRawDibData::GetRect(const TKrDibDataOutBuffer& out, const TKrDibRect& request,
                                         const TInterpolationQuality&, int, TKrProgressHandler*) {
-    if (request.pixel_size != m_rect.pixel_size || !KrIsDibRectValid(request) || request.IsEmpty()) return grComplete;
+    if (request.pixel_size != m_rect.pixel_size || !KrIsDibRectValid(request) || request.IsEmpty())
+        return grComplete;
     const std::size_t bpp = m_channels.GetBytesPP();
     KrCheckDibOutBuffer(out, request.count, bpp, "TKrRawDibData::GetRect");
     const double c0 = std::round((request.origin.x - m_rect.origin.x) / m_rect.pixel_size.x);
@@ -54,11 +55,13 @@ TKrGetRectResult TKrRawDibData::GetRect(const TKrDibDataOutBuffer& out, const TK
     const std::uint64_t rowBytes = m_rect.count.x * bpp;
     const std::uint64_t span = static_cast<std::uint64_t>(colEnd - col) * bpp;
     for (std::int64_t r = row; r < rowEnd; ++r) {
-        const std::uint64_t position = static_cast<std::uint64_t>(r) * rowBytes + static_cast<std::uint64_t>(col) * bpp;
+        const std::uint64_t position =
+            static_cast<std::uint64_t>(r) * rowBytes + static_cast<std::uint64_t>(col) * bpp;
         char* dst = out.Row(r - ir0) + (col - ic0) * static_cast<std::int64_t>(bpp);
         if (!m_stream->setPosition64(position) || !m_stream->ReadAll(dst, span))
-            throw TKrMessage("@TKrRawDibData::GetRect: the stream \"%1%\" ends or fails before image row %2% (%3% "
-                             "bytes at %4%).")
+            throw TKrMessage(
+                "@TKrRawDibData::GetRect: the stream \"%1%\" ends or fails before image row %2% (%3% "
+                "bytes at %4%).")
                 << m_stream->GetInfoName() << static_cast<long>(r) << span << position;
     }
     return grCompleteData;

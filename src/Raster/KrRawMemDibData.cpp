@@ -18,8 +18,8 @@ TKrRawMemDibData::TKrRawMemDibData() : m_rect{{0, 0}, {0, 0}, {1, 1}} {
 
 TKrRawMemDibData::TKrRawMemDibData(const TKrDibDataOutBuffer& data, const TKrDibChannels& channels,
                                    const TKrDibRect& rect, var_a<void*> owner)
-    : m_data(data), m_pixelStep(static_cast<std::int64_t>(channels.GetBytesPP())), m_channels(channels), m_rect(rect),
-      m_owner(std::move(owner)) {
+    : m_data(data), m_pixelStep(static_cast<std::int64_t>(channels.GetBytesPP())), m_channels(channels),
+      m_rect(rect), m_owner(std::move(owner)) {
     Init();
 }
 
@@ -37,10 +37,13 @@ void TKrRawMemDibData::Init() {
     const std::uint64_t rowSpan = m_rect.count.x ? (m_rect.count.x - 1) * step + bpp : 0;
     if (!KrIsDibRectValid(m_rect) || (step && m_rect.count.x > kMax / step) || m_rect.count.x > kMax / bpp ||
         (m_rect.count.y > 1 && m_rect.count.y > kMax / (Abs(m_data.stride) + 1)))
-        throw TKrMessage("@TKrRawMemDibData::TKrRawMemDibData: invalid image grid (%1% x %2% pixels, step %3%, "
-                         "stride %4%).")
-            << m_rect.count.x << m_rect.count.y << static_cast<long>(m_pixelStep) << static_cast<long>(m_data.stride);
-    if (!m_rect.IsEmpty() && !m_data.data) throw TKrMessage("@TKrRawMemDibData::TKrRawMemDibData: no pixel memory.");
+        throw TKrMessage(
+            "@TKrRawMemDibData::TKrRawMemDibData: invalid image grid (%1% x %2% pixels, step %3%, "
+            "stride %4%).")
+            << m_rect.count.x << m_rect.count.y << static_cast<long>(m_pixelStep)
+            << static_cast<long>(m_data.stride);
+    if (!m_rect.IsEmpty() && !m_data.data)
+        throw TKrMessage("@TKrRawMemDibData::TKrRawMemDibData: no pixel memory.");
     if (m_rect.count.y > 1 && Abs(m_data.stride) < rowSpan)
         throw TKrMessage("@TKrRawMemDibData::TKrRawMemDibData: the stride %1% is below the row span %2%.")
             << static_cast<long>(m_data.stride) << rowSpan;
@@ -68,8 +71,8 @@ const TKrDibChannels& TKrRawMemDibData::Channels() {
     return m_channels;
 }
 
-TKrDibRect TKrRawMemDibData::GetInterpolationLevel(const TKrDibRect& request, const TInterpolationQuality& quality,
-                                                   bool* exact) {
+TKrDibRect TKrRawMemDibData::GetInterpolationLevel(const TKrDibRect& request,
+                                                   const TInterpolationQuality& quality, bool* exact) {
     return GetSimplestInterpolationLevel(m_rect, request, quality, exact);
 }
 

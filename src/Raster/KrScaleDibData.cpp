@@ -15,10 +15,11 @@
 namespace {
 
 void CheckTransform(const vec2d& shift, const vec2d& scale) {
-    if (!std::isfinite(shift.x) || !std::isfinite(shift.y) || !std::isfinite(scale.x) || !std::isfinite(scale.y) ||
-        !(scale.x > 0) || !(scale.y > 0))
+    if (!std::isfinite(shift.x) || !std::isfinite(shift.y) || !std::isfinite(scale.x) ||
+        !std::isfinite(scale.y) || !(scale.x > 0) || !(scale.y > 0))
         throw TKrMessage("@TKrScaleDibData::SetTransform: invalid shift (%1%, %2%) or scale (%3%, %4%).")
-            << shift.x << shift.y << scale.x << scale.y;
+            << KrRasterInternal::NumText(shift.x) << KrRasterInternal::NumText(shift.y)
+            << KrRasterInternal::NumText(scale.x) << KrRasterInternal::NumText(scale.y);
 }
 
 var_a<TKrDibFilter2D*> MakeFilter(TKrScaleDibData::TFilterType type, const TKrDibChannels& channels) {
@@ -48,8 +49,8 @@ struct TAxisBlock {
 
 TKrScaleDibData::TKrScaleDibData(var_a<TKrDibData*> source, const vec2d& shift, const vec2d& scale,
                                  TFilterType filter)
-    : TKrFilterDibData(std::move(source)), m_blockSize(GetDefaultDibDataMemTileSize()), m_shift(shift), m_scale(scale),
-      m_bufferCache(m_blockSize) {
+    : TKrFilterDibData(std::move(source)), m_blockSize(GetDefaultDibDataMemTileSize()), m_shift(shift),
+      m_scale(scale), m_bufferCache(m_blockSize) {
     CheckTransform(shift, scale);
     m_filter = MakeFilter(filter, m_source->Channels());
 }
@@ -104,7 +105,8 @@ TKrDibRect TKrScaleDibData::BoundsEx(const TKrDibRect& level) {
         const double shift = m_shift[axis], scale = m_scale[axis];
         const double g = level.pixel_size[axis], go = level.origin[axis], sp = s.pixel_size[axis];
         double start = (s.origin[axis] - sp / 2 + shift) * scale + g / 2;
-        double end = (s.Sample(axis, static_cast<double>(s.count[axis] - 1)) + sp / 2 + shift) * scale - g / 2;
+        double end =
+            (s.Sample(axis, static_cast<double>(s.count[axis] - 1)) + sp / 2 + shift) * scale - g / 2;
         if (end < start) start = end = (start + end) / 2;
         const double first = std::round((start - go) / g);
         r.origin[axis] = first * g + go;
@@ -114,7 +116,8 @@ TKrDibRect TKrScaleDibData::BoundsEx(const TKrDibRect& level) {
     return r;
 }
 
-TKrDibRect TKrScaleDibData::GetInterpolationLevel(const TKrDibRect& request, const TInterpolationQuality&, bool* exact) {
+TKrDibRect TKrScaleDibData::GetInterpolationLevel(const TKrDibRect& request, const TInterpolationQuality&,
+                                                  bool* exact) {
     if (exact) *exact = true;
     return request;
 }
@@ -149,12 +152,15 @@ TKrGetRectResult TKrScaleDibData::GetRect(const TKrDibDataOutBuffer& out, const 
     std::int64_t outFirst[2], outEnd[2];
     for (int axis = 0; axis < 2; ++axis) {
         const double offset = std::round((D.origin[axis] - request.origin[axis]) / request.pixel_size[axis]);
-        if (!KrRasterInternal::OverlapRange(offset, D.count[axis], request.count[axis], outFirst[axis], outEnd[axis]))
+        if (!KrRasterInternal::OverlapRange(offset, D.count[axis], request.count[axis], outFirst[axis],
+                                            outEnd[axis]))
             return grComplete;
     }
 
-    // The source's data on L's grid: scratch windows never reach beyond it, so the filters
-    // repeat the edge pixels instead of blending in background.
+    // The source's data on L's lattice. Scratch windows are clamped to it (and not to L's
+    // extent): the filters repeat the edge pixels of the image instead of blending in
+    // background, and a box near the border of a request is not cut short, so a pixel's value
+    // does not depend on the request window or the blocks it is cut into.
     const TKrDibRect B = m_source->BoundsEx(L);
     if (B.IsEmpty()) return grComplete;
     std::int64_t dataLo[2], dataHi[2];
@@ -162,12 +168,13 @@ TKrGetRectResult TKrScaleDibData::GetRect(const TKrDibDataOutBuffer& out, const 
         const double lp = L.pixel_size[axis], lo = L.origin[axis];
         const double b0 = std::round((B.origin[axis] - lo) / lp);
         const double b1 = std::round((B.Sample(axis, static_cast<double>(B.count[axis] - 1)) - lo) / lp);
-        dataLo[axis] = std::max<std::int64_t>(ToIndex(b0), 0);
-        dataHi[axis] = std::min<std::int64_t>(ToIndex(b1), static_cast<std::int64_t>(std::min<std::uint64_t>(L.count[axis], std::uint64_t(1) << 62)) - 1);
+        dataLo[axis] = ToIndex(b0);
+        dataHi[axis] = ToIndex(b1);
         if (dataLo[axis] > dataHi[axis]) return grComplete;
     }
 
-    const vec2d step{sourceRequest.pixel_size.x / L.pixel_size.x, sourceRequest.pixel_size.y / L.pixel_size.y};
+    const vec2d step{sourceRequest.pixel_size.x / L.pixel_size.x,
+                     sourceRequest.pixel_size.y / L.pixel_size.y};
     m_filter->SetPixelSize(step);
     const TInterpolationQuality sourceQuality{quality.Tolerance * std::min(step.x, step.y), quality.Mode};
     const TKrDibSize marginStart = m_filter->MarginStart(), marginEnd = m_filter->MarginEnd();
@@ -177,8 +184,8 @@ TKrGetRectResult TKrScaleDibData::GetRect(const TKrDibDataOutBuffer& out, const 
     // and +1 against rounding in the mapping.
     std::int64_t blockLen[2];
     for (int axis = 0; axis < 2; ++axis) {
-        const double room = static_cast<double>(m_blockSize) - 4.0 -
-                            static_cast<double>(marginStart[axis] + marginEnd[axis]);
+        const double room =
+            static_cast<double>(m_blockSize) - 4.0 - static_cast<double>(marginStart[axis] + marginEnd[axis]);
         const double n = room > 0 ? std::floor(room / step[axis]) + 1 : 1;
         blockLen[axis] = static_cast<std::int64_t>(std::clamp(n, 1.0, 1.0e9));
     }
@@ -208,7 +215,8 @@ TKrGetRectResult TKrScaleDibData::GetRect(const TKrDibDataOutBuffer& out, const 
     if (!omp_in_parallel() && blocksX > 1)
         threads = std::min<std::size_t>(KrGetThreadsCount(), static_cast<std::size_t>(blocksX));
     if (threads < 1) threads = 1;
-    if (m_workerCaches.size() < threads - 1) m_workerCaches.resize(threads - 1, TKrDibBufferCache(m_blockSize));
+    if (m_workerCaches.size() < threads - 1)
+        m_workerCaches.resize(threads - 1, TKrDibBufferCache(m_blockSize));
 
     TKrGetRectResult result = grComplete;
     std::mutex sourceLock;
@@ -226,7 +234,7 @@ TKrGetRectResult TKrScaleDibData::GetRect(const TKrDibDataOutBuffer& out, const 
         const TAxisBlock yb = axisBlock(1, by, rows);
         const double rowFrom = static_cast<double>(by - outFirst[1]) / static_cast<double>(totalRows);
         const double rowShare = static_cast<double>(rows) / static_cast<double>(totalRows);
-#pragma omp parallel for num_threads(static_cast<int>(threads)) schedule(dynamic, 1) if (threads > 1)
+#pragma omp parallel for num_threads(static_cast <int>(threads)) schedule(dynamic, 1) if (threads > 1)
         for (std::int64_t bx = 0; bx < blocksX; ++bx) {
             try {
                 {
@@ -236,12 +244,14 @@ TKrGetRectResult TKrScaleDibData::GetRect(const TKrDibDataOutBuffer& out, const 
                 const std::int64_t x0 = outFirst[0] + bx * blockLen[0];
                 const TAxisBlock xb = axisBlock(0, x0, std::min(blockLen[0], outEnd[0] - x0));
                 const int tid = threads > 1 ? omp_get_thread_num() : 0;
-                TKrDibBufferCache& cache = tid == 0 ? m_bufferCache : m_workerCaches[static_cast<std::size_t>(tid - 1)];
+                TKrDibBufferCache& cache =
+                    tid == 0 ? m_bufferCache : m_workerCaches[static_cast<std::size_t>(tid - 1)];
                 const TKrDibSize windowSize{static_cast<std::uint64_t>(xb.last - xb.first + 1),
                                             static_cast<std::uint64_t>(yb.last - yb.first + 1)};
                 const TKrDibDataOutBuffer scratch = cache.GetBuffer(windowSize, bpp);
                 TKrDibRect window;
-                window.origin = {L.Sample(0, static_cast<double>(xb.first)), L.Sample(1, static_cast<double>(yb.first))};
+                window.origin = {L.Sample(0, static_cast<double>(xb.first)),
+                                 L.Sample(1, static_cast<double>(yb.first))};
                 window.count = windowSize;
                 window.pixel_size = L.pixel_size;
                 TKrGetRectResult r;
@@ -250,16 +260,19 @@ TKrGetRectResult TKrScaleDibData::GetRect(const TKrDibDataOutBuffer& out, const 
                     m_source->FillDefaultColor(scratch, windowSize);
                     var_a<TKrProgressHandler*> sub;
                     if (progress) {
-                        const double from = rowFrom + rowShare * static_cast<double>(bx) / static_cast<double>(blocksX);
-                        sub = progress->SubProgress(from, from + rowShare / static_cast<double>(blocksX), 5, 5);
+                        const double from =
+                            rowFrom + rowShare * static_cast<double>(bx) / static_cast<double>(blocksX);
+                        sub =
+                            progress->SubProgress(from, from + rowShare / static_cast<double>(blocksX), 5, 5);
                     }
                     r = m_source->GetRect(scratch, window, sourceQuality, flags, sub ? sub.get() : nullptr);
                     result = KrJoinGetRectResult(result, r);
                 }
                 const TKrDibDataOutBuffer block = out.Offset(xb.out0, yb.out0, bpp);
-                filter->InterpolateRect(scratch, windowSize, block,
-                                        TKrDibSize{static_cast<std::uint64_t>(xb.outN), static_cast<std::uint64_t>(yb.outN)},
-                                        vec2d{xb.start, yb.start}, step);
+                filter->InterpolateRect(
+                    scratch, windowSize, block,
+                    TKrDibSize{static_cast<std::uint64_t>(xb.outN), static_cast<std::uint64_t>(yb.outN)},
+                    vec2d{xb.start, yb.start}, step);
             } catch (...) {
                 std::lock_guard<std::mutex> guard(sourceLock);
                 if (!failure) failure = std::current_exception();

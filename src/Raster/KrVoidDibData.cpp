@@ -23,7 +23,8 @@ TKrDibRect TKrVoidDibData::BoundsEx(const TKrDibRect& level) {
     for (int axis = 0; axis < 2; ++axis) {
         const double p = level.pixel_size[axis], o = level.origin[axis];
         const double i0 = std::floor((m_rect.origin[axis] - o) / p);
-        const double last = m_rect.origin[axis] + (static_cast<double>(m_rect.count[axis]) - 1) * m_rect.pixel_size[axis];
+        const double last =
+            m_rect.origin[axis] + (static_cast<double>(m_rect.count[axis]) - 1) * m_rect.pixel_size[axis];
         const double i1 = std::ceil((last - o) / p);
         r.origin[axis] = o + i0 * p;
         const double n = std::round(i1 - i0 + 1);
@@ -36,13 +37,14 @@ const TKrDibChannels& TKrVoidDibData::Channels() {
     return m_channels;
 }
 
-TKrDibRect TKrVoidDibData::GetInterpolationLevel(const TKrDibRect& request, const TInterpolationQuality&, bool* exact) {
+TKrDibRect TKrVoidDibData::GetInterpolationLevel(const TKrDibRect& request, const TInterpolationQuality&,
+                                                 bool* exact) {
     if (exact) *exact = true;
     return request;
 }
 
-TKrGetRectResult TKrVoidDibData::GetRect(const TKrDibDataOutBuffer&, const TKrDibRect&, const TInterpolationQuality&,
-                                         int, TKrProgressHandler*) {
+TKrGetRectResult TKrVoidDibData::GetRect(const TKrDibDataOutBuffer&, const TKrDibRect&,
+                                         const TInterpolationQuality&, int, TKrProgressHandler*) {
     return grComplete;
 }
 
