@@ -13,7 +13,8 @@
 /// at x = start.x + i · step.x (in source pixels, 0 = first source column), rows likewise.
 /// Filters keep the channels they were made for. InterpolateRect does not change the filter, so
 /// several threads may run it at once once the pixel size is set. The virtual slots are in a
-/// fixed order.
+/// fixed order. Filters are made with new_a and dropped through var_a, which runs the concrete
+/// destructor: the base destructor is protected and the concrete filters are final.
 class KRSTD_API TKrDibFilter2D {
 public:
     explicit TKrDibFilter2D(const TKrDibChannels& channels);
@@ -39,7 +40,7 @@ protected:
 
 /// Each destination pixel copies the source pixel nearest to its position (clamped to the
 /// block). Margins 0.
-class KRSTD_API TKrNearestDibFilter2D : public TKrDibFilter2D {
+class KRSTD_API TKrNearestDibFilter2D final : public TKrDibFilter2D {
 public:
     explicit TKrNearestDibFilter2D(const TKrDibChannels& channels);
     ~TKrNearestDibFilter2D();
@@ -79,7 +80,7 @@ protected:
 };
 
 /// Linear/area resampling in double precision on normalised sample values, any sample type.
-class KRSTD_API TKrBilinearDibFilter2D : public TKrLinearDibFilter2DBase {
+class KRSTD_API TKrBilinearDibFilter2D final : public TKrLinearDibFilter2DBase {
 public:
     explicit TKrBilinearDibFilter2D(const TKrDibChannels& channels);
     ~TKrBilinearDibFilter2D();
@@ -90,7 +91,7 @@ public:
 
 /// Linear/area resampling of unsigned 1-byte samples in fixed point: a 15-bit horizontal pass,
 /// then a vertical pass rounding back to 8 bits (within 1 of the exact value).
-class KRSTD_API TKrBilinearDibFilter2DUInt8 : public TKrLinearDibFilter2DBase {
+class KRSTD_API TKrBilinearDibFilter2DUInt8 final : public TKrLinearDibFilter2DBase {
 public:
     explicit TKrBilinearDibFilter2DUInt8(const TKrDibChannels& channels);
     ~TKrBilinearDibFilter2DUInt8();
