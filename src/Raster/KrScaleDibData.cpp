@@ -211,74 +211,76 @@ TKrGetRectResult TKrScaleDibData::GetRect(const TKrDibDataOutBuffer& out, const 
 
     const std::int64_t totalRows = outEnd[1] - outFirst[1];
     const std::int64_t blocksX = (outEnd[0] - outFirst[0] + blockLen[0] - 1) / blockLen[0];
+    const std::int64_t blocksY = (totalRows + blockLen[1] - 1) / blockLen[1];
     std::size_t threads = 1;
-    if (!omp_in_parallel() && blocksX > 1)
-        threads = std::min<std::size_t>(KrGetThreadsCount(), static_cast<std::size_t>(blocksX));
+    if (!omp_in_parallel() && blocksX * blocksY > 1)
+        threads = std::min<std::size_t>(KrGetThreadsCount(), static_cast<std::size_t>(blocksX * blocksY));
     if (threads < 1) threads = 1;
     if (m_workerCaches.size() < threads - 1)
         m_workerCaches.resize(threads - 1, TKrDibBufferCache(m_blockSize));
 
+    // Blocks run row of blocks by row of blocks; the source is read under a lock (sources serve
+    // one thread at a time) and the filters run in parallel. One parallel region per read.
     TKrGetRectResult result = grComplete;
     std::mutex sourceLock;
     std::exception_ptr failure;
+    bool stopped = false;
     const var_a<TKrDibFilter2D*> filter = m_filter;
-    for (std::int64_t by = outFirst[1]; by < outEnd[1] && !failure; by += blockLen[1]) {
-        const std::int64_t rows = std::min(blockLen[1], outEnd[1] - by);
-        if (progress) {
-            progress->SetPosNB(static_cast<double>(by - outFirst[1]) / static_cast<double>(totalRows));
-            if (progress->UserBreak()) {
-                result = static_cast<TKrGetRectResult>(result & ~2u);
-                break;
-            }
-        }
-        const TAxisBlock yb = axisBlock(1, by, rows);
-        const double rowFrom = static_cast<double>(by - outFirst[1]) / static_cast<double>(totalRows);
-        const double rowShare = static_cast<double>(rows) / static_cast<double>(totalRows);
 #pragma omp parallel for num_threads(static_cast <int>(threads)) schedule(dynamic, 1) if (threads > 1)
-        for (std::int64_t bx = 0; bx < blocksX; ++bx) {
-            try {
-                {
-                    std::lock_guard<std::mutex> guard(sourceLock);
-                    if (failure) continue;
-                }
-                const std::int64_t x0 = outFirst[0] + bx * blockLen[0];
-                const TAxisBlock xb = axisBlock(0, x0, std::min(blockLen[0], outEnd[0] - x0));
-                const int tid = threads > 1 ? omp_get_thread_num() : 0;
-                TKrDibBufferCache& cache =
-                    tid == 0 ? m_bufferCache : m_workerCaches[static_cast<std::size_t>(tid - 1)];
-                const TKrDibSize windowSize{static_cast<std::uint64_t>(xb.last - xb.first + 1),
-                                            static_cast<std::uint64_t>(yb.last - yb.first + 1)};
-                const TKrDibDataOutBuffer scratch = cache.GetBuffer(windowSize, bpp);
-                TKrDibRect window;
-                window.origin = {L.Sample(0, static_cast<double>(xb.first)),
-                                 L.Sample(1, static_cast<double>(yb.first))};
-                window.count = windowSize;
-                window.pixel_size = L.pixel_size;
-                TKrGetRectResult r;
-                {
-                    std::lock_guard<std::mutex> guard(sourceLock);
-                    m_source->FillDefaultColor(scratch, windowSize);
-                    var_a<TKrProgressHandler*> sub;
-                    if (progress) {
-                        const double from =
-                            rowFrom + rowShare * static_cast<double>(bx) / static_cast<double>(blocksX);
-                        sub =
-                            progress->SubProgress(from, from + rowShare / static_cast<double>(blocksX), 5, 5);
-                    }
-                    r = m_source->GetRect(scratch, window, sourceQuality, flags, sub ? sub.get() : nullptr);
-                    result = KrJoinGetRectResult(result, r);
-                }
-                const TKrDibDataOutBuffer block = out.Offset(xb.out0, yb.out0, bpp);
-                filter->InterpolateRect(
-                    scratch, windowSize, block,
-                    TKrDibSize{static_cast<std::uint64_t>(xb.outN), static_cast<std::uint64_t>(yb.outN)},
-                    vec2d{xb.start, yb.start}, step);
-            } catch (...) {
+    for (std::int64_t b = 0; b < blocksX * blocksY; ++b) {
+        try {
+            const std::int64_t bx = b % blocksX, by = outFirst[1] + (b / blocksX) * blockLen[1];
+            const std::int64_t rows = std::min(blockLen[1], outEnd[1] - by);
+            const double rowFrom = static_cast<double>(by - outFirst[1]) / static_cast<double>(totalRows);
+            const double rowShare = static_cast<double>(rows) / static_cast<double>(totalRows);
+            {
                 std::lock_guard<std::mutex> guard(sourceLock);
-                if (!failure) failure = std::current_exception();
+                if (failure || stopped) continue;
+                if (progress && bx == 0) {
+                    progress->SetPosNB(rowFrom);
+                    if (progress->UserBreak()) {
+                        stopped = true;
+                        continue;
+                    }
+                }
             }
+            const TAxisBlock yb = axisBlock(1, by, rows);
+            const std::int64_t x0 = outFirst[0] + bx * blockLen[0];
+            const TAxisBlock xb = axisBlock(0, x0, std::min(blockLen[0], outEnd[0] - x0));
+            const int tid = threads > 1 ? omp_get_thread_num() : 0;
+            TKrDibBufferCache& cache =
+                tid == 0 ? m_bufferCache : m_workerCaches[static_cast<std::size_t>(tid - 1)];
+            const TKrDibSize windowSize{static_cast<std::uint64_t>(xb.last - xb.first + 1),
+                                        static_cast<std::uint64_t>(yb.last - yb.first + 1)};
+            const TKrDibDataOutBuffer scratch = cache.GetBuffer(windowSize, bpp);
+            TKrDibRect window;
+            window.origin = {L.Sample(0, static_cast<double>(xb.first)),
+                             L.Sample(1, static_cast<double>(yb.first))};
+            window.count = windowSize;
+            window.pixel_size = L.pixel_size;
+            {
+                std::lock_guard<std::mutex> guard(sourceLock);
+                m_source->FillDefaultColor(scratch, windowSize);
+                var_a<TKrProgressHandler*> sub;
+                if (progress) {
+                    const double from =
+                        rowFrom + rowShare * static_cast<double>(bx) / static_cast<double>(blocksX);
+                    sub = progress->SubProgress(from, from + rowShare / static_cast<double>(blocksX), 5, 5);
+                }
+                const TKrGetRectResult r =
+                    m_source->GetRect(scratch, window, sourceQuality, flags, sub ? sub.get() : nullptr);
+                result = KrJoinGetRectResult(result, r);
+            }
+            filter->InterpolateRect(
+                scratch, windowSize, out.Offset(xb.out0, yb.out0, bpp),
+                TKrDibSize{static_cast<std::uint64_t>(xb.outN), static_cast<std::uint64_t>(yb.outN)},
+                vec2d{xb.start, yb.start}, step);
+        } catch (...) {
+            std::lock_guard<std::mutex> guard(sourceLock);
+            if (!failure) failure = std::current_exception();
         }
     }
+    if (stopped) result = static_cast<TKrGetRectResult>(result & ~2u);
     if (failure) std::rethrow_exception(failure);
     if (progress && (result & 2u)) progress->SetPosNB(1.0);
     return result;
