@@ -18,13 +18,14 @@ namespace {
 // Per-thread work space of InterpolateRect: the filters are shared by the worker threads of a
 // rescaling read, so tap tables and intermediate rows cannot live in the filter. The vectors
 // only grow, so a read allocates once per thread.
-// Twelve elements of a two-tap horizontal pass whose source bytes lie within 16 bytes from
-// `base`: one load and two byte shuffles give both taps of all twelve.
+// Twelve elements of a two-tap horizontal pass whose source bytes lie within 32 bytes from
+// `base`: one or two loads and byte shuffles give both taps of all twelve.
 struct TShuffleGroup {
     std::int32_t base = 0;
-    bool ok = false;
-    alignas(16) unsigned char first[16];
-    alignas(16) unsigned char second[16];
+    bool ok = false;   // the bytes fit (else the group goes the scalar way)
+    bool wide = false; // they need the second 16 bytes
+    alignas(16) unsigned char first[2][16];
+    alignas(16) unsigned char second[2][16];
 };
 
 struct TWorkspace {
@@ -148,8 +149,15 @@ __attribute__((target("avx2"))) void HorizontalU8Shuffle(const THorizontalU8& h,
             continue;
         }
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h.src + grp.base));
-        const __m128i a = _mm_shuffle_epi8(v, _mm_load_si128(reinterpret_cast<const __m128i*>(grp.first)));
-        const __m128i b = _mm_shuffle_epi8(v, _mm_load_si128(reinterpret_cast<const __m128i*>(grp.second)));
+        __m128i a = _mm_shuffle_epi8(v, _mm_load_si128(reinterpret_cast<const __m128i*>(grp.first[0])));
+        __m128i b = _mm_shuffle_epi8(v, _mm_load_si128(reinterpret_cast<const __m128i*>(grp.second[0])));
+        if (grp.wide) {
+            const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h.src + grp.base + 16));
+            a = _mm_or_si128(
+                a, _mm_shuffle_epi8(v1, _mm_load_si128(reinterpret_cast<const __m128i*>(grp.first[1]))));
+            b = _mm_or_si128(
+                b, _mm_shuffle_epi8(v1, _mm_load_si128(reinterpret_cast<const __m128i*>(grp.second[1]))));
+        }
         __m256i lo = _mm256_add_epi32(
             _mm256_mullo_epi32(_mm256_cvtepu8_epi32(a),
                                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w0 + e))),
@@ -484,7 +492,8 @@ void TKrBilinearDibFilter2DUInt8::InterpolateRect(const TKrDibDataOutBuffer& sou
     while (safe > 0 && static_cast<std::size_t>(w.eOff[safe - 1]) + (kx - 1) * cn + 4 > rowBytes)
         --safe;
     const bool avx2 = HaveAVX2();
-    // Two-tap rows (enlarging) of 1 to 4 channels: shuffle groups where their bytes fit.
+    // Two-tap rows of 1 to 4 channels (enlarging, or halving on the pixel lattice): shuffle
+    // groups where their bytes fit.
     std::size_t groups = 0;
     if (avx2 && kx == 2 && cn <= 4 && 12 % cn == 0) {
         groups = n / 12;
@@ -492,12 +501,19 @@ void TKrBilinearDibFilter2DUInt8::InterpolateRect(const TKrDibDataOutBuffer& sou
         for (std::size_t g = 0; g < groups; ++g) {
             TShuffleGroup& grp = w.groups[g];
             grp.base = w.eOff[g * 12];
-            grp.ok = static_cast<std::size_t>(grp.base) + 16 <= rowBytes;
+            const std::int64_t span = w.eOff[g * 12 + 11] - grp.base + static_cast<std::int64_t>(cn) + 1;
+            grp.wide = span > 16;
+            grp.ok = span <= 32 && static_cast<std::size_t>(grp.base) + (grp.wide ? 32 : 16) <= rowBytes;
+            auto lane = [](std::int64_t d, int half) -> unsigned char {
+                return d < 0 || d / 16 != half ? 0x80 : static_cast<unsigned char>(d % 16);
+            };
             for (std::size_t j = 0; j < 16; ++j) {
                 const std::int64_t d = j < 12 ? w.eOff[g * 12 + j] - grp.base : -1;
-                grp.ok = grp.ok && d + static_cast<std::int64_t>(cn) < 16;
-                grp.first[j] = d < 0 ? 0x80 : static_cast<unsigned char>(d);
-                grp.second[j] = d < 0 ? 0x80 : static_cast<unsigned char>(d + static_cast<std::int64_t>(cn));
+                const std::int64_t d2 = d < 0 ? -1 : d + static_cast<std::int64_t>(cn);
+                for (int half = 0; half < 2; ++half) {
+                    grp.first[half][j] = lane(d, half);
+                    grp.second[half][j] = lane(d2, half);
+                }
             }
         }
     }
