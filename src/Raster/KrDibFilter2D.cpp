@@ -5,6 +5,7 @@
 #include "Raster/KrRasterInternal.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #if defined(__x86_64__)
@@ -225,10 +226,12 @@ __attribute__((target("avx2"))) void VerticalU8AVX2(const TVerticalU8& v) {
 }
 #endif
 
+std::atomic<bool> g_simd{true};
+
 bool HaveAVX2() {
 #if defined(__x86_64__)
     static const bool have = __builtin_cpu_supports("avx2");
-    return have;
+    return have && g_simd.load(std::memory_order_relaxed);
 #else
     return false;
 #endif
@@ -317,6 +320,10 @@ bool FillBad(const TKrDibChannels& channels, const TKrDibSize& sourceSize,
 }
 
 } // namespace
+
+void KrRasterInternal::SetSimdKernels(bool enabled) noexcept {
+    g_simd.store(enabled, std::memory_order_relaxed);
+}
 
 // --- Weights ----------------------------------------------------------------------------------------
 

@@ -2,6 +2,7 @@
 // overflows, and pixel copiers by pixel size.
 #pragma once
 
+#include "Core/KrExport.h"
 #include "Raster/KrDibBuffer.h"
 #include "Raster/KrDibRect.h"
 #include "XIni/KrXIniReader.h"
@@ -135,5 +136,9 @@ inline std::string NumText(double v) {
 /// Throws TKrMessage "@<function>: invalid channels (type=.., bps=.., kinds=..)." unless the
 /// channels have a valid sample type and a pixel of 1 to 2304 bytes.
 void CheckChannels(const TKrDibChannels& channels, const char* function);
+
+/// Lets the filters use their AVX2 kernels where the processor has them (the default) or keeps
+/// them to the portable code, so tests cover both. Process-wide.
+KRSTD_TEST_API void SetSimdKernels(bool enabled) noexcept;
 
 } // namespace KrRasterInternal

@@ -3,6 +3,7 @@
 #include "KrRasterTestUtils.h"
 #include "Raster/KrDibFilter2D.h"
 #include "Raster/KrMultiScaleDibData.h"
+#include "Raster/KrRasterInternal.h"
 #include "Raster/KrScaleDibData.h"
 #include "System/KrThreads.h"
 
@@ -138,13 +139,19 @@ template <class T> void CheckAgainstReference(const TKrDibChannels& ch, std::siz
 } // namespace
 
 TEST(ScaleDibData, MatchesADoublePrecisionResampler) {
-    const TKrDibChannels u8(1, 1, 6, 4, 3), u16(1, 2, 6, 4, 3), f32(2, 4, 1, 289);
+    const TKrDibChannels u8(1, 1, 6, 4, 3), u16(1, 2, 6, 4, 3), f32(2, 4, 1, 289), gray(1, 1, 1);
     for (std::size_t edge : {std::size_t(128), std::size_t(16)})
         for (bool linear : {false, true}) {
             CheckAgainstReference<std::uint8_t>(u8, edge, linear);
             CheckAgainstReference<std::uint16_t>(u16, edge, linear);
             CheckAgainstReference<float>(f32, edge, linear);
         }
+    // The portable 8-bit kernels, and one channel (other shuffle groups).
+    for (bool simd : {false, true}) {
+        KrRasterInternal::SetSimdKernels(simd);
+        CheckAgainstReference<std::uint8_t>(u8, 128, true);
+        CheckAgainstReference<std::uint8_t>(gray, 128, true);
+    }
 }
 
 TEST(ScaleDibData, ResultsDoNotDependOnThreadsOrBlocks) {
