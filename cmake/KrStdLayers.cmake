@@ -195,8 +195,14 @@ krstd_layer(Language USES XIniText
 krstd_layer(CacheStreams USES Language
   UNITS Streams/KrCacheStream Streams/KrCrc32Stream)
 
+# Raster sources read by sampling grid: pixel layouts, leaf sources, rescaling and pyramids.
+krstd_layer(Raster USES MathTypes XIniTree LINKS OpenMP::OpenMP_CXX
+  UNITS Raster/KrDibRect Raster/KrDibChannels Raster/KrDibBuffer Raster/KrDibData Raster/KrRasterInternal
+        Raster/KrRawDibData Raster/KrRawMemDibData Raster/KrVoidDibData Raster/KrMultiScaleDibData
+        Raster/KrDibFilter2D Raster/KrScaleDibData)
+
 # Module start-up: the one unit that calls every layer's initialiser.
-krstd_layer(Startup USES CacheStreams MathTypes Transforms
+krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster
   UNITS Core/KrModuleStartup Core/KrModuleInternal)
 
 krstd_check_layers()
