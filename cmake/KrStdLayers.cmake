@@ -180,8 +180,13 @@ krstd_layer(CacheStreams USES Language
 krstd_layer(MathTypes USES Frame
   UNITS Math/KrVec Math/KrLimits)
 
+# Spatial indexes: quad trees, point grids and the block allocator they draw nodes from.
+krstd_layer(SpatialIndex USES MathTypes
+  UNITS Math/Index/KrBlockAllocator Math/Index/KrCellFrame Math/Index/KrQuadTree
+        Math/Index/KrPointsQuadTree Math/Index/KrStaticPointsGrid Math/Index/KrStaticQuadTree)
+
 # Module start-up: the one unit that calls every layer's initialiser.
-krstd_layer(Startup USES CacheStreams MathTypes
+krstd_layer(Startup USES CacheStreams MathTypes SpatialIndex
   UNITS Core/KrModuleStartup Core/KrModuleInternal)
 
 krstd_check_layers()
