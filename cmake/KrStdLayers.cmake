@@ -182,8 +182,8 @@ krstd_layer(MathTypes USES Frame
 
 # Spatial indexes: quad trees, point grids and the block allocator they draw nodes from.
 krstd_layer(SpatialIndex USES MathTypes
-  UNITS Math/Index/KrBlockAllocator Math/Index/KrCellFrame Math/Index/KrQuadTree
-        Math/Index/KrPointsQuadTree Math/Index/KrStaticPointsGrid Math/Index/KrStaticQuadTree)
+  UNITS Math/Index/KrBlockAllocator Math/Index/KrCellFrame Math/Index/KrItemChunks Math/Index/KrQuadTree
+        Math/Index/KrPointsQuadTree Math/Index/KrQuadWalk Math/Index/KrStaticPointsGrid Math/Index/KrStaticQuadTree)
 
 # Module start-up: the one unit that calls every layer's initialiser.
 krstd_layer(Startup USES CacheStreams MathTypes SpatialIndex

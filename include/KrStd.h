@@ -40,6 +40,7 @@
 #include "Core/KrVarARework.h"
 #include "Math/Index/KrBlockAllocator.h"
 #include "Math/Index/KrCellFrame.h"
+#include "Math/Index/KrItemChunks.h"
 #include "Math/Index/KrPointsQuadTree.h"
 #include "Math/Index/KrQuadTree.h"
 #include "Math/Index/KrStaticPointsGrid.h"

@@ -36,13 +36,17 @@ public:
         return *this;
     }
 
-    /// A new element made from `args`. Throws std::bad_alloc when a new block cannot be had
-    /// (the allocator is then unchanged), or whatever T's constructor throws.
+    /// A new element made from `args` (default-initialised, so left indeterminate for plain
+    /// data, when there are none). Throws std::bad_alloc when a new block cannot be had (the
+    /// allocator is then unchanged), or whatever T's constructor throws.
     template <class... A>
     T* New(A&&... args) {
         Slot* s = Take();
         try {
-            return ::new (static_cast<void*>(s->bytes)) T(std::forward<A>(args)...);
+            if constexpr (sizeof...(A) == 0)
+                return ::new (static_cast<void*>(s->bytes)) T;
+            else
+                return ::new (static_cast<void*>(s->bytes)) T(std::forward<A>(args)...);
         } catch (...) {
             Give(s);
             throw;

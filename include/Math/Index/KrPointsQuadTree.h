@@ -4,6 +4,7 @@
 #include "Core/KrExport.h"
 #include "Math/Index/KrBlockAllocator.h"
 #include "Math/Index/KrCellFrame.h"
+#include "Math/Index/KrItemChunks.h"
 
 #include <cstdint>
 #include <vector>
@@ -19,8 +20,9 @@ namespace kr {
 /// points whose finest cells meet the query's cells, a superset of the points inside the query
 /// rectangle (closed on all sides). Emptied nodes are kept (a later point will likely refill them).
 ///
-/// Nodes and items come from block allocators of 1024. One writer at a time; queries are const
-/// and may run concurrently while nothing is modified.
+/// Nodes come from a block allocator, four siblings together, and a leaf's points sit in a few growing arrays drawn from
+/// block allocators too, so adding allocates only once per block. One writer at a time; queries
+/// are const and may run concurrently while nothing is modified.
 class KRSTD_API TPointsQuadTree {
 public:
     using TObjectId = std::uint64_t;
@@ -31,13 +33,13 @@ public:
     struct TItem {
         TObjectId id;
         std::uint32_t x, y; ///< the point's finest cell
-        TItem* next;
     };
+    using TItemChunk = kr::TItemChunk<TItem>;
     struct TNode {
         TNode* parent;
         TNode* child[4]; ///< numbered bit(x) + 2·bit(y) of the children's cell indices
         std::uint32_t childCount;
-        TItem* items; ///< the points of a leaf, last added first
+        TItemChunk* items; ///< the points of a leaf, in arrays; see TItemChunk
         std::uint32_t itemCount;
     };
 
@@ -50,7 +52,7 @@ public:
     /// of Capacity points (0 sends every point to the finest level), dropping what it held.
     /// Throws TKrMessage "@<signature>: Invalid arguments Min, Max" unless Min is below Max on
     /// both axes and everything is finite, "@<signature>: Invalid argument LevelsCount" for a
-    /// level count out of range.
+    /// level count out of range. The memory held is kept for refilling.
     void Init(const vec2d& Min, const vec2d& Max, int LevelsCount, std::uint32_t Capacity);
     /// Drops every point and releases the memory; the tree is uninitialised again.
     void Deinit() noexcept;
@@ -62,7 +64,7 @@ public:
     std::uint32_t Capacity() const noexcept { return m_capacity; }
     limits2d Limits() const noexcept { return m_limits; }
     /// Points stored.
-    std::size_t ObjectsCount() const noexcept { return m_items.Size(); }
+    std::size_t ObjectsCount() const noexcept { return m_count; }
     const TNode* Root() const noexcept { return m_root; }
 
     /// Adds a point, pushing full leaves down on the way. Throws TKrMessage for a NaN or infinite
@@ -82,12 +84,17 @@ public:
     void GetRectAll(const TNode* node, std::vector<TObjectId>& ids) const;
 
 private:
-    TNode* NewNode(TNode* parent);
-    void Collect(const TNode* node, int level, std::uint32_t x, std::uint32_t y, const TCellBox& query,
-                 std::vector<TObjectId>& ids) const;
+    /// Siblings are made together, so that a query visiting them reads adjacent memory.
+    struct alignas(64) TQuad {
+        TNode node[4];
+    };
 
-    TBlockAllocator<TNode> m_nodes;
-    TBlockAllocator<TItem> m_items;
+    TNode* NewChild(TNode* node, unsigned c);
+
+    TBlockAllocator<TQuad> m_quads;
+    TNode m_rootNode{};
+    TItemChunkPool<TItem> m_chunks;
+    std::size_t m_count = 0;
     TNode* m_root = nullptr;
     TCellFrame m_frame;
     limits2d m_limits;

@@ -4,6 +4,7 @@
 #include "Core/KrExport.h"
 #include "Math/Index/KrBlockAllocator.h"
 #include "Math/Index/KrCellFrame.h"
+#include "Math/Index/KrItemChunks.h"
 
 #include <cstdint>
 #include <vector>
@@ -19,7 +20,8 @@ namespace kr {
 /// found. Queries return candidates: every object whose cells meet the query's cells, which is a
 /// superset of the objects whose geometry meets the query rectangle (closed on all sides).
 ///
-/// Nodes and items come from block allocators, so adding allocates once per 1024 nodes or items.
+/// Nodes come from a block allocator, four siblings together, and a node's items sit in a few growing arrays drawn from
+/// block allocators too, so adding allocates only once per block of nodes or item arrays.
 /// One writer at a time; queries are const and may run concurrently while nothing is modified.
 class KRSTD_API TQuadTree {
 public:
@@ -35,14 +37,15 @@ public:
     /// can skip the objects of a node that lie beside the query rather than in it.
     struct TItem {
         TObjectId id;
-        TItem* next;
         std::uint32_t x0, y0, x1, y1;
     };
+    using TItemChunk = kr::TItemChunk<TItem>;
     struct TNode {
         TNode* parent;
         TNode* child[4]; ///< numbered bit(x) + 2·bit(y) of the children's cell indices
         std::uint32_t childCount;
-        TItem* items; ///< the objects stored here, last added first
+        std::uint32_t itemCount;
+        TItemChunk* items; ///< the objects stored here, in arrays; see TItemChunk
     };
 
     static TObjectHandle MakeHandle(int level, std::uint32_t x, std::uint32_t y) noexcept {
@@ -60,7 +63,7 @@ public:
     /// Sets up an empty tree over [Min, Max] with LevelsCount levels (1 to kMaxLevels), dropping
     /// what the tree held. Throws TKrMessage "@<signature>: Invalid arguments Min, Max" unless
     /// Min is below Max on both axes and every coordinate and extent is finite, and
-    /// "@<signature>: Invalid argument LevelsCount" for a level count out of range.
+    /// "@<signature>: Invalid argument LevelsCount" for a level count out of range. The memory held is kept for refilling.
     void Init(const vec2d& Min, const vec2d& Max, int LevelsCount);
     /// Drops every object and releases the memory; the tree is uninitialised again.
     void Deinit() noexcept;
@@ -72,7 +75,7 @@ public:
     /// The limits given to Init.
     limits2d Limits() const noexcept { return m_limits; }
     /// Objects stored.
-    std::size_t ObjectsCount() const noexcept { return m_items.Size(); }
+    std::size_t ObjectsCount() const noexcept { return m_count; }
     const TNode* Root() const noexcept { return m_root; }
 
     /// Stores a point object and optionally reports where. Throws TKrMessage for a NaN or infinite
@@ -112,17 +115,22 @@ public:
 private:
     static constexpr std::uint32_t kCellMask = (1u << 29) - 1;
 
-    TNode* NewNode(TNode* parent);
+    /// Siblings are made together, so that a query visiting them reads adjacent memory.
+    struct alignas(64) TQuad {
+        TNode node[4];
+    };
+
+    TNode* NewChild(TNode* node, unsigned c);
     void AddItem(TObjectId id, const TCellBox& cells, TObjectHandle* handle, const char* signature);
     TObjectHandle HandleOf(const TCellBox& cells) const noexcept;
     bool Unlink(TObjectId id, TNode* node) noexcept;
     void Prune(TNode* node) noexcept;
     void FreeBelow(TNode* node) noexcept;
-    void Collect(const TNode* node, int level, std::uint32_t x, std::uint32_t y, const TCellBox& query,
-                 std::vector<TObjectId>& ids) const;
 
-    TBlockAllocator<TNode> m_nodes;
-    TBlockAllocator<TItem> m_items;
+    TBlockAllocator<TQuad> m_quads;
+    TNode m_rootNode{};
+    TItemChunkPool<TItem> m_chunks;
+    std::size_t m_count = 0;
     TNode* m_root = nullptr;
     TCellFrame m_frame;
     limits2d m_limits;

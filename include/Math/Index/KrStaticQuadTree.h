@@ -104,13 +104,14 @@ private:
     TNode* Descend(int level, std::uint32_t x, std::uint32_t y, bool make);
     void Count(TNode* node);
     void Store(TNode* node, TObjectId id);
-    void Number(TNode* node, std::uint32_t& offset) noexcept;
+    void Number(TNode* node, std::uint32_t& offset, std::size_t& quads) noexcept;
     void CloseUp(TNode* node, std::uint32_t& begin, std::uint32_t& to, bool propagate) noexcept;
     void CollectAll(const TNode* node, std::vector<TObjectId>& ids) const;
     void Collect(const TNode* node, int level, std::uint32_t x, std::uint32_t y, const TCellBox& query,
                  std::vector<TObjectId>& ids) const;
 
-    TBlockAllocator<TQuad> m_quads;
+    TBlockAllocator<TQuad> m_quads; // while counting
+    std::vector<TQuad> m_layout;    // from AddPointBegin on: the same nodes in depth-first order
     TNode m_root{};
     TCellFrame m_frame;
     limits2d m_limits;

@@ -2,6 +2,7 @@
 #include "Math/Index/KrPointsQuadTree.h"
 
 #include "Core/KrMessage.h"
+#include "Math/Index/KrQuadWalk.h"
 
 #include <string>
 
@@ -26,17 +27,22 @@ void TPointsQuadTree::Init(const vec2d& Min, const vec2d& Max, int LevelsCount, 
     const std::uint32_t n = 1u << (LevelsCount - 1);
     TCellFrame frame;
     if (!frame.Setup(Min, Max, n, n, false)) Fail(kInitSignature, "Invalid arguments Min, Max");
-    Deinit();
+    m_quads.Clear(); // the blocks stay for refilling
+    m_chunks.Clear();
+    m_count = 0;
     m_frame = frame;
     m_limits = limits2d(Min, Max);
     m_levels = LevelsCount;
     m_capacity = Capacity;
-    m_root = NewNode(nullptr);
+    m_rootNode = TNode{};
+    m_root = &m_rootNode;
 }
 
 void TPointsQuadTree::Deinit() noexcept {
-    m_nodes.Release();
-    m_items.Release();
+    m_quads.Release();
+    m_chunks.Release();
+    m_rootNode = TNode{};
+    m_count = 0;
     m_root = nullptr;
     m_frame = TCellFrame();
     m_limits = limits2d();
@@ -46,38 +52,40 @@ void TPointsQuadTree::Deinit() noexcept {
 
 void TPointsQuadTree::Clear() noexcept {
     if (!m_root) return;
-    m_nodes.Clear();
-    m_items.Clear();
+    m_quads.Clear();
+    m_chunks.Clear();
+    m_count = 0;
     m_frame.bounds = m_limits;
-    m_root = m_nodes.New(TNode{}); // cannot throw: the first block is kept
+    m_rootNode = TNode{};
 }
 
-TPointsQuadTree::TNode* TPointsQuadTree::NewNode(TNode* parent) {
-    TNode* node = m_nodes.New(TNode{});
-    node->parent = parent;
-    return node;
+TPointsQuadTree::TNode* TPointsQuadTree::NewChild(TNode* node, unsigned c) {
+    TNode* first = nullptr;
+    if (node->childCount == 0) {
+        first = m_quads.New(TQuad{})->node;
+    } else {
+        for (unsigned i = 0; i < 4 && !first; ++i)
+            if (node->child[i]) first = node->child[i] - i;
+    }
+    TNode* child = first + c;
+    *child = TNode{};
+    child->parent = node;
+    node->child[c] = child;
+    ++node->childCount;
+    return child;
 }
 
 void TPointsQuadTree::PushDown(TNode* node, int depth) {
     if (!node || node->childCount != 0 || depth < 0 || depth >= m_levels - 1) return;
     const int bit = m_levels - 2 - depth;
-    // Make the children first, so that running out of memory leaves the leaf as it was.
-    for (const TItem* item = node->items; item; item = item->next) {
-        TNode*& child = node->child[ChildOf(item->x, item->y, bit)];
-        if (!child) child = NewNode(node);
-    }
-    for (TItem* item = node->items; item;) {
-        TItem* next = item->next;
-        TNode* child = node->child[ChildOf(item->x, item->y, bit)];
-        item->next = child->items;
-        child->items = item;
-        ++child->itemCount;
-        item = next;
-    }
-    node->childCount = 0;
-    for (const TNode* c : node->child)
-        node->childCount += c != nullptr;
-    node->items = nullptr;
+    for (const TItemChunk* c = node->items; c; c = c->next)
+        for (const TItem *item = c->Items(), *end = item + c->count; item != end; ++item) {
+            const unsigned c = ChildOf(item->x, item->y, bit);
+            TNode* child = node->child[c] ? node->child[c] : NewChild(node, c);
+            m_chunks.Push(child->items, *item);
+            ++child->itemCount;
+        }
+    m_chunks.Free(node->items);
     node->itemCount = 0;
 }
 
@@ -91,15 +99,12 @@ void TPointsQuadTree::AddObject(TObjectId id, const vec2d& point) {
             if (node->itemCount < m_capacity) break;
             PushDown(node, depth);
         }
-        TNode*& child = node->child[ChildOf(x, y, m_levels - 2 - depth)];
-        if (!child) {
-            child = NewNode(node);
-            ++node->childCount;
-        }
-        node = child;
+        const unsigned c = ChildOf(x, y, m_levels - 2 - depth);
+        node = node->child[c] ? node->child[c] : NewChild(node, c);
     }
-    node->items = m_items.New(TItem{id, x, y, node->items});
+    m_chunks.Push(node->items, TItem{id, x, y});
     ++node->itemCount;
+    ++m_count;
     m_frame.bounds.add(point);
 }
 
@@ -111,53 +116,29 @@ bool TPointsQuadTree::DeleteObject(TObjectId id, const vec2d& point) noexcept {
         node = node->child[ChildOf(x, y, m_levels - 2 - depth)];
         if (!node) return false;
     }
-    for (TItem** link = &node->items; *link; link = &(*link)->next) {
-        if ((*link)->id != id) continue;
-        TItem* item = *link;
-        *link = item->next;
-        --node->itemCount;
-        m_items.Delete(item);
-        return true;
+    for (TItemChunk* c = node->items; c; c = c->next) {
+        const TItem* items = c->Items();
+        for (std::uint32_t i = 0; i < c->count; ++i) {
+            if (items[i].id != id) continue;
+            m_chunks.Remove(node->items, c, i);
+            --node->itemCount;
+            --m_count;
+            return true;
+        }
     }
     return false;
 }
 
 void TPointsQuadTree::GetRectAll(const TNode* node, std::vector<TObjectId>& ids) const {
-    if (!node) return;
-    for (const TItem* item = node->items; item; item = item->next)
-        ids.push_back(item->id);
-    for (const TNode* c : node->child)
-        if (c) GetRectAll(c, ids);
-}
-
-void TPointsQuadTree::Collect(const TNode* node, int level, std::uint32_t x, std::uint32_t y, const TCellBox& q,
-                              std::vector<TObjectId>& ids) const {
-    const int shift = m_levels - 1 - level;
-    const std::uint32_t span = (1u << shift) - 1;
-    const std::uint32_t bx0 = x << shift, by0 = y << shift;
-    if (q.Contains(bx0, by0, bx0 + span, by0 + span)) {
-        GetRectAll(node, ids);
-        return;
-    }
-    for (const TItem* item = node->items; item; item = item->next)
-        if (item->x >= q.x0 && item->x <= q.x1 && item->y >= q.y0 && item->y <= q.y1) ids.push_back(item->id);
-    if (node->childCount == 0) return;
-    const int childShift = shift - 1;
-    const std::uint32_t childSpan = (1u << childShift) - 1;
-    for (std::uint32_t c = 0; c < 4; ++c) {
-        const TNode* child = node->child[c];
-        if (!child) continue;
-        const std::uint32_t cx = 2 * x + (c & 1), cy = 2 * y + (c >> 1);
-        const std::uint32_t cx0 = cx << childShift, cy0 = cy << childShift;
-        if (q.Intersects(cx0, cy0, cx0 + childSpan, cy0 + childSpan)) Collect(child, level + 1, cx, cy, q, ids);
-    }
+    if (node) QuadWalk::AppendAll(node, ids);
 }
 
 void TPointsQuadTree::GetRect(const vec2d& min, const vec2d& max, std::vector<TObjectId>& ids) const {
     ids.clear();
     TCellBox q;
     if (!m_root || !m_frame.QueryCells(min, max, q)) return;
-    Collect(m_root, 0, 0, 0, q, ids);
+    QuadWalk::Collect(m_root, m_levels - 1, 0, 0, q,
+                      [&q](const TItem& i) { return (i.x >= q.x0) & (i.x <= q.x1) & (i.y >= q.y0) & (i.y <= q.y1); }, ids);
 }
 
 } // namespace kr

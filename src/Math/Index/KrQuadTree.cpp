@@ -2,6 +2,7 @@
 #include "Math/Index/KrQuadTree.h"
 
 #include "Core/KrMessage.h"
+#include "Math/Index/KrQuadWalk.h"
 
 #include <algorithm>
 #include <string>
@@ -29,16 +30,21 @@ void TQuadTree::Init(const vec2d& Min, const vec2d& Max, int LevelsCount) {
     const std::uint32_t n = 1u << (LevelsCount - 1);
     TCellFrame frame;
     if (!frame.Setup(Min, Max, n, n, false)) Fail(kInitSignature, "Invalid arguments Min, Max");
-    Deinit();
+    m_quads.Clear(); // the blocks stay for refilling
+    m_chunks.Clear();
+    m_count = 0;
     m_frame = frame;
     m_limits = limits2d(Min, Max);
     m_levels = LevelsCount;
-    m_root = NewNode(nullptr);
+    m_rootNode = TNode{};
+    m_root = &m_rootNode;
 }
 
 void TQuadTree::Deinit() noexcept {
-    m_nodes.Release();
-    m_items.Release();
+    m_quads.Release();
+    m_chunks.Release();
+    m_rootNode = TNode{};
+    m_count = 0;
     m_root = nullptr;
     m_frame = TCellFrame();
     m_limits = limits2d();
@@ -47,16 +53,27 @@ void TQuadTree::Deinit() noexcept {
 
 void TQuadTree::Clear() noexcept {
     if (!m_root) return;
-    m_nodes.Clear();
-    m_items.Clear();
+    m_quads.Clear();
+    m_chunks.Clear();
+    m_count = 0;
     m_frame.bounds = m_limits;
-    m_root = m_nodes.New(TNode{}); // cannot throw: the first block is kept
+    m_rootNode = TNode{};
 }
 
-TQuadTree::TNode* TQuadTree::NewNode(TNode* parent) {
-    TNode* node = m_nodes.New(TNode{});
-    node->parent = parent;
-    return node;
+TQuadTree::TNode* TQuadTree::NewChild(TNode* node, unsigned c) {
+    TNode* first = nullptr;
+    if (node->childCount == 0) {
+        first = m_quads.New(TQuad{})->node;
+    } else {
+        for (unsigned i = 0; i < 4 && !first; ++i)
+            if (node->child[i]) first = node->child[i] - i;
+    }
+    TNode* child = first + c;
+    *child = TNode{};
+    child->parent = node;
+    node->child[c] = child;
+    ++node->childCount;
+    return child;
 }
 
 TQuadTree::TObjectHandle TQuadTree::HandleOf(const TCellBox& c) const noexcept {
@@ -92,12 +109,8 @@ TQuadTree::TNode* TQuadTree::QueryNode(TObjectHandle index) {
     if (!m_root || level >= m_levels || (x >> level) != 0 || (y >> level) != 0) return nullptr;
     TNode* node = m_root;
     for (int bit = level - 1; bit >= 0; --bit) {
-        TNode*& child = node->child[((x >> bit) & 1) | (((y >> bit) & 1) << 1)];
-        if (!child) {
-            child = NewNode(node);
-            ++node->childCount;
-        }
-        node = child;
+        const unsigned c = ((x >> bit) & 1) | (((y >> bit) & 1) << 1);
+        node = node->child[c] ? node->child[c] : NewChild(node, c);
     }
     return node;
 }
@@ -106,8 +119,9 @@ void TQuadTree::AddItem(TObjectId id, const TCellBox& cells, TObjectHandle* hand
     if (!m_root) Fail(signature, "The tree is not initialised");
     const TObjectHandle h = HandleOf(cells);
     TNode* node = QueryNode(h);
-    TItem* item = m_items.New(TItem{id, node->items, cells.x0, cells.y0, cells.x1, cells.y1});
-    node->items = item;
+    m_chunks.Push(node->items, TItem{id, cells.x0, cells.y0, cells.x1, cells.y1});
+    ++node->itemCount;
+    ++m_count;
     if (handle) *handle = h;
 }
 
@@ -129,13 +143,16 @@ void TQuadTree::AddObject(TObjectId id, const vec2d& min, const vec2d& max, TObj
 }
 
 bool TQuadTree::Unlink(TObjectId id, TNode* node) noexcept {
-    for (TItem** link = &node->items; *link; link = &(*link)->next) {
-        if ((*link)->id != id) continue;
-        TItem* item = *link;
-        *link = item->next;
-        m_items.Delete(item);
-        Prune(node);
-        return true;
+    for (TItemChunk* c = node->items; c; c = c->next) {
+        const TItem* items = c->Items();
+        for (std::uint32_t i = 0; i < c->count; ++i) {
+            if (items[i].id != id) continue;
+            m_chunks.Remove(node->items, c, i);
+            --node->itemCount;
+            --m_count;
+            Prune(node);
+            return true;
+        }
     }
     return false;
 }
@@ -143,10 +160,11 @@ bool TQuadTree::Unlink(TObjectId id, TNode* node) noexcept {
 void TQuadTree::Prune(TNode* node) noexcept {
     while (node != m_root && !node->items && node->childCount == 0) {
         TNode* parent = node->parent;
-        for (TNode*& c : parent->child)
-            if (c == node) c = nullptr;
-        --parent->childCount;
-        m_nodes.Delete(node);
+        unsigned i = 0;
+        while (parent->child[i] != node)
+            ++i;
+        parent->child[i] = nullptr;
+        if (--parent->childCount == 0) m_quads.Delete(reinterpret_cast<TQuad*>(node - i));
         node = parent;
     }
 }
@@ -171,18 +189,18 @@ bool TQuadTree::DeleteObject(TObjectId id, TNode* node) {
 }
 
 void TQuadTree::FreeBelow(TNode* node) noexcept {
-    for (TItem* item = node->items; item;) {
-        TItem* next = item->next;
-        m_items.Delete(item);
-        item = next;
+    m_count -= node->itemCount;
+    node->itemCount = 0;
+    m_chunks.Free(node->items);
+    if (node->childCount == 0) return;
+    TNode* first = nullptr;
+    for (unsigned i = 0; i < 4; ++i) {
+        if (!node->child[i]) continue;
+        first = node->child[i] - i;
+        FreeBelow(node->child[i]);
+        node->child[i] = nullptr;
     }
-    node->items = nullptr;
-    for (TNode*& c : node->child) {
-        if (!c) continue;
-        FreeBelow(c);
-        m_nodes.Delete(c);
-        c = nullptr;
-    }
+    m_quads.Delete(reinterpret_cast<TQuad*>(first));
     node->childCount = 0;
 }
 
@@ -193,41 +211,15 @@ void TQuadTree::DeleteNode(TNode* node) noexcept {
 }
 
 void TQuadTree::GetRectAll(const TNode* node, std::vector<TObjectId>& ids) const {
-    if (!node) return;
-    for (const TItem* item = node->items; item; item = item->next)
-        ids.push_back(item->id);
-    for (const TNode* c : node->child)
-        if (c) GetRectAll(c, ids);
-}
-
-void TQuadTree::Collect(const TNode* node, int level, std::uint32_t x, std::uint32_t y, const TCellBox& q,
-                        std::vector<TObjectId>& ids) const {
-    const int shift = m_levels - 1 - level;
-    const std::uint32_t bx0 = x << shift, by0 = y << shift;
-    const std::uint32_t bx1 = bx0 + ((1u << shift) - 1), by1 = by0 + ((1u << shift) - 1);
-    if (q.Contains(bx0, by0, bx1, by1)) {
-        GetRectAll(node, ids);
-        return;
-    }
-    for (const TItem* item = node->items; item; item = item->next)
-        if (q.Intersects(item->x0, item->y0, item->x1, item->y1)) ids.push_back(item->id);
-    if (node->childCount == 0) return;
-    const int childShift = shift - 1;
-    for (std::uint32_t c = 0; c < 4; ++c) {
-        const TNode* child = node->child[c];
-        if (!child) continue;
-        const std::uint32_t cx = 2 * x + (c & 1), cy = 2 * y + (c >> 1);
-        const std::uint32_t cx0 = cx << childShift, cy0 = cy << childShift;
-        const std::uint32_t span = (1u << childShift) - 1;
-        if (q.Intersects(cx0, cy0, cx0 + span, cy0 + span)) Collect(child, level + 1, cx, cy, q, ids);
-    }
+    if (node) QuadWalk::AppendAll(node, ids);
 }
 
 void TQuadTree::GetRect(const vec2d& min, const vec2d& max, std::vector<TObjectId>& ids) const {
     ids.clear();
     TCellBox q;
     if (!m_root || !m_frame.QueryCells(min, max, q)) return;
-    Collect(m_root, 0, 0, 0, q, ids);
+    QuadWalk::Collect(m_root, m_levels - 1, 0, 0, q,
+                      [&q](const TItem& i) { return (i.x0 <= q.x1) & (i.x1 >= q.x0) & (i.y0 <= q.y1) & (i.y1 >= q.y0); }, ids);
 }
 
 } // namespace kr
