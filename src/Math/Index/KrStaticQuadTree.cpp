@@ -26,6 +26,8 @@ void TStaticQuadTree::Init(const limits2d& limits, int levels) {
         Fail(kInitSignature, "Invalid arguments Min, Max");
     m_quads.Clear();
     m_layout.clear();
+    m_flat.clear();
+    m_flatOn = false;
     m_root = TNode{};
     m_frame = frame;
     m_limits = limits;
@@ -39,6 +41,8 @@ void TStaticQuadTree::Init(const limits2d& limits, int levels) {
 void TStaticQuadTree::Deinit() noexcept {
     m_quads.Release();
     std::vector<TQuad>().swap(m_layout);
+    std::vector<std::uint64_t>().swap(m_flat);
+    m_flatOn = false;
     m_root = TNode{};
     m_frame = TCellFrame();
     m_limits = limits2d();
@@ -70,7 +74,19 @@ void TStaticQuadTree::InitPoint(const vec2d& point) {
     const char* const signature = "@void kr::TStaticQuadTree::InitPoint(const vec2d &)";
     if (!TCellFrame::IsFinite(point)) Fail(signature, "Invalid argument point");
     if (m_phase != EPhase::Counting || m_counted == UINT32_MAX) Fail(signature, "not counting, or too many points");
-    Count(Descend(m_levels - 1, m_frame.CellX(point.x), m_frame.CellY(point.y), true));
+    const std::uint32_t x = m_frame.CellX(point.x), y = m_frame.CellY(point.y);
+    if (m_flatOn) {
+        ++m_flat[FlatIndex(x, y)];
+        ++m_counted;
+    } else {
+        Count(Descend(m_levels - 1, x, y, true));
+        // Enough points to be worth a table of every finest cell: count the rest there.
+        const std::uint64_t cells = std::uint64_t(1) << (2 * (m_levels - 1));
+        if (m_levels <= kFlatMaxLevels && m_counted >= std::max<std::uint64_t>(cells >> 4, 1)) {
+            m_flat.assign(cells, 0);
+            m_flatOn = true;
+        }
+    }
     m_frame.bounds.add(point);
 }
 
@@ -107,10 +123,18 @@ void TStaticQuadTree::Number(TNode* node, std::uint32_t& offset, std::size_t& qu
 
 void TStaticQuadTree::AddPointBegin() {
     if (m_phase != EPhase::Counting) Fail("@void kr::TStaticQuadTree::AddPointBegin()", "not counting");
-    m_layout.resize(m_quads.Size());
     std::uint32_t offset = 0;
     std::size_t quads = 0;
-    Number(&m_root, offset, quads);
+    if (m_flatOn) {
+        // Merge the table with the nodes counted on the tree into one new depth-first layout.
+        std::uint64_t total = 0;
+        const TNode counted = m_root;
+        m_layout.resize(CountQuads(&counted, 0, 0, 0, total) + m_levels);
+        Place(&counted, &m_root, 0, 0, 0, offset, quads);
+    } else {
+        m_layout.resize(m_quads.Size());
+        Number(&m_root, offset, quads);
+    }
     m_quads.Clear();
     m_ids.resize(offset);
     m_phase = EPhase::Filling;
@@ -124,16 +148,84 @@ void TStaticQuadTree::Store(TNode* node, TObjectId id) {
     --node->count;
 }
 
+void TStaticQuadTree::StoreFlat(std::uint32_t x, std::uint32_t y, TObjectId id) {
+    std::uint64_t& slots = m_flat[FlatIndex(x, y)];
+    if (m_phase != EPhase::Filling || (slots >> 32) == 0)
+        Fail("@void kr::TStaticQuadTree::AddPoint(const vec2d &, TObjectId)",
+             "more points than counted at this node, or not filling");
+    m_ids[static_cast<std::uint32_t>(slots)] = id;
+    slots += 1 - (std::uint64_t(1) << 32);
+}
+
 void TStaticQuadTree::AddPoint(const vec2d& point, TObjectId id) {
-    Store(Descend(m_levels - 1, m_frame.CellX(point.x), m_frame.CellY(point.y), false), id);
+    const std::uint32_t x = m_frame.CellX(point.x), y = m_frame.CellY(point.y);
+    if (m_flatOn)
+        StoreFlat(x, y, id);
+    else
+        Store(Descend(m_levels - 1, x, y, false), id);
 }
 
 void TStaticQuadTree::AddNode(int level, std::uint32_t x, std::uint32_t y, TObjectId id) {
     const bool inside = level >= 0 && level < m_levels && (x >> level) == 0 && (y >> level) == 0;
-    Store(inside ? Descend(level, x, y, false) : nullptr, id);
+    if (inside && m_flatOn && level == m_levels - 1)
+        StoreFlat(x, y, id);
+    else
+        Store(inside ? Descend(level, x, y, false) : nullptr, id);
 }
 
-void TStaticQuadTree::CloseUp(TNode* node, std::uint32_t& begin, std::uint32_t& to, bool propagate) noexcept {
+std::size_t TStaticQuadTree::CountQuads(const TNode* from, int level, std::uint32_t x, std::uint32_t y,
+                                        std::uint64_t& total) const noexcept {
+    total = from ? from->count : 0;
+    if (level == m_levels - 1) {
+        total += m_flat[FlatIndex(x, y)];
+        return 0;
+    }
+    std::size_t quads = 0;
+    for (std::uint32_t c = 0; c < 4; ++c) {
+        std::uint64_t below = 0;
+        const TNode* child = from && from->children ? &from->children[c] : nullptr;
+        quads += CountQuads(child, level + 1, 2 * x + (c & 1), 2 * y + (c >> 1), below);
+        total += below;
+    }
+    // The children's block is made when anything lies below this node.
+    return quads + (total > (from ? from->count : 0) ? 1 : 0);
+}
+
+std::uint64_t TStaticQuadTree::Place(const TNode* from, TNode* to, int level, std::uint32_t x, std::uint32_t y,
+                                     std::uint32_t& offset, std::size_t& quads) noexcept {
+    std::uint64_t own = from ? from->count : 0;
+    const bool finest = level == m_levels - 1;
+    const std::size_t cell = finest ? FlatIndex(x, y) : 0;
+    if (finest) own += m_flat[cell];
+    const TNode* fromChildren = from ? from->children : nullptr;
+    *to = TNode{nullptr, offset, static_cast<std::uint32_t>(own)};
+    offset += static_cast<std::uint32_t>(own);
+    if (finest) {
+        m_flat[cell] = (own << 32) | to->start;
+        return own;
+    }
+    // Children take the next block of the layout, given back when nothing lies below; the
+    // blocks of empty grandchildren were given back before, so it is still the last one.
+    const std::size_t mark = quads;
+    TNode* children = m_layout[quads++].node;
+    std::uint64_t below = 0;
+    for (std::uint32_t c = 0; c < 4; ++c)
+        below += Place(fromChildren ? &fromChildren[c] : nullptr, &children[c], level + 1, 2 * x + (c & 1),
+                       2 * y + (c >> 1), offset, quads);
+    if (below)
+        to->children = children;
+    else
+        quads = mark;
+    return own + below;
+}
+
+void TStaticQuadTree::CloseUp(TNode* node, int level, std::uint32_t x, std::uint32_t y, std::uint32_t& begin,
+                              std::uint32_t& to, bool propagate) noexcept {
+    if (m_flatOn && level == m_levels - 1) {
+        const std::uint64_t slots = m_flat[FlatIndex(x, y)];
+        node->start = static_cast<std::uint32_t>(slots);
+        node->count = static_cast<std::uint32_t>(slots >> 32);
+    }
     // While filling, start is the next free slot and count the slots left: a node's run ends at
     // start + count, where the next node in depth-first order begins.
     const std::uint32_t filled = node->start - begin, end = node->start + node->count;
@@ -143,8 +235,8 @@ void TStaticQuadTree::CloseUp(TNode* node, std::uint32_t& begin, std::uint32_t& 
     to += filled;
     begin = end;
     if (!node->children) return;
-    for (int c = 0; c < 4; ++c) {
-        CloseUp(&node->children[c], begin, to, propagate);
+    for (std::uint32_t c = 0; c < 4; ++c) {
+        CloseUp(&node->children[c], level + 1, 2 * x + (c & 1), 2 * y + (c >> 1), begin, to, propagate);
         if (propagate) node->count += node->children[c].count;
     }
 }
@@ -152,7 +244,7 @@ void TStaticQuadTree::CloseUp(TNode* node, std::uint32_t& begin, std::uint32_t& 
 void TStaticQuadTree::AddPointEnd(bool propagate) {
     if (m_phase != EPhase::Filling) Fail("@void kr::TStaticQuadTree::AddPointEnd(bool)", "not filling");
     std::uint32_t begin = 0, to = 0;
-    CloseUp(&m_root, begin, to, propagate);
+    CloseUp(&m_root, 0, 0, 0, begin, to, propagate);
     m_ids.resize(to);
     m_propagated = propagate;
     m_phase = EPhase::Ready;

@@ -191,6 +191,7 @@ const TPointIndex kPointIndexes[] = {
     {"TStaticPointsGrid 7x5", [](const TScene& s) { return StaticGrid(s, 7, 5); }},
     {"TStaticQuadTree propagated", [](const TScene& s) { return StaticTree(s, 5, true); }},
     {"TStaticQuadTree plain", [](const TScene& s) { return StaticTree(s, 6, false); }},
+    {"TStaticQuadTree deep", [](const TScene& s) { return StaticTree(s, 13, true); }}, // counted on the tree
 };
 
 namespace bg = boost::geometry;
