@@ -30,11 +30,12 @@ public:
     /// The most levels a tree may have.
     static constexpr int kMaxLevels = 30;
 
-    struct TItem {
-        TObjectId id;
-        std::uint32_t x, y; ///< the point's finest cell
+    /// A point's finest cell.
+    struct TCell {
+        std::uint32_t x, y;
     };
-    using TItemChunk = kr::TItemChunk<TItem>;
+    /// A leaf's points: their ids and, beside them, their finest cells.
+    using TItemChunk = kr::TItemChunk<TCell>;
     struct TNode {
         TNode* parent;
         TNode* child[4]; ///< numbered bit(x) + 2·bit(y) of the children's cell indices
@@ -93,7 +94,7 @@ private:
 
     TBlockAllocator<TQuad> m_quads;
     TNode m_rootNode{};
-    TItemChunkPool<TItem> m_chunks;
+    TItemChunkPool<TCell> m_chunks;
     std::size_t m_count = 0;
     TNode* m_root = nullptr;
     TCellFrame m_frame;

@@ -33,13 +33,9 @@ public:
     /// The most levels a tree may have: cell indices must fit the handle's 29 bits.
     static constexpr int kMaxLevels = 30;
 
-    /// One stored object. Besides the id it keeps the object's finest cells, so that a query
-    /// can skip the objects of a node that lie beside the query rather than in it.
-    struct TItem {
-        TObjectId id;
-        std::uint32_t x0, y0, x1, y1;
-    };
-    using TItemChunk = kr::TItemChunk<TItem>;
+    /// A node's objects: their ids and, beside them, their finest cells, so that a query can
+    /// skip the objects of a node that lie beside the query rather than in it.
+    using TItemChunk = kr::TItemChunk<TCellBox>;
     struct TNode {
         TNode* parent;
         TNode* child[4]; ///< numbered bit(x) + 2·bit(y) of the children's cell indices
@@ -129,7 +125,7 @@ private:
 
     TBlockAllocator<TQuad> m_quads;
     TNode m_rootNode{};
-    TItemChunkPool<TItem> m_chunks;
+    TItemChunkPool<TCellBox> m_chunks;
     std::size_t m_count = 0;
     TNode* m_root = nullptr;
     TCellFrame m_frame;

@@ -79,10 +79,11 @@ void TPointsQuadTree::PushDown(TNode* node, int depth) {
     if (!node || node->childCount != 0 || depth < 0 || depth >= m_levels - 1) return;
     const int bit = m_levels - 2 - depth;
     for (const TItemChunk* c = node->items; c; c = c->next)
-        for (const TItem *item = c->Items(), *end = item + c->count; item != end; ++item) {
-            const unsigned c = ChildOf(item->x, item->y, bit);
-            TNode* child = node->child[c] ? node->child[c] : NewChild(node, c);
-            m_chunks.Push(child->items, *item);
+        for (std::uint32_t i = 0; i < c->count; ++i) {
+            const TCell cell = c->Cells()[i];
+            const unsigned k = ChildOf(cell.x, cell.y, bit);
+            TNode* child = node->child[k] ? node->child[k] : NewChild(node, k);
+            m_chunks.Push(child->items, c->Ids()[i], cell);
             ++child->itemCount;
         }
     m_chunks.Free(node->items);
@@ -102,7 +103,7 @@ void TPointsQuadTree::AddObject(TObjectId id, const vec2d& point) {
         const unsigned c = ChildOf(x, y, m_levels - 2 - depth);
         node = node->child[c] ? node->child[c] : NewChild(node, c);
     }
-    m_chunks.Push(node->items, TItem{id, x, y});
+    m_chunks.Push(node->items, id, TCell{x, y});
     ++node->itemCount;
     ++m_count;
     m_frame.bounds.add(point);
@@ -117,9 +118,9 @@ bool TPointsQuadTree::DeleteObject(TObjectId id, const vec2d& point) noexcept {
         if (!node) return false;
     }
     for (TItemChunk* c = node->items; c; c = c->next) {
-        const TItem* items = c->Items();
+        const TObjectId* ids = c->Ids();
         for (std::uint32_t i = 0; i < c->count; ++i) {
-            if (items[i].id != id) continue;
+            if (ids[i] != id) continue;
             m_chunks.Remove(node->items, c, i);
             --node->itemCount;
             --m_count;
@@ -138,7 +139,7 @@ void TPointsQuadTree::GetRect(const vec2d& min, const vec2d& max, std::vector<TO
     TCellBox q;
     if (!m_root || !m_frame.QueryCells(min, max, q)) return;
     QuadWalk::Collect(m_root, m_levels - 1, 0, 0, q,
-                      [&q](const TItem& i) { return (i.x >= q.x0) & (i.x <= q.x1) & (i.y >= q.y0) & (i.y <= q.y1); }, ids);
+                      [&q](const TCell& c) { return (c.x >= q.x0) & (c.x <= q.x1) & (c.y >= q.y0) & (c.y <= q.y1); }, ids);
 }
 
 } // namespace kr

@@ -119,7 +119,7 @@ void TQuadTree::AddItem(TObjectId id, const TCellBox& cells, TObjectHandle* hand
     if (!m_root) Fail(signature, "The tree is not initialised");
     const TObjectHandle h = HandleOf(cells);
     TNode* node = QueryNode(h);
-    m_chunks.Push(node->items, TItem{id, cells.x0, cells.y0, cells.x1, cells.y1});
+    m_chunks.Push(node->items, id, cells);
     ++node->itemCount;
     ++m_count;
     if (handle) *handle = h;
@@ -144,9 +144,9 @@ void TQuadTree::AddObject(TObjectId id, const vec2d& min, const vec2d& max, TObj
 
 bool TQuadTree::Unlink(TObjectId id, TNode* node) noexcept {
     for (TItemChunk* c = node->items; c; c = c->next) {
-        const TItem* items = c->Items();
+        const TObjectId* ids = c->Ids();
         for (std::uint32_t i = 0; i < c->count; ++i) {
-            if (items[i].id != id) continue;
+            if (ids[i] != id) continue;
             m_chunks.Remove(node->items, c, i);
             --node->itemCount;
             --m_count;
@@ -219,7 +219,7 @@ void TQuadTree::GetRect(const vec2d& min, const vec2d& max, std::vector<TObjectI
     TCellBox q;
     if (!m_root || !m_frame.QueryCells(min, max, q)) return;
     QuadWalk::Collect(m_root, m_levels - 1, 0, 0, q,
-                      [&q](const TItem& i) { return (i.x0 <= q.x1) & (i.x1 >= q.x0) & (i.y0 <= q.y1) & (i.y1 >= q.y0); }, ids);
+                      [&q](const TCellBox& b) { return (b.x0 <= q.x1) & (b.x1 >= q.x0) & (b.y0 <= q.y1) & (b.y1 >= q.y0); }, ids);
 }
 
 } // namespace kr

@@ -10,18 +10,32 @@
 namespace kr {
 namespace QuadWalk {
 
+/// Asks for the first lines of a node's ids (and with `cells` of their cells): a chunk of 16 or
+/// 64 items spans several lines, and the hardware fetches ahead only from the second miss on.
+template <class TChunk>
+inline void PrefetchItems(const TChunk* chunk, bool cells) noexcept {
+    if (!chunk) return;
+    const char* ids = reinterpret_cast<const char*>(chunk);
+    const std::size_t idBytes = sizeof(*chunk) + std::size_t(chunk->count) * sizeof(std::uint64_t);
+    for (std::size_t at = 64; at < idBytes && at < 512; at += 64)
+        __builtin_prefetch(ids + at);
+    if (!cells) return;
+    const char* first = reinterpret_cast<const char*>(chunk->Cells());
+    const std::size_t cellBytes = std::size_t(chunk->count) * sizeof(*chunk->Cells());
+    for (std::size_t at = 0; at < cellBytes && at < 512; at += 64)
+        __builtin_prefetch(first + at);
+}
+
 /// Appends the ids stored at and below `node` (a node with child[4], childCount and items).
 template <class TNode, class TId>
 void AppendAll(const TNode* node, std::vector<TId>& ids) {
     for (const TNode* c : node->child) // fetched while this node's items are copied
         if (c) __builtin_prefetch(c);
-    for (const auto* c = node->items; c; c = c->next) {
-        const auto* items = c->Items();
-        for (std::uint32_t i = 0; i < c->count; ++i)
-            ids.push_back(items[i].id);
-    }
+    KrAppendAll(node->items, ids);
     for (const TNode* c : node->child)
         if (c && c->items) __builtin_prefetch(c->items);
+    for (const TNode* c : node->child)
+        if (c) PrefetchItems(c->items, false);
     for (const TNode* c : node->child)
         if (c) AppendAll(c, ids);
 }
@@ -57,6 +71,8 @@ void Collect(const TNode* node, int shift, std::uint32_t x, std::uint32_t y, con
     KrAppendHits(node->items, hit, ids);
     for (std::uint32_t i = 0; i < n; ++i)
         if (visit[i]->items) __builtin_prefetch(visit[i]->items);
+    for (std::uint32_t i = 0; i < n; ++i)
+        PrefetchItems(visit[i]->items, true);
     for (std::uint32_t i = 0; i < n; ++i)
         Collect(visit[i], shift - 1, visitX[i], visitY[i], q, hit, ids);
 }
