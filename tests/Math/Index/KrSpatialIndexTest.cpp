@@ -3,6 +3,7 @@
 #include "Math/Index/KrQuadTree.h"
 #include "Math/Index/KrStaticPointsGrid.h"
 #include "Math/Index/KrStaticQuadTree.h"
+#include "Utils/KrChecksumTestUtils.h"
 
 // The rtree's packing sort trips g++ 12's maybe-uninitialized analysis inside libstdc++'s heap code.
 #if defined(__GNUC__) && !defined(__clang__)
@@ -13,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <charconv>
+#include <filesystem>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -309,4 +312,49 @@ TEST(KrSpatialIndex, ExactHitsAgreeWithBoostRtree) {
         ExpectCandidates(candidates, ids, [&](std::uint64_t id) { return q.intersects(s.boxes[id]); }, "rectangles");
     }
     EXPECT_GT(hits, s.queries.size()); // the comparison was not vacuous
+}
+
+TEST(KrSpatialIndex, KrtoolListsTheLinesMeetingAWindow) {
+    const auto tool = std::filesystem::path(KRSTD_LIBRARY_FILE).parent_path() / "tools/krtool/krtool";
+    if (!std::filesystem::exists(tool)) GTEST_SKIP() << "this build has no krtool";
+    KrChecksumTest::TScratchDir dir;
+    ASSERT_FALSE(dir.path.empty());
+    const TScene s = Scenes()[1]; // points and boxes on cell borders
+    std::string points = "x,y\n", boxes;
+    auto number = [](double v) {
+        char text[32];
+        return std::string(text, std::to_chars(text, text + sizeof text, v).ptr);
+    };
+    for (std::size_t i = 0; i < 400; ++i) {
+        points += number(s.points[i].x) + "," + number(s.points[i].y) + "\n";
+        boxes += number(s.boxes[i].min.x) + ", " + number(s.boxes[i].min.y) + "," + number(s.boxes[i].max.x) + "," +
+                 number(s.boxes[i].max.y) + "\r\n";
+    }
+    dir.Write("points.csv", points);
+    dir.Write("boxes.csv", boxes);
+    // Under a locale writing 1,5 the numbers still read the same.
+    const std::string run = "LC_ALL=de_DE.UTF-8 '" + tool.string() + "' index ";
+    for (const limits2d& q : {Box(2, 1, 5, 3.5), Box(0, 0, 16, 16), Box(7, 7, 7, 7), Box(-3, -3, -1, -1)}) {
+        const std::string window = "--window " + number(q.min.x) + "," + number(q.min.y) + "," + number(q.max.x) + "," +
+                                   number(q.max.y) + " ";
+        std::string expectPoints, expectBoxes;
+        for (std::size_t i = 0; i < 400; ++i) {
+            if (q.contains(s.points[i])) expectPoints += std::to_string(i + 2) + "\n"; // after the header
+            if (q.intersects(s.boxes[i])) expectBoxes += std::to_string(i + 1) + "\n";
+        }
+        for (const char* kind : {"quadtree", "points", "grid", "static"})
+            EXPECT_EQ(KrChecksumTest::RunShell(dir.path, run + window + "--kind " + kind + " points.csv"), expectPoints)
+                << kind;
+        EXPECT_EQ(KrChecksumTest::RunShell(dir.path, run + window + "boxes.csv"), expectBoxes);
+        const std::string all = KrChecksumTest::RunShell(dir.path, run + window + "--candidates --kind grid points.csv");
+        EXPECT_NE(all.find(expectPoints.substr(0, expectPoints.find('\n'))), std::string::npos);
+    }
+    int status = 0;
+    KrChecksumTest::RunShell(dir.path, run + "--window 0,0,1,1 --kind grid boxes.csv 2>/dev/null", &status);
+    EXPECT_EQ(status, 1);
+    dir.Write("bad.csv", "1,2\n3;4\n");
+    KrChecksumTest::RunShell(dir.path, run + "--window 0,0,1,1 bad.csv 2>/dev/null", &status);
+    EXPECT_EQ(status, 1);
+    KrChecksumTest::RunShell(dir.path, run + "--window 0,0,1 points.csv 2>/dev/null", &status);
+    EXPECT_EQ(status, 2);
 }
