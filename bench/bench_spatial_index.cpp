@@ -31,8 +31,7 @@ using TBgPoint = bg::model::point<double, 2, bg::cs::cartesian>;
 using TBgBox = bg::model::box<TBgPoint>;
 using TPointValue = std::pair<TBgPoint, std::uint64_t>;
 using TBoxValue = std::pair<TBgBox, std::uint64_t>;
-template <class TValue, class TParams = bgi::rstar<16>>
-using TRtree = bgi::rtree<TValue, TParams>;
+template <class TValue, class TParams = bgi::rstar<16>> using TRtree = bgi::rtree<TValue, TParams>;
 using TIds = std::vector<std::uint64_t>;
 
 constexpr std::size_t kCount = 1000000;
@@ -58,7 +57,8 @@ const TData& Data() {
             const vec2d lo(pos(gen), pos(gen));
             d.boxes.push_back(limits2d(lo, lo + vec2d(size(gen), size(gen))));
             d.pointValues.push_back({TBgPoint(d.points[i].x, d.points[i].y), i});
-            d.boxValues.push_back({TBgBox(TBgPoint(lo.x, lo.y), TBgPoint(d.boxes[i].max.x, d.boxes[i].max.y)), i});
+            d.boxValues.push_back(
+                {TBgBox(TBgPoint(lo.x, lo.y), TBgPoint(d.boxes[i].max.x, d.boxes[i].max.y)), i});
         }
         for (std::size_t i = 0; i < kWindows; ++i) {
             const vec2d lo(pos(gen) * 0.98, pos(gen) * 0.98);
@@ -106,7 +106,8 @@ void RunPeers(benchmark::State& state, std::size_t items, const std::function<vo
     state.counters["ours_M/s"] = n / oursSec;
     for (std::size_t i = 0; i < peers.size(); ++i) {
         state.counters[std::string(peers[i].first) + "_M/s"] = n / peerSec[i];
-        state.counters[i == 0 ? std::string("ratio") : std::string("ratio_") + peers[i].first] = peerSec[i] / oursSec;
+        state.counters[i == 0 ? std::string("ratio") : std::string("ratio_") + peers[i].first] =
+            peerSec[i] / oursSec;
     }
 }
 
@@ -206,18 +207,20 @@ std::vector<std::pair<const char*, std::function<void()>>> PackedPointPeers() {
 
 void BM_BuildStaticPointsGrid(benchmark::State& state) {
     kr::TStaticPointsGrid grid;
-    RunPeers(state, kCount, [&] { FillGrid(grid, static_cast<std::uint32_t>(state.range(0))); }, PackedPointPeers());
+    RunPeers(
+        state, kCount, [&] { FillGrid(grid, static_cast<std::uint32_t>(state.range(0))); },
+        PackedPointPeers());
 }
 BENCHMARK(BM_BuildStaticPointsGrid)->Arg(512)->Arg(1024)->Unit(benchmark::kMillisecond);
 
 void BM_BuildStaticQuadTree(benchmark::State& state) {
     kr::TStaticQuadTree tree;
-    RunPeers(state, kCount, [&] { FillStaticTree(tree, static_cast<int>(state.range(0))); }, PackedPointPeers());
+    RunPeers(
+        state, kCount, [&] { FillStaticTree(tree, static_cast<int>(state.range(0))); }, PackedPointPeers());
 }
 BENCHMARK(BM_BuildStaticQuadTree)->Arg(10)->Arg(11)->Unit(benchmark::kMillisecond);
 
-template <class TParams>
-void BM_InsertQuadTreePoints(benchmark::State& state) {
+template <class TParams> void BM_InsertQuadTreePoints(benchmark::State& state) {
     kr::TQuadTree tree;
     const TData& d = Data();
     RunPeers(state, kCount,
@@ -308,14 +311,15 @@ void RunQueries(benchmark::State& state, bool boxes, const std::function<void(co
     Geos().Build(boxes ? Geos().boxes : Geos().points);
     peers.push_back({"geos", [] { benchmark::DoNotOptimize(Geos().Queries()); }});
 #endif
-    RunPeers(state, kWindows,
-             [&] {
-                 for (const limits2d& w : d.windows) {
-                     ask(w, ids);
-                     benchmark::DoNotOptimize(ids.data());
-                 }
-             },
-             peers);
+    RunPeers(
+        state, kWindows,
+        [&] {
+            for (const limits2d& w : d.windows) {
+                ask(w, ids);
+                benchmark::DoNotOptimize(ids.data());
+            }
+        },
+        peers);
     state.counters["cand/hit"] = double(candidates) / double(hits);
 }
 

@@ -61,7 +61,8 @@ bool ReadInput(std::istream& in, const std::string& name, TInput& input) {
             return false;
         }
         const vec2d a(v[0], v[1]), b = v.size() == 4 ? vec2d(v[2], v[3]) : a;
-        const limits2d box(vec2d(std::min(a.x, b.x), std::min(a.y, b.y)), vec2d(std::max(a.x, b.x), std::max(a.y, b.y)));
+        const limits2d box(vec2d(std::min(a.x, b.x), std::min(a.y, b.y)),
+                           vec2d(std::max(a.x, b.x), std::max(a.y, b.y)));
         input.ids.push_back(number);
         input.boxes.push_back(box);
         input.anyBox |= v.size() == 4;
@@ -93,7 +94,8 @@ int RunIndex(const std::vector<std::string>& args) {
             return KrToolUsage("index");
         }
     }
-    if (file.empty() || window.empty() || (kind != "quadtree" && kind != "points" && kind != "grid" && kind != "static"))
+    if (file.empty() || window.empty() ||
+        (kind != "quadtree" && kind != "points" && kind != "grid" && kind != "static"))
         return KrToolUsage("index");
 
     TInput input;
@@ -107,7 +109,8 @@ int RunIndex(const std::vector<std::string>& args) {
     }
     if (!ReadInput(file == "-" ? std::cin : stream, file, input)) return 1;
     if (input.anyBox && kind != "quadtree") {
-        std::fprintf(stderr, "krtool index: boxes need --kind quadtree; %s holds points only\n", kind.c_str());
+        std::fprintf(stderr, "krtool index: boxes need --kind quadtree; %s holds points only\n",
+                     kind.c_str());
         return 1;
     }
     // The data's bounds, widened where flat: the quad trees want an extent on both axes.
@@ -171,5 +174,7 @@ int RunIndex(const std::vector<std::string>& args) {
 }
 } // namespace
 
-KRTOOL_COMMAND(index, "index", "--window MINX,MINY,MAXX,MAXY [--kind quadtree|points|grid|static] [--candidates] FILE",
-               "list the lines of a CSV file of points (x,y) or boxes (minx,miny,maxx,maxy) meeting a window", RunIndex);
+KRTOOL_COMMAND(index, "index",
+               "--window MINX,MINY,MAXX,MAXY [--kind quadtree|points|grid|static] [--candidates] FILE",
+               "list the lines of a CSV file of points (x,y) or boxes (minx,miny,maxx,maxy) meeting a window",
+               RunIndex);

@@ -17,8 +17,7 @@ namespace kr {
 /// T must be trivially destructible: Clear() and the destructor drop all elements at once without
 /// visiting them. Addresses stay valid until the element is deleted or the allocator cleared.
 /// Not thread-safe. Costs: New and Delete are O(1); one heap allocation per BlockSize elements.
-template <class T, std::size_t BlockSize = 1024>
-class TBlockAllocator {
+template <class T, std::size_t BlockSize = 1024> class TBlockAllocator {
     static_assert(std::is_trivially_destructible<T>::value,
                   "TBlockAllocator drops its elements without destroying them");
     static_assert(BlockSize > 0, "blocks hold at least one element");
@@ -39,8 +38,7 @@ public:
     /// A new element made from `args` (default-initialised, so left indeterminate for plain
     /// data, when there are none). Throws std::bad_alloc when a new block cannot be had (the
     /// allocator is then unchanged), or whatever T's constructor throws.
-    template <class... A>
-    T* New(A&&... args) {
+    template <class... A> T* New(A&&... args) {
         Slot* s = Take();
         try {
             if constexpr (sizeof...(A) == 0)

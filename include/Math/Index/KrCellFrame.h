@@ -12,7 +12,8 @@ namespace kr {
 struct TCellBox {
     std::uint32_t x0, y0, x1, y1;
 
-    bool Intersects(std::uint32_t bx0, std::uint32_t by0, std::uint32_t bx1, std::uint32_t by1) const noexcept {
+    bool Intersects(std::uint32_t bx0, std::uint32_t by0, std::uint32_t bx1,
+                    std::uint32_t by1) const noexcept {
         return bx0 <= x1 && bx1 >= x0 && by0 <= y1 && by1 >= y0;
     }
     bool Contains(std::uint32_t bx0, std::uint32_t by0, std::uint32_t bx1, std::uint32_t by1) const noexcept {
@@ -75,7 +76,8 @@ struct TCellFrame {
     }
 
 private:
-    static bool AxisScale(double lo, double hi, std::uint32_t cells, bool flatAllowed, double& scale) noexcept {
+    static bool AxisScale(double lo, double hi, std::uint32_t cells, bool flatAllowed,
+                          double& scale) noexcept {
         if (!std::isfinite(lo) || !std::isfinite(hi)) return false;
         const double extent = hi - lo;
         if (!(extent > 0)) {

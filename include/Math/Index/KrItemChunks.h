@@ -20,15 +20,16 @@ namespace kr {
 /// A query so reads one run of adjacent memory per node (and per 1024 items) instead of one
 /// scattered record per item, and a node lying wholly inside the query is answered by copying
 /// its ids, without reading the cells. Cache misses are what a query spends its time on.
-template <class TCells>
-struct TItemChunk {
+template <class TCells> struct TItemChunk {
     static constexpr std::uint32_t kClasses = 5;
 
     TItemChunk* next;
     std::uint32_t count;
     std::uint32_t sizeClass;
 
-    static constexpr std::uint32_t CapacityOf(std::uint32_t sizeClass) noexcept { return 4u << (2 * sizeClass); }
+    static constexpr std::uint32_t CapacityOf(std::uint32_t sizeClass) noexcept {
+        return 4u << (2 * sizeClass);
+    }
     std::uint32_t Capacity() const noexcept { return CapacityOf(sizeClass); }
     /// The ids, stored right after this header, then the cells of the same items.
     std::uint64_t* Ids() noexcept { return reinterpret_cast<std::uint64_t*>(this + 1); }
@@ -60,8 +61,7 @@ void KrAppendHits(const TItemChunk<TCells>* head, const THit& hit, std::vector<T
 }
 
 /// Appends the ids of every item of the list `head`.
-template <class TCells, class TId>
-void KrAppendAll(const TItemChunk<TCells>* head, std::vector<TId>& ids) {
+template <class TCells, class TId> void KrAppendAll(const TItemChunk<TCells>* head, std::vector<TId>& ids) {
     for (const TItemChunk<TCells>* c = head; c; c = c->next)
         ids.insert(ids.end(), c->Ids(), c->Ids() + c->count);
 }
@@ -69,8 +69,7 @@ void KrAppendAll(const TItemChunk<TCells>* head, std::vector<TId>& ids) {
 /// Makes and recycles the chunks of every node of one tree, each size from its own block
 /// allocator (blocks of about 4096 items), so adding an item allocates nothing individually:
 /// at most one chunk is taken per growth step of a node. Not thread-safe.
-template <class TCells>
-class TItemChunkPool {
+template <class TCells> class TItemChunkPool {
     static_assert(std::is_trivially_copyable<TCells>::value, "cells are moved by copying");
     static_assert(alignof(TCells) <= alignof(std::uint64_t), "cells follow the ids");
 
@@ -125,22 +124,33 @@ public:
     /// Forgets every chunk, keeping the memory for reuse.
     void Clear() noexcept { m_c0.Clear(), m_c1.Clear(), m_c2.Clear(), m_c3.Clear(), m_c4.Clear(); }
     /// Forgets every chunk and releases the memory.
-    void Release() noexcept { m_c0.Release(), m_c1.Release(), m_c2.Release(), m_c3.Release(), m_c4.Release(); }
+    void Release() noexcept {
+        m_c0.Release(), m_c1.Release(), m_c2.Release(), m_c3.Release(), m_c4.Release();
+    }
 
 private:
-    template <std::uint32_t N>
-    struct alignas(alignof(TChunk)) TStorage {
+    template <std::uint32_t N> struct alignas(alignof(TChunk)) TStorage {
         unsigned char bytes[sizeof(TChunk) + N * (sizeof(std::uint64_t) + sizeof(TCells))];
     };
 
     TChunk* New(std::uint32_t sizeClass, TChunk* next) {
         void* p;
         switch (sizeClass) {
-        case 0: p = m_c0.New(); break;
-        case 1: p = m_c1.New(); break;
-        case 2: p = m_c2.New(); break;
-        case 3: p = m_c3.New(); break;
-        default: p = m_c4.New(); break;
+        case 0:
+            p = m_c0.New();
+            break;
+        case 1:
+            p = m_c1.New();
+            break;
+        case 2:
+            p = m_c2.New();
+            break;
+        case 3:
+            p = m_c3.New();
+            break;
+        default:
+            p = m_c4.New();
+            break;
         }
         return ::new (p) TChunk{next, 0, sizeClass};
     }
@@ -148,11 +158,21 @@ private:
     void Delete(TChunk* c) noexcept {
         void* p = c;
         switch (c->sizeClass) {
-        case 0: m_c0.Delete(static_cast<TStorage<4>*>(p)); break;
-        case 1: m_c1.Delete(static_cast<TStorage<16>*>(p)); break;
-        case 2: m_c2.Delete(static_cast<TStorage<64>*>(p)); break;
-        case 3: m_c3.Delete(static_cast<TStorage<256>*>(p)); break;
-        default: m_c4.Delete(static_cast<TStorage<1024>*>(p)); break;
+        case 0:
+            m_c0.Delete(static_cast<TStorage<4>*>(p));
+            break;
+        case 1:
+            m_c1.Delete(static_cast<TStorage<16>*>(p));
+            break;
+        case 2:
+            m_c2.Delete(static_cast<TStorage<64>*>(p));
+            break;
+        case 3:
+            m_c3.Delete(static_cast<TStorage<256>*>(p));
+            break;
+        default:
+            m_c4.Delete(static_cast<TStorage<1024>*>(p));
+            break;
         }
     }
 

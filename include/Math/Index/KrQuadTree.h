@@ -20,9 +20,9 @@ namespace kr {
 /// found. Queries return candidates: every object whose cells meet the query's cells, which is a
 /// superset of the objects whose geometry meets the query rectangle (closed on all sides).
 ///
-/// Nodes come from a block allocator, four siblings together, and a node's items sit in a few growing arrays drawn from
-/// block allocators too, so adding allocates only once per block of nodes or item arrays.
-/// One writer at a time; queries are const and may run concurrently while nothing is modified.
+/// Nodes come from a block allocator, four siblings together, and a node's items sit in a few growing arrays
+/// drawn from block allocators too, so adding allocates only once per block of nodes or item arrays. One
+/// writer at a time; queries are const and may run concurrently while nothing is modified.
 class KRSTD_API TQuadTree {
 public:
     using TObjectId = std::uint64_t;
@@ -48,8 +48,12 @@ public:
         return (static_cast<std::uint64_t>(level) << 58) | (static_cast<std::uint64_t>(y) << 29) | x;
     }
     static int HandleLevel(TObjectHandle h) noexcept { return static_cast<int>(h >> 58); }
-    static std::uint32_t HandleY(TObjectHandle h) noexcept { return static_cast<std::uint32_t>(h >> 29) & kCellMask; }
-    static std::uint32_t HandleX(TObjectHandle h) noexcept { return static_cast<std::uint32_t>(h) & kCellMask; }
+    static std::uint32_t HandleY(TObjectHandle h) noexcept {
+        return static_cast<std::uint32_t>(h >> 29) & kCellMask;
+    }
+    static std::uint32_t HandleX(TObjectHandle h) noexcept {
+        return static_cast<std::uint32_t>(h) & kCellMask;
+    }
 
     TQuadTree() = default;
     ~TQuadTree() = default;
@@ -59,7 +63,8 @@ public:
     /// Sets up an empty tree over [Min, Max] with LevelsCount levels (1 to kMaxLevels), dropping
     /// what the tree held. Throws TKrMessage "@<signature>: Invalid arguments Min, Max" unless
     /// Min is below Max on both axes and every coordinate and extent is finite, and
-    /// "@<signature>: Invalid argument LevelsCount" for a level count out of range. The memory held is kept for refilling.
+    /// "@<signature>: Invalid argument LevelsCount" for a level count out of range. The memory held is kept
+    /// for refilling.
     void Init(const vec2d& Min, const vec2d& Max, int LevelsCount);
     /// Drops every object and releases the memory; the tree is uninitialised again.
     void Deinit() noexcept;

@@ -121,8 +121,8 @@ private:
     void Store(TNode* node, TObjectId id);
     void Number(TNode* node, std::uint32_t& offset, std::size_t& quads) noexcept;
     void StoreFlat(std::uint32_t x, std::uint32_t y, TObjectId id);
-    void CloseUp(TNode* node, int level, std::uint32_t x, std::uint32_t y, std::uint32_t& begin, std::uint32_t& to,
-                 bool propagate) noexcept;
+    void CloseUp(TNode* node, int level, std::uint32_t x, std::uint32_t y, std::uint32_t& begin,
+                 std::uint32_t& to, bool propagate) noexcept;
     void CollectAll(const TNode* node, std::vector<TObjectId>& ids) const;
     void Collect(const TNode* node, int level, std::uint32_t x, std::uint32_t y, const TCellBox& query,
                  std::vector<TObjectId>& ids) const;

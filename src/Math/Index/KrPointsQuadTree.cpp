@@ -138,8 +138,9 @@ void TPointsQuadTree::GetRect(const vec2d& min, const vec2d& max, std::vector<TO
     ids.clear();
     TCellBox q;
     if (!m_root || !m_frame.QueryCells(min, max, q)) return;
-    QuadWalk::Collect(m_root, m_levels - 1, 0, 0, q,
-                      [&q](const TCell& c) { return (c.x >= q.x0) & (c.x <= q.x1) & (c.y >= q.y0) & (c.y <= q.y1); }, ids);
+    QuadWalk::Collect(
+        m_root, m_levels - 1, 0, 0, q,
+        [&q](const TCell& c) { return (c.x >= q.x0) & (c.x <= q.x1) & (c.y >= q.y0) & (c.y <= q.y1); }, ids);
 }
 
 } // namespace kr

@@ -133,7 +133,8 @@ void TQuadTree::AddObject(TObjectId id, const vec2d& point, TObjectHandle* handl
 }
 
 void TQuadTree::AddObject(TObjectId id, const vec2d& min, const vec2d& max, TObjectHandle* handle) {
-    if (!TCellFrame::IsFinite(min) || !TCellFrame::IsFinite(max)) Fail(kAddRectSignature, "Invalid arguments Min, Max");
+    if (!TCellFrame::IsFinite(min) || !TCellFrame::IsFinite(max))
+        Fail(kAddRectSignature, "Invalid arguments Min, Max");
     const vec2d lo(std::min(min.x, max.x), std::min(min.y, max.y));
     const vec2d hi(std::max(min.x, max.x), std::max(min.y, max.y));
     AddItem(id, TCellBox{m_frame.CellX(lo.x), m_frame.CellY(lo.y), m_frame.CellX(hi.x), m_frame.CellY(hi.y)},
@@ -218,8 +219,10 @@ void TQuadTree::GetRect(const vec2d& min, const vec2d& max, std::vector<TObjectI
     ids.clear();
     TCellBox q;
     if (!m_root || !m_frame.QueryCells(min, max, q)) return;
-    QuadWalk::Collect(m_root, m_levels - 1, 0, 0, q,
-                      [&q](const TCellBox& b) { return (b.x0 <= q.x1) & (b.x1 >= q.x0) & (b.y0 <= q.y1) & (b.y1 >= q.y0); }, ids);
+    QuadWalk::Collect(
+        m_root, m_levels - 1, 0, 0, q,
+        [&q](const TCellBox& b) { return (b.x0 <= q.x1) & (b.x1 >= q.x0) & (b.y0 <= q.y1) & (b.y1 >= q.y0); },
+        ids);
 }
 
 } // namespace kr

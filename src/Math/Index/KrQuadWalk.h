@@ -12,8 +12,7 @@ namespace QuadWalk {
 
 /// Asks for the first lines of a node's ids (and with `cells` of their cells): a chunk of 16 or
 /// 64 items spans several lines, and the hardware fetches ahead only from the second miss on.
-template <class TChunk>
-inline void PrefetchItems(const TChunk* chunk, bool cells) noexcept {
+template <class TChunk> inline void PrefetchItems(const TChunk* chunk, bool cells) noexcept {
     if (!chunk) return;
     const char* ids = reinterpret_cast<const char*>(chunk);
     const std::size_t idBytes = sizeof(*chunk) + std::size_t(chunk->count) * sizeof(std::uint64_t);
@@ -27,8 +26,7 @@ inline void PrefetchItems(const TChunk* chunk, bool cells) noexcept {
 }
 
 /// Appends the ids stored at and below `node` (a node with child[4], childCount and items).
-template <class TNode, class TId>
-void AppendAll(const TNode* node, std::vector<TId>& ids) {
+template <class TNode, class TId> void AppendAll(const TNode* node, std::vector<TId>& ids) {
     for (const TNode* c : node->child) // fetched while this node's items are copied
         if (c) __builtin_prefetch(c);
     KrAppendAll(node->items, ids);
@@ -44,8 +42,8 @@ void AppendAll(const TNode* node, std::vector<TId>& ids) {
 /// [x, x + 1) · 2^shift by [y, y + 1) · 2^shift: everything below a node lying wholly inside,
 /// otherwise the node's items passing `hit` and the candidates of the children meeting `q`.
 template <class TNode, class THit, class TId>
-void Collect(const TNode* node, int shift, std::uint32_t x, std::uint32_t y, const TCellBox& q, const THit& hit,
-             std::vector<TId>& ids) {
+void Collect(const TNode* node, int shift, std::uint32_t x, std::uint32_t y, const TCellBox& q,
+             const THit& hit, std::vector<TId>& ids) {
     const std::uint32_t span = (1u << shift) - 1;
     const std::uint32_t bx0 = x << shift, by0 = y << shift;
     if (q.Contains(bx0, by0, bx0 + span, by0 + span)) {

@@ -83,7 +83,8 @@ void TStaticPointsGrid::InitPointI(std::uint32_t cell) {
 
 void TStaticPointsGrid::Count(std::uint32_t cell) {
     if (m_phase != EPhase::Counting || cell >= m_cells.size() || m_counted == UINT32_MAX)
-        Fail("@void kr::TStaticPointsGrid::InitPoint(const vec2d &): not counting, cell out of range or too many points");
+        Fail("@void kr::TStaticPointsGrid::InitPoint(const vec2d &): not counting, cell out of range or too "
+             "many points");
     ++m_cells[cell].count;
     ++m_counted;
 }
@@ -104,7 +105,8 @@ void TStaticPointsGrid::AddPoint(const vec2d& point, TObjectId id) {
 }
 
 void TStaticPointsGrid::FailAdd() {
-    Fail("@void kr::TStaticPointsGrid::AddPointI(uint32_t, TObjectId): more points than counted, or not filling");
+    Fail("@void kr::TStaticPointsGrid::AddPointI(uint32_t, TObjectId): more points than counted, or not "
+         "filling");
 }
 
 void TStaticPointsGrid::AddPointEnd() {

@@ -73,7 +73,8 @@ void TStaticQuadTree::Count(TNode* node) {
 void TStaticQuadTree::InitPoint(const vec2d& point) {
     const char* const signature = "@void kr::TStaticQuadTree::InitPoint(const vec2d &)";
     if (!TCellFrame::IsFinite(point)) Fail(signature, "Invalid argument point");
-    if (m_phase != EPhase::Counting || m_counted == UINT32_MAX) Fail(signature, "not counting, or too many points");
+    if (m_phase != EPhase::Counting || m_counted == UINT32_MAX)
+        Fail(signature, "not counting, or too many points");
     const std::uint32_t x = m_frame.CellX(point.x), y = m_frame.CellY(point.y);
     if (m_flatOn) {
         ++m_flat[FlatIndex(x, y)];
@@ -92,7 +93,8 @@ void TStaticQuadTree::InitPoint(const vec2d& point) {
 
 TStaticQuadTree::TNode* TStaticQuadTree::InitNode(int level, std::uint32_t x, std::uint32_t y) {
     const char* const signature = "@TNode *kr::TStaticQuadTree::InitNode(int, uint32_t, uint32_t)";
-    if (m_phase != EPhase::Counting || m_counted == UINT32_MAX) Fail(signature, "not counting, or too many points");
+    if (m_phase != EPhase::Counting || m_counted == UINT32_MAX)
+        Fail(signature, "not counting, or too many points");
     if (level < 0 || level >= m_levels || (x >> level) != 0 || (y >> level) != 0)
         Fail(signature, "Invalid arguments level, x, y");
     TNode* node = Descend(level, x, y, true);
@@ -191,8 +193,8 @@ std::size_t TStaticQuadTree::CountQuads(const TNode* from, int level, std::uint3
     return quads + (total > (from ? from->count : 0) ? 1 : 0);
 }
 
-std::uint64_t TStaticQuadTree::Place(const TNode* from, TNode* to, int level, std::uint32_t x, std::uint32_t y,
-                                     std::uint32_t& offset, std::size_t& quads) noexcept {
+std::uint64_t TStaticQuadTree::Place(const TNode* from, TNode* to, int level, std::uint32_t x,
+                                     std::uint32_t y, std::uint32_t& offset, std::size_t& quads) noexcept {
     std::uint64_t own = from ? from->count : 0;
     const bool finest = level == m_levels - 1;
     const std::size_t cell = finest ? FlatIndex(x, y) : 0;
@@ -258,7 +260,8 @@ bool TStaticQuadTree::GetNodeRect(const TNodeIndex& index, limits2d* rect) const
     }
     if (rect) {
         const double parts = static_cast<double>(1u << level);
-        const vec2d step((m_limits.max.x - m_limits.min.x) / parts, (m_limits.max.y - m_limits.min.y) / parts);
+        const vec2d step((m_limits.max.x - m_limits.min.x) / parts,
+                         (m_limits.max.y - m_limits.min.y) / parts);
         const vec2d lo(m_limits.min.x + index.x * step.x, m_limits.min.y + index.y * step.y);
         *rect = limits2d(lo, lo + step);
     }
@@ -279,8 +282,8 @@ void TStaticQuadTree::CollectAll(const TNode* node, std::vector<TObjectId>& ids)
             CollectAll(&node->children[c], ids);
 }
 
-void TStaticQuadTree::Collect(const TNode* node, int level, std::uint32_t x, std::uint32_t y, const TCellBox& q,
-                              std::vector<TObjectId>& ids) const {
+void TStaticQuadTree::Collect(const TNode* node, int level, std::uint32_t x, std::uint32_t y,
+                              const TCellBox& q, std::vector<TObjectId>& ids) const {
     const int shift = m_levels - 1 - level;
     const std::uint32_t span = (1u << shift) - 1;
     const std::uint32_t bx0 = x << shift, by0 = y << shift;
@@ -307,7 +310,8 @@ void TStaticQuadTree::Collect(const TNode* node, int level, std::uint32_t x, std
         if (children[c].count == 0 && !children[c].children) continue;
         const std::uint32_t cx = 2 * x + (c & 1), cy = 2 * y + (c >> 1);
         const std::uint32_t cx0 = cx << childShift, cy0 = cy << childShift;
-        if (q.Intersects(cx0, cy0, cx0 + childSpan, cy0 + childSpan)) Collect(&children[c], level + 1, cx, cy, q, ids);
+        if (q.Intersects(cx0, cy0, cx0 + childSpan, cy0 + childSpan))
+            Collect(&children[c], level + 1, cx, cy, q, ids);
     }
 }
 

@@ -100,36 +100,78 @@ TEST(KrQuadTree, BadArgumentsFailWithTheirTexts) {
     const std::string init = "@void kr::TQuadTree::Init(const vec2d &, const vec2d &, int): ";
     TQuadTree t;
     const std::pair<std::function<void()>, std::string> cases[] = {
-        {[&] { t.Init({0, 0}, {8, 8}, 0); }, init + "Invalid argument LevelsCount"},
-        {[&] { t.Init({0, 0}, {8, 8}, 31); }, init + "Invalid argument LevelsCount"},
-        {[&] { t.Init({0, 0}, {8, 0}, 4); }, init + "Invalid arguments Min, Max"},
-        {[&] { t.Init({5, 0}, {1, 8}, 4); }, init + "Invalid arguments Min, Max"},
-        {[&] { t.Init({kNaN, 0}, {8, 8}, 4); }, init + "Invalid arguments Min, Max"},
-        {[&] { t.Init({0, -kInf}, {8, 8}, 4); }, init + "Invalid arguments Min, Max"},
-        {[&] { t.Init({-1e308, 0}, {1e308, 8}, 4); }, init + "Invalid arguments Min, Max"},
-        {[&] { t.Init({0, 0}, {1e-320, 8}, 30); }, init + "Invalid arguments Min, Max"},
-        {[&] { t.AddObject(1, {1, 1}); },
-         "@void kr::TQuadTree::AddObject(TObjectId, const vec2d &, TObjectHandle *): The tree is not initialised"},
+        {[&] {
+             t.Init({0, 0}, {8, 8}, 0);
+         },
+         init + "Invalid argument LevelsCount"},
+        {[&] {
+             t.Init({0, 0}, {8, 8}, 31);
+         },
+         init + "Invalid argument LevelsCount"},
+        {[&] {
+             t.Init({0, 0}, {8, 0}, 4);
+         },
+         init + "Invalid arguments Min, Max"},
+        {[&] {
+             t.Init({5, 0}, {1, 8}, 4);
+         },
+         init + "Invalid arguments Min, Max"},
+        {[&] {
+             t.Init({kNaN, 0}, {8, 8}, 4);
+         },
+         init + "Invalid arguments Min, Max"},
+        {[&] {
+             t.Init({0, -kInf}, {8, 8}, 4);
+         },
+         init + "Invalid arguments Min, Max"},
+        {[&] {
+             t.Init({-1e308, 0}, {1e308, 8}, 4);
+         },
+         init + "Invalid arguments Min, Max"},
+        {[&] {
+             t.Init({0, 0}, {1e-320, 8}, 30);
+         },
+         init + "Invalid arguments Min, Max"},
+        {[&] {
+             t.AddObject(1, {1, 1});
+         },
+         "@void kr::TQuadTree::AddObject(TObjectId, const vec2d &, TObjectHandle *): The tree is not "
+         "initialised"},
         {[&] {
              t.Init({0, 0}, {8, 8}, 4);
              t.AddObject(1, {kNaN, 1});
          },
          "@void kr::TQuadTree::AddObject(TObjectId, const vec2d &, TObjectHandle *): Invalid argument Point"},
-        {[&] { t.AddObject(1, {0, 0}, {kInf, 1}); },
+        {[&] {
+             t.AddObject(1, {0, 0}, {kInf, 1});
+         },
          "@void kr::TQuadTree::AddObject(TObjectId, const vec2d &, const vec2d &, TObjectHandle *): "
          "Invalid arguments Min, Max"},
-        {[] { TPointsQuadTree().Init({0, 0}, {1, 1}, 0, 4); },
-         "@void kr::TPointsQuadTree::Init(const vec2d &, const vec2d &, int, uint32_t): Invalid argument LevelsCount"},
-        {[] { TPointsQuadTree().Init({0, 0}, {1, kNaN}, 3, 4); },
-         "@void kr::TPointsQuadTree::Init(const vec2d &, const vec2d &, int, uint32_t): Invalid arguments Min, Max"},
+        {[] {
+             TPointsQuadTree().Init({0, 0}, {1, 1}, 0, 4);
+         },
+         "@void kr::TPointsQuadTree::Init(const vec2d &, const vec2d &, int, uint32_t): Invalid argument "
+         "LevelsCount"},
+        {[] {
+             TPointsQuadTree().Init({0, 0}, {1, kNaN}, 3, 4);
+         },
+         "@void kr::TPointsQuadTree::Init(const vec2d &, const vec2d &, int, uint32_t): Invalid arguments "
+         "Min, Max"},
         {[] { TStaticQuadTree().Init(limits2d(), 3); },
          "@void kr::TStaticQuadTree::Init(const limits2d &, int): Invalid arguments Min, Max"},
-        {[] { TStaticQuadTree().Init(limits2d({0, 0}, {1, 1}), 31); },
+        {[] {
+             TStaticQuadTree().Init(limits2d({0, 0}, {1, 1}), 31);
+         },
          "@void kr::TStaticQuadTree::Init(const limits2d &, int): Invalid argument LevelsCount"},
-        {[] { TStaticPointsGrid().Init(limits2d({1, 0}, {0, 1}), 4, 4); },
+        {[] {
+             TStaticPointsGrid().Init(limits2d({1, 0}, {0, 1}), 4, 4);
+         },
          "@void kr::TStaticPointsGrid::Init(const limits2d &, uint32_t, uint32_t): Invalid argument limits"},
-        {[] { TStaticPointsGrid().Init(limits2d({0, 0}, {1, 1}), 0, 4); },
-         "@void kr::TStaticPointsGrid::Init(const limits2d &, uint32_t, uint32_t): Invalid arguments cellsX, cellsY"},
+        {[] {
+             TStaticPointsGrid().Init(limits2d({0, 0}, {1, 1}), 0, 4);
+         },
+         "@void kr::TStaticPointsGrid::Init(const limits2d &, uint32_t, uint32_t): Invalid arguments cellsX, "
+         "cellsY"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(MessageOf(c.first), c.second);
@@ -152,7 +194,7 @@ TEST(KrQuadTree, NodesAreFoundMadeDeletedAndPruned) {
     t.AddObject(3, {0.5, 0.5}, {3.5, 3.5}); // level 2 block (0, 0)
     EXPECT_EQ(a, b);
     EXPECT_EQ(t.GetNode(TQuadTree::MakeHandle(4, 9, 9)), nullptr);
-    EXPECT_EQ(t.GetNode(TQuadTree::MakeHandle(5, 0, 0)), nullptr); // below the finest level
+    EXPECT_EQ(t.GetNode(TQuadTree::MakeHandle(5, 0, 0)), nullptr);   // below the finest level
     EXPECT_EQ(t.QueryNode(TQuadTree::MakeHandle(2, 4, 0)), nullptr); // index beyond the level
     EXPECT_FALSE(t.DeleteObject(99, a));
     EXPECT_FALSE(t.DeleteObject(1, {9, 9}));
@@ -273,8 +315,11 @@ TEST(KrStaticIndexes, PassesCheckTheirCountsAndCloseUpShortCells) {
     EXPECT_NE(MessageOf([&] { t.InitPoint({0, kInf}); }), "(nothing thrown)");
     g.AddPointBegin();
     t.AddPointBegin();
-    for (auto* add : {+[](TStaticPointsGrid& g, TStaticQuadTree&, const vec2d& p, std::uint64_t id) { g.AddPoint(p, id); },
-                      +[](TStaticPointsGrid&, TStaticQuadTree& t, const vec2d& p, std::uint64_t id) { t.AddPoint(p, id); }}) {
+    for (auto* add :
+         {+[](TStaticPointsGrid&g, TStaticQuadTree&, const vec2d&p, std::uint64_t id) { g.AddPoint(p, id); },
+          +[](TStaticPointsGrid&, TStaticQuadTree&t, const vec2d&p, std::uint64_t id) {
+              t.AddPoint(p, id);
+          }}) {
         add(g, t, {0.5, 0.5}, 10); // one of two counted in this cell
         add(g, t, {3.5, 3.5}, 11);
         EXPECT_NE(MessageOf([&] { add(g, t, {3.5, 3.5}, 12); }), "(nothing thrown)"); // counted once only

@@ -84,8 +84,9 @@ std::vector<TScene> Scenes() {
         const double x = uni(-60, 90), y = uni(-20, 50), s = uni(0, 20);
         outside.queries.push_back(Box(x, y, x + s, y + s / 4));
     }
-    for (const limits2d& q : {Box(-1e308, -1e308, 1e308, 1e308), Box(-kInf, -kInf, kInf, kInf), Box(-kInf, 17, 0, kInf),
-                              Box(1e299, 0, kInf, 30), Box(29, 18, 29, 18), Box(-3, 10, -3, 10)})
+    for (const limits2d& q :
+         {Box(-1e308, -1e308, 1e308, 1e308), Box(-kInf, -kInf, kInf, kInf), Box(-kInf, 17, 0, kInf),
+          Box(1e299, 0, kInf, 30), Box(29, 18, 29, 18), Box(-3, 10, -3, 10)})
         outside.queries.push_back(q);
     scenes.push_back(outside);
 
@@ -136,8 +137,7 @@ struct TPointIndex {
     std::function<std::function<void(const limits2d&, TIds&)>(const TScene&)> build;
 };
 
-template <class TTree>
-std::function<void(const limits2d&, TIds&)> Ask(std::shared_ptr<TTree> t) {
+template <class TTree> std::function<void(const limits2d&, TIds&)> Ask(std::shared_ptr<TTree> t) {
     return [t](const limits2d& q, TIds& ids) { t->GetRect(q.min, q.max, ids); };
 }
 
@@ -216,8 +216,10 @@ TEST(KrSpatialIndex, PointCandidatesHoldExactlyTheBruteForceHits) {
             for (std::size_t qi = 0; qi < s.queries.size(); ++qi) {
                 const limits2d& q = s.queries[qi];
                 query(q, ids);
-                ExpectCandidates(ids, ExactPoints(s.points, alive, q), [&](std::uint64_t id) { return q.contains(s.points[id]); },
-                                 std::string(s.name) + " " + index.name + " query " + std::to_string(qi));
+                ExpectCandidates(
+                    ids, ExactPoints(s.points, alive, q),
+                    [&](std::uint64_t id) { return q.contains(s.points[id]); },
+                    std::string(s.name) + " " + index.name + " query " + std::to_string(qi));
             }
             for (const limits2d& bad : {Box(kNaN, 0, 16, 16), Box(0, 0, 16, kNaN), Box(8, 0, 7, 16)}) {
                 ids = {1};
@@ -246,7 +248,8 @@ TEST(KrSpatialIndex, RectanglesAndDeletionsInTheQuadTrees) {
         std::vector<bool> boxAlive(s.boxes.size(), true), pointAlive(s.points.size(), true);
         for (std::size_t i = 0; i < s.boxes.size(); i += 3) {
             const bool byHandle = i % 2 == 0;
-            EXPECT_TRUE(byHandle ? boxes.DeleteObject(i, handles[i]) : boxes.DeleteObject(i, s.boxes[i].min, s.boxes[i].max));
+            EXPECT_TRUE(byHandle ? boxes.DeleteObject(i, handles[i])
+                                 : boxes.DeleteObject(i, s.boxes[i].min, s.boxes[i].max));
             boxAlive[i] = false;
         }
         for (std::size_t i = 0; i < s.points.size(); i += 3) {
@@ -265,8 +268,9 @@ TEST(KrSpatialIndex, RectanglesAndDeletionsInTheQuadTrees) {
             const limits2d& q = s.queries[qi];
             const std::string where = std::string(s.name) + " query " + std::to_string(qi);
             boxes.GetRect(q.min, q.max, ids);
-            ExpectCandidates(ids, ExactBoxes(s.boxes, boxAlive, q), [&](std::uint64_t id) { return q.intersects(s.boxes[id]); },
-                             where + " rectangles");
+            ExpectCandidates(
+                ids, ExactBoxes(s.boxes, boxAlive, q),
+                [&](std::uint64_t id) { return q.intersects(s.boxes[id]); }, where + " rectangles");
             const TIds exact = ExactPoints(s.points, pointAlive, q);
             const auto isHit = [&](std::uint64_t id) { return q.contains(s.points[id]); };
             points.GetRect(q.min, q.max, ids);
@@ -299,7 +303,8 @@ TEST(KrSpatialIndex, ExactHitsAgreeWithBoostRtree) {
             ids.push_back(f.second);
         std::sort(ids.begin(), ids.end());
         grid(q, candidates);
-        ExpectCandidates(candidates, ids, [&](std::uint64_t id) { return q.contains(s.points[id]); }, "points");
+        ExpectCandidates(
+            candidates, ids, [&](std::uint64_t id) { return q.contains(s.points[id]); }, "points");
         hits += ids.size();
 
         std::vector<std::pair<TBgBox, std::uint64_t>> foundBoxes;
@@ -309,7 +314,8 @@ TEST(KrSpatialIndex, ExactHitsAgreeWithBoostRtree) {
             ids.push_back(f.second);
         std::sort(ids.begin(), ids.end());
         boxes.GetRect(q.min, q.max, candidates);
-        ExpectCandidates(candidates, ids, [&](std::uint64_t id) { return q.intersects(s.boxes[id]); }, "rectangles");
+        ExpectCandidates(
+            candidates, ids, [&](std::uint64_t id) { return q.intersects(s.boxes[id]); }, "rectangles");
     }
     EXPECT_GT(hits, s.queries.size()); // the comparison was not vacuous
 }
@@ -327,26 +333,28 @@ TEST(KrSpatialIndex, KrtoolListsTheLinesMeetingAWindow) {
     };
     for (std::size_t i = 0; i < 400; ++i) {
         points += number(s.points[i].x) + "," + number(s.points[i].y) + "\n";
-        boxes += number(s.boxes[i].min.x) + ", " + number(s.boxes[i].min.y) + "," + number(s.boxes[i].max.x) + "," +
-                 number(s.boxes[i].max.y) + "\r\n";
+        boxes += number(s.boxes[i].min.x) + ", " + number(s.boxes[i].min.y) + "," + number(s.boxes[i].max.x) +
+                 "," + number(s.boxes[i].max.y) + "\r\n";
     }
     dir.Write("points.csv", points);
     dir.Write("boxes.csv", boxes);
     // Under a locale writing 1,5 the numbers still read the same.
     const std::string run = "LC_ALL=de_DE.UTF-8 '" + tool.string() + "' index ";
     for (const limits2d& q : {Box(2, 1, 5, 3.5), Box(0, 0, 16, 16), Box(7, 7, 7, 7), Box(-3, -3, -1, -1)}) {
-        const std::string window = "--window " + number(q.min.x) + "," + number(q.min.y) + "," + number(q.max.x) + "," +
-                                   number(q.max.y) + " ";
+        const std::string window = "--window " + number(q.min.x) + "," + number(q.min.y) + "," +
+                                   number(q.max.x) + "," + number(q.max.y) + " ";
         std::string expectPoints, expectBoxes;
         for (std::size_t i = 0; i < 400; ++i) {
             if (q.contains(s.points[i])) expectPoints += std::to_string(i + 2) + "\n"; // after the header
             if (q.intersects(s.boxes[i])) expectBoxes += std::to_string(i + 1) + "\n";
         }
         for (const char* kind : {"quadtree", "points", "grid", "static"})
-            EXPECT_EQ(KrChecksumTest::RunShell(dir.path, run + window + "--kind " + kind + " points.csv"), expectPoints)
+            EXPECT_EQ(KrChecksumTest::RunShell(dir.path, run + window + "--kind " + kind + " points.csv"),
+                      expectPoints)
                 << kind;
         EXPECT_EQ(KrChecksumTest::RunShell(dir.path, run + window + "boxes.csv"), expectBoxes);
-        const std::string all = KrChecksumTest::RunShell(dir.path, run + window + "--candidates --kind grid points.csv");
+        const std::string all =
+            KrChecksumTest::RunShell(dir.path, run + window + "--candidates --kind grid points.csv");
         EXPECT_NE(all.find(expectPoints.substr(0, expectPoints.find('\n'))), std::string::npos);
     }
     int status = 0;
