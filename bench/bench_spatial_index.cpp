@@ -365,7 +365,7 @@ void BM_QueryPointsQuadTree(benchmark::State& state) {
         tree.AddObject(i, d.points[i]);
     RunQueries(state, false, [&](const limits2d& w, TIds& ids) { tree.GetRect(w.min, w.max, ids); });
 }
-BENCHMARK(BM_QueryPointsQuadTree)->Arg(8)->Arg(32)->Arg(128)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_QueryPointsQuadTree)->Arg(8)->Arg(32)->Arg(128)->Arg(512)->Unit(benchmark::kMicrosecond);
 } // namespace
 
 int main(int argc, char** argv) {
