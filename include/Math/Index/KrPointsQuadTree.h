@@ -20,9 +20,9 @@ namespace kr {
 /// points whose finest cells meet the query's cells, a superset of the points inside the query
 /// rectangle (closed on all sides). Emptied nodes are kept (a later point will likely refill them).
 ///
-/// Nodes come from a block allocator, four siblings together, and a leaf's points sit in a few growing arrays
-/// drawn from block allocators too, so adding allocates only once per block. One writer at a time; queries
-/// are const and may run concurrently while nothing is modified.
+/// Nodes come from a block allocator, four siblings together, and a leaf's points sit in a few
+/// growing arrays drawn from block allocators too, so adding allocates only once per block. One
+/// writer at a time; queries are const and may run concurrently while nothing is modified.
 class KRSTD_API TPointsQuadTree {
 public:
     using TObjectId = std::uint64_t;

@@ -20,9 +20,10 @@ namespace kr {
 /// found. Queries return candidates: every object whose cells meet the query's cells, which is a
 /// superset of the objects whose geometry meets the query rectangle (closed on all sides).
 ///
-/// Nodes come from a block allocator, four siblings together, and a node's items sit in a few growing arrays
-/// drawn from block allocators too, so adding allocates only once per block of nodes or item arrays. One
-/// writer at a time; queries are const and may run concurrently while nothing is modified.
+/// Nodes come from a block allocator, four siblings together, and a node's items sit in a few
+/// growing arrays drawn from block allocators too, so adding allocates only once per block of
+/// nodes or item arrays. One writer at a time; queries are const and may run concurrently while
+/// nothing is modified.
 class KRSTD_API TQuadTree {
 public:
     using TObjectId = std::uint64_t;
@@ -63,8 +64,8 @@ public:
     /// Sets up an empty tree over [Min, Max] with LevelsCount levels (1 to kMaxLevels), dropping
     /// what the tree held. Throws TKrMessage "@<signature>: Invalid arguments Min, Max" unless
     /// Min is below Max on both axes and every coordinate and extent is finite, and
-    /// "@<signature>: Invalid argument LevelsCount" for a level count out of range. The memory held is kept
-    /// for refilling.
+    /// "@<signature>: Invalid argument LevelsCount" for a level count out of range. The memory
+    /// held is kept for refilling.
     void Init(const vec2d& Min, const vec2d& Max, int LevelsCount);
     /// Drops every object and releases the memory; the tree is uninitialised again.
     void Deinit() noexcept;
