@@ -201,8 +201,13 @@ krstd_layer(Raster USES MathTypes XIniTree LINKS OpenMP::OpenMP_CXX
         Raster/KrRawDibData Raster/KrRawMemDibData Raster/KrVoidDibData Raster/KrMultiScaleDibData
         Raster/KrDibFilter2D Raster/KrScaleDibData)
 
+# Spatial indexes: quad trees, point grids and the block allocator they draw nodes from.
+krstd_layer(SpatialIndex USES MathTypes
+  UNITS Math/Index/KrBlockAllocator Math/Index/KrCellFrame Math/Index/KrItemChunks Math/Index/KrQuadTree
+        Math/Index/KrPointsQuadTree Math/Index/KrQuadWalk Math/Index/KrStaticPointsGrid Math/Index/KrStaticQuadTree)
+
 # Module start-up: the one unit that calls every layer's initialiser.
-krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster
+krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex
   UNITS Core/KrModuleStartup Core/KrModuleInternal)
 
 krstd_check_layers()

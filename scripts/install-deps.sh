@@ -9,7 +9,7 @@ pkgs=(cmake qtbase5-dev libboost-dev libboost-filesystem-dev libboost-system-dev
       libomp-dev locales-all libeigen3-dev)
 for arg in "$@"; do
   case "$arg" in
-    --bench) pkgs+=(libssl-dev libdeflate-dev libpugixml-dev libexpat1-dev libopencv-dev) ;;
+    --bench) pkgs+=(libssl-dev libdeflate-dev libpugixml-dev libexpat1-dev libopencv-dev libgeos-dev) ;;
     --fuzz) pkgs+=(clang libclang-rt-14-dev) ;;
     *) echo "install-deps.sh: unknown option $arg" >&2; exit 2 ;;
   esac
