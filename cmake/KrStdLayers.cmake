@@ -181,8 +181,13 @@ krstd_layer(CacheStreams USES Language
 krstd_layer(MathTypes USES Frame
   UNITS Math/KrVec Math/KrLimits)
 
+# Tar archives and tarballs over any stream.
+krstd_layer(Archives USES CacheStreams
+  UNITS Streams/KrTarRecord Streams/KrTarHeader Streams/KrTarWriter Streams/KrTarReader
+        Streams/KrTarBall Streams/KrMemTarBall)
+
 # Module start-up: the one unit that calls every layer's initialiser.
-krstd_layer(Startup USES CacheStreams MathTypes
+krstd_layer(Startup USES CacheStreams MathTypes Archives
   UNITS Core/KrModuleStartup Core/KrModuleInternal)
 
 krstd_check_layers()
