@@ -1,5 +1,6 @@
 // Tar writer and reader: exact layout, GNU tar and bsdtar as referees both ways, tarballs,
 // a split file of 8 GiB on sparse files, and damaged archives.
+#include "Core/KrBaseProgress.h"
 #include "Core/KrMessage.h"
 #include "Streams/KrCrc32Stream.h"
 #include "Streams/KrFileStream.h"
@@ -17,6 +18,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <stdexcept>
@@ -69,6 +71,23 @@ std::vector<TEntry> ReadTar(const std::string& bytes) {
 bool operator==(const TEntry& a, const TEntry& b) {
     return a.name == b.name && a.data == b.data;
 }
+
+/// Records every position; "cancels" by throwing once it has seen `breakAfter` of them.
+struct TRecordingProgress : TBaseProgress {
+    std::vector<double> positions;
+    std::size_t breakAfter = ~std::size_t(0);
+    void SetPosNB(double p) override {
+        positions.push_back(p);
+        TBaseProgress::SetPosNB(p);
+    }
+    void UserBreakE() override {
+        if (positions.size() >= breakAfter) throw TKrMessage("@cancelled");
+    }
+    bool RisesToOne() const {
+        return !positions.empty() && positions.back() > 1 - 1e-9 &&
+               std::is_sorted(positions.begin(), positions.end());
+    }
+};
 
 /// Names of 1 to 511 bytes, a directory, an empty file and sizes around the record size.
 std::vector<TEntry> Sample() {
@@ -181,6 +200,22 @@ TEST(TarWriter, StreamAndMemorySourcesAgreeAndReportProgress) {
     TKrStringStream out;
     TKrTarWriter writer(&out, kWriteFmt, 0);
     EXPECT_FALSE(writer.WriteFile({"f", 4, kTime}, &shortSource, nullptr));
+
+    // Copying through the buffer reports every block; cancelling leaves the archive unfinished.
+    TRecordingProgress progress;
+    viaString.setPosition(0);
+    TKrStringStream out2;
+    TKrTarWriter writer2(&out2, kWriteFmt, 0);
+    EXPECT_TRUE(writer2.WriteFile({"f", data.size(), kTime}, &viaString, &progress));
+    EXPECT_EQ(progress.positions.size(), 12u);
+    EXPECT_TRUE(progress.RisesToOne());
+    TRecordingProgress cancel;
+    cancel.breakAfter = 2;
+    viaString.setPosition(0);
+    EXPECT_THROW(writer2.WriteFile({"g", data.size(), kTime}, &viaString, &cancel), TKrMessage);
+    const streamsize_t at = out2.getPosition64();
+    EXPECT_TRUE(writer2.Close());
+    EXPECT_EQ(out2.getPosition64(), at);
 }
 
 TEST(TarReader, ReadsOwnArchivesBothWays) {
@@ -408,7 +443,9 @@ TEST(TarWriter, FilesOf8GiBAreSplitAndReadBack) {
                               &writtenCrc, 0);
         TSparseFile out(dir / "big.tar", krCreate);
         TKrTarWriter writer(&out, kWriteFmt, 0);
-        ASSERT_TRUE(writer.WriteFile({Name(120), kSize, kTime}, &summed, nullptr));
+        TRecordingProgress progress;
+        ASSERT_TRUE(writer.WriteFile({Name(120), kSize, kTime}, &summed, &progress));
+        EXPECT_TRUE(progress.RisesToOne()); // over the three parts, one sub-range each
         ASSERT_TRUE(writer.Close());
         ASSERT_TRUE(out.Finish());
     }
