@@ -5,9 +5,11 @@
 
 TKrTarBallWriter::TKrTarBallWriter(TKrStream* target, const TKrTarWriter::TFormatOptions& format, int level)
     : TKrGZipWriter(), TKrTarWriter(static_cast<TKrGZipWriter*>(this), format, optCloseTarget) {
-    if (!TKrGZipWriter::Open(target, level))
+    if (!TKrGZipWriter::Open(target, level)) {
+        DetachTarget(); // nothing to finish: the tar half's destructor must not write
         throw TKrMessage("@TKrTarBallWriter: cannot start gzip data in \"%1%\" at level %2%.")
             << (target ? target->GetInfoName() : std::string()) << level;
+    }
 }
 
 TKrTarBallWriter::~TKrTarBallWriter() {
