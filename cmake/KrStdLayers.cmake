@@ -206,8 +206,13 @@ krstd_layer(SpatialIndex USES MathTypes
   UNITS Math/Index/KrBlockAllocator Math/Index/KrCellFrame Math/Index/KrItemChunks Math/Index/KrQuadTree
         Math/Index/KrPointsQuadTree Math/Index/KrQuadWalk Math/Index/KrStaticPointsGrid Math/Index/KrStaticQuadTree)
 
+# Tar archives and tarballs over any stream.
+krstd_layer(Archives USES CacheStreams
+  UNITS Streams/KrTarRecord Streams/KrTarHeader Streams/KrTarWriter Streams/KrTarReader
+        Streams/KrTarBall Streams/KrMemTarBall)
+
 # Module start-up: the one unit that calls every layer's initialiser.
-krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex
+krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives
   UNITS Core/KrModuleStartup Core/KrModuleInternal)
 
 krstd_check_layers()

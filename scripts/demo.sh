@@ -26,6 +26,7 @@ trap 'rm -rf "$tmp"' EXIT
 run gzip -l 9 --name messages.txt --comment "demo sample" "$root/samples/messages.txt" "$tmp/messages.txt.gz"
 run gunzip "$tmp/messages.txt.gz" "$tmp/messages.txt"
 cmp -s "$root/samples/messages.txt" "$tmp/messages.txt" && echo "round trip: identical bytes"
+(cd "$root" && run tar create "$tmp/samples.tar.gz" samples && run tar list "$tmp/samples.tar.gz")
 run path simplify "/data/./project//images/../dem/tile.tif"
 run path relative /data/project/dem/tile.tif /data/project/images
 run path split /data/project/dem/tile.tif
