@@ -181,8 +181,13 @@ krstd_layer(CacheStreams USES Language
 krstd_layer(MathTypes USES Frame
   UNITS Math/KrVec Math/KrLimits)
 
+# URL-addressed resources: the scheme registry, the "file" and "mem" handlers, file utilities.
+krstd_layer(Urls USES CacheStreams
+  UNITS System/KrFileUtils Streams/KrURL Streams/KrURLManager Streams/KrURLFileHandler
+        Streams/KrURLMemHandler Streams/KrURLBackup)
+
 # Module start-up: the one unit that calls every layer's initialiser.
-krstd_layer(Startup USES CacheStreams MathTypes
+krstd_layer(Startup USES CacheStreams MathTypes Urls
   UNITS Core/KrModuleStartup Core/KrModuleInternal)
 
 krstd_check_layers()
