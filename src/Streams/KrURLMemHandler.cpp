@@ -125,7 +125,9 @@ var_a<TKrURLStream*> TKrURLMemHandler::OpenIn(TDir& dir, const std::string& name
         node = file;
         dir.children.emplace(name, node);
     }
-    return new_a<TKrURLMemStream>(static_cast<TFile&>(*node).data, url, mode);
+    auto stream = new_a<TKrURLMemStream>(static_cast<TFile&>(*node).data, url, mode);
+    stream->SetInfoName(url.std_str());
+    return stream;
 }
 
 var_a<TKrURLStream*> TKrURLMemHandler::OpenURL(const TKrURL& url, krOpenMode mode, krShareMode, std::size_t size) {
