@@ -1,6 +1,7 @@
 // URLs: parsing, text functions, the "mem" tree, copies and moves across schemes, backups,
 // labels in settings, and the start-up registration of the schemes.
 #include "Core/KrMessage.h"
+#include "Core/KrModuleInternal.h"
 #include "Core/KrModuleStartup.h"
 #include "Streams/KrURLFileHandler.h"
 #include "Streams/KrURLMemHandler.h"
@@ -321,6 +322,14 @@ TEST(KrURLStartup, RegistersMemAndTearDownRemovesIt) {
     EXPECT_FALSE(M().IsSchemeRegistered("mem") || M().IsSchemeRegistered("file"));
     Init_KrStd();
     EXPECT_FALSE(M().ResourceExists(TKrURL("mem:///left"))) << "a new start-up begins with an empty tree";
+    Deinit_KrStd();
+
+    // A start-up that fails at the "mem" step undoes the file scheme too, and can be retried.
+    KrModuleInternal::InjectStartupFault("mem scheme");
+    EXPECT_THROW(Init_KrStd(), TKrMessage);
+    EXPECT_FALSE(M().IsSchemeRegistered("file"));
+    Init_KrStd();
+    EXPECT_TRUE(M().IsSchemeRegistered("mem"));
     Deinit_KrStd();
 }
 
