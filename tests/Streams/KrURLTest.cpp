@@ -334,3 +334,23 @@ TEST(KrURLStartup, RegistersMemAndTearDownRemovesIt) {
 }
 
 } // namespace
+
+TEST(KrURLTool, CopyStatAndFailures) {
+    const std::string krtool = KrFsTest::Krtool();
+    if (krtool.empty()) GTEST_SKIP() << "this build has no krtool";
+    KrFsTest::TScratchDir d;
+    d.Write("a.txt", "hello");
+    d.Write("a.txt.meta", "m");
+    int status = -1;
+    KrFsTest::RunShell(d.path, krtool + "url copy a.txt b.txt", &status);
+    EXPECT_EQ(status, 0);
+    const std::string out = KrFsTest::RunShell(d.path, krtool + "url stat b.txt", &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(out.find("size\t5\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("meta\tyes\n"), std::string::npos) << out;
+    KrFsTest::RunShell(d.path, krtool + "url move b.txt no/such/c.txt 2>/dev/null", &status);
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(KrFileExists(d / "b.txt"));
+    KrFsTest::RunShell(d.path, krtool + "url copy a.txt 2>/dev/null", &status);
+    EXPECT_EQ(status, 2);
+}
