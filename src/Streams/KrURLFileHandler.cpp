@@ -85,14 +85,17 @@ bool TKrURLFileHandler::RenMovResource(const TKrURL& from, const TKrURL& to, TKr
     const TKrPath src = PathOf(*this, from), dst = PathOf(*this, to);
     if (src.isPathEmpty() || dst.isPathEmpty() || !KrMoveFileEx(src, dst)) return false;
     const TKrPath meta(src.str() + kMeta);
-    return !KrFileExists(meta) || KrMoveFileEx(meta, TKrPath(dst.str() + kMeta));
+    if (!KrFileExists(meta)) return !KrFileExists(dst.str() + kMeta) || RemoveFile(dst.str() + kMeta);
+    return KrMoveFileEx(meta, TKrPath(dst.str() + kMeta));
 }
 
 bool TKrURLFileHandler::CopyResource(const TKrURL& from, const TKrURL& to, TKrProgressHandler*) {
     const TKrPath src = PathOf(*this, from), dst = PathOf(*this, to);
     if (src.isPathEmpty() || dst.isPathEmpty() || !KrCopyFile(src, dst)) return false;
     const TKrPath meta(src.str() + kMeta);
-    return !KrFileExists(meta) || KrCopyFile(meta, TKrPath(dst.str() + kMeta));
+    // The target's old companion describes content that is gone.
+    if (!KrFileExists(meta)) return !KrFileExists(dst.str() + kMeta) || RemoveFile(dst.str() + kMeta);
+    return KrCopyFile(meta, TKrPath(dst.str() + kMeta));
 }
 
 bool TKrURLFileHandler::CreateFolder(const TKrURL& url) {

@@ -132,6 +132,8 @@ bool TKrURLManager::CopyAcross(const TKrURL& from, const TKrURL& to, TKrProgress
     try {
         auto in = src->OpenURL(from, krOpenRead, krShareDefault, 0);
         if (in) {
+            // Start from no target at all, so a companion of the old target cannot outlive it.
+            dst->DeleteResource(to);
             const streamsize_t size = in->getSize();
             auto out = dst->OpenURL(to, krCreate, krShareDefault, size == TKrStream::invalid_value ? 0 : size);
             created = static_cast<bool>(out);

@@ -229,6 +229,18 @@ TEST_F(KrURL, CopyAndMoveAcrossSchemesKeepBytesAndCompanions) {
         EXPECT_FALSE(c.move && M().ResourceMetaExists(from)) << tag;
         EXPECT_TRUE(M().ContentCheck(from.std_str() == to.std_str() ? to : (c.move ? to : from), to)) << tag;
     }
+    // A copy without a companion replaces the target's old one, within a scheme and across.
+    for (const TKrURL& from : {TKrURL("mem:///d/plain"), File("plain")}) {
+        WriteAll(from, "plain");
+        WriteAll(File("target"), "old", "old meta");
+        WriteAll(TKrURL("mem:///d/target"), "old", "old meta");
+        for (const TKrURL& to : {File("target"), TKrURL("mem:///d/target")}) {
+            if (TKrURLManager::GetScheme(from) == "mem" && TKrURLManager::GetScheme(to) == "mem") continue;
+            ASSERT_TRUE(M().CopyResource(from, to)) << to.std_str();
+            EXPECT_EQ(std::make_pair(ReadAll(to), M().ResourceMetaExists(to)), std::make_pair(std::string("plain"), false))
+                << from.std_str() << " -> " << to.std_str();
+        }
+    }
     // Within the file scheme the handler moves the companion along with the file.
     ASSERT_TRUE(M().RenMovResource(File("r0.bin"), File("moved.bin")));
     EXPECT_EQ(std::make_pair(ReadAll(File("moved.bin"), true), M().ResourceExists(File("r0.bin.meta"))),
