@@ -211,8 +211,13 @@ krstd_layer(Archives USES CacheStreams
   UNITS Streams/KrTarRecord Streams/KrTarHeader Streams/KrTarWriter Streams/KrTarReader
         Streams/KrTarBall Streams/KrMemTarBall)
 
+# URL-addressed resources: the scheme registry, the "file" and "mem" handlers, file utilities.
+krstd_layer(Urls USES CacheStreams
+  UNITS System/KrFileUtils Streams/KrURL Streams/KrURLManager Streams/KrURLFileHandler
+        Streams/KrURLMemHandler Streams/KrURLBackup)
+
 # Module start-up: the one unit that calls every layer's initialiser.
-krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives
+krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls
   UNITS Core/KrModuleStartup Core/KrModuleInternal)
 
 krstd_check_layers()

@@ -6,6 +6,8 @@
 #include "Core/KrModuleInternal.h"
 #include "Core/KrTimer.h"
 #include "Math/Transforms/Kr2DTransform.h"
+#include "Streams/KrURLManager.h"
+#include "Streams/KrURLMemHandler.h"
 #include "Streams/KrZLib.h"
 
 #include <cstdlib>
@@ -29,6 +31,20 @@ void StartTimer() {
 void LogFinalize() noexcept {
     KrLogFinalize();
 }
+void URLManagerDeInit() noexcept {
+    TKrURLManager::DeInit();
+}
+// The process-wide memory tree lives in a static handler; the registry holds it non-owning.
+void RegisterMemScheme() {
+    TKrURLMemHandler& mem = TKrURLMemHandler::Global();
+    mem.Init();
+    TKrURLManager::Instance().RegisterSchemeHandler("mem", static_a_legacy<TKrURLHandler>(&mem));
+}
+void UnregisterMemScheme() noexcept {
+    TKrURLManager& manager = TKrURLManager::Instance();
+    if (manager.IsSchemeRegistered("mem")) manager.UnregisterSchemeHandler("mem");
+    TKrURLMemHandler::Global().Clear();
+}
 
 // The start-up order; the tear-down walks it backwards.
 const TServiceStep kServices[] = {
@@ -37,10 +53,8 @@ const TServiceStep kServices[] = {
     {"persistent modules", nullptr, nullptr},
     {"transform serializers", &U_InitTransforms_Initialize, &U_InitTransforms_Finalize},
     {"log", &KrLogInitialize, &LogFinalize},
-    // TKrURLManager::Init() / TKrURLManager::DeInit()
-    {"URL manager", nullptr, nullptr},
-    // register / unregister the static "mem" scheme handler (a non-owning var_a)
-    {"mem scheme", nullptr, nullptr},
+    {"URL manager", &TKrURLManager::Init, &URLManagerDeInit},
+    {"mem scheme", &RegisterMemScheme, &UnregisterMemScheme},
     // installs the text lookup of messages; nothing to undo: the chain stays until the next
     // language change
     {"default language", &KrLanguageInternal::StartUp, nullptr},
