@@ -206,8 +206,12 @@ krstd_layer(SpatialIndex USES MathTypes
   UNITS Math/Index/KrBlockAllocator Math/Index/KrCellFrame Math/Index/KrItemChunks Math/Index/KrQuadTree
         Math/Index/KrPointsQuadTree Math/Index/KrQuadWalk Math/Index/KrStaticPointsGrid Math/Index/KrStaticQuadTree)
 
+# Cubic interpolation splines and their lookup tables; saved as a small binary record.
+krstd_layer(Curves USES MathTypes MemStreams
+  UNITS Math/Curves/KrCubeSpline Math/Curves/KrInterpolationCubeSplineUnit)
+
 # Module start-up: the one unit that calls every layer's initialiser.
-krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex
+krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Curves
   UNITS Core/KrModuleStartup Core/KrModuleInternal)
 
 krstd_check_layers()
