@@ -3,8 +3,8 @@
 
 Each case is a list of control points (type, x, y); the points split into runs at every interior
 point whose type is not 1, and each run is interpolated by SciPy's CubicSpline with natural end
-conditions. The table lists, per case, the points and then sample positions with the segment they
-fall in and SciPy's value there. The output is committed so that the tests run without SciPy.
+conditions. The table lists, per case ("case" name), the points ("p" type x y) and then sample
+positions with the segment they fall in and SciPy's value there ("v" segment x y). The output is committed so that the tests run without SciPy.
 
 Usage: scripts/gen-spline-tables.py [output file]  (Debian's python3-scipy, hence /usr/bin/python3)
 """
@@ -38,16 +38,12 @@ def case(out, rng, name, types, xs, ys):
     xs = [float(v) for v in xs]
     ys = [float(v) for v in ys]
     out.append(f"case {name}")
-    out.append(f"points {len(xs)}")
-    out.extend(f"{t} {x!r} {y!r}" for t, x, y in zip(types, xs, ys))
-    rows = []
+    out.extend(f"p {t} {x!r} {y!r}" for t, x, y in zip(types, xs, ys))
     for s, e in runs(types):
         spline = CubicSpline(xs[s:e + 1], ys[s:e + 1], bc_type="natural")
         for k in range(s, e):
             for x in samples(rng, xs[k], xs[k + 1]):
-                rows.append(f"{k} {x!r} {float(spline(x))!r}")
-    out.append(f"eval {len(rows)}")
-    out.extend(rows)
+                out.append(f"v {k} {x!r} {float(spline(x))!r}")
 
 
 def random_xs(rng, n, lo=0.0, hi=255.0):
