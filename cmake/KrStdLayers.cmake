@@ -206,6 +206,10 @@ krstd_layer(SpatialIndex USES MathTypes
   UNITS Math/Index/KrBlockAllocator Math/Index/KrCellFrame Math/Index/KrItemChunks Math/Index/KrQuadTree
         Math/Index/KrPointsQuadTree Math/Index/KrQuadWalk Math/Index/KrStaticPointsGrid Math/Index/KrStaticQuadTree)
 
+# Cubic interpolation splines and their lookup tables; saved as a small binary record.
+krstd_layer(Curves USES MathTypes MemStreams
+  UNITS Math/Curves/KrCubeSpline Math/Curves/KrInterpolationCubeSplineUnit)
+
 # Tar archives and tarballs over any stream.
 krstd_layer(Archives USES CacheStreams
   UNITS Streams/KrTarRecord Streams/KrTarHeader Streams/KrTarWriter Streams/KrTarReader
@@ -217,7 +221,7 @@ krstd_layer(Urls USES CacheStreams
         Streams/KrURLMemHandler Streams/KrURLBackup)
 
 # Module start-up: the one unit that calls every layer's initialiser.
-krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls
+krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves
   UNITS Core/KrModuleStartup Core/KrModuleInternal)
 
 krstd_check_layers()

@@ -40,6 +40,8 @@
 #include "Core/KrTranslator.h"
 #include "Core/KrVarA.h"
 #include "Core/KrVarARework.h"
+#include "Math/Curves/KrCubeSpline.h"
+#include "Math/Curves/KrInterpolationCubeSplineUnit.h"
 #include "Math/Index/KrBlockAllocator.h"
 #include "Math/Index/KrCellFrame.h"
 #include "Math/Index/KrItemChunks.h"
