@@ -290,18 +290,22 @@ bool TKrXmlParserLow::Scan(const char* data, std::size_t len, const char** stop,
                     q = SkipSpace(q + 1, end);
                     if (q >= end || *q == '>' || *q == '/') continue;
                     if (!(Class(q) & CC::xccNameStart)) break;
-                    TKrXmlAttrData a;
-                    a.nameBegin = q;
-                    a.nameEnd = q = SkipName(q + 1, end);
+                    // The four pointers stay in registers and are stored field by field: a
+                    // record built on the stack and copied whole would be read back 16 bytes at
+                    // a time before its 8-byte stores have landed (a store-forwarding stall).
+                    const char* const attrName = q;
+                    const char* const attrNameEnd = q = SkipName(q + 1, end);
                     q = SkipSpace(q, end);
                     if (q >= end || *q != '=') break;
                     q = SkipSpace(q + 1, end);
                     if (q >= end || (*q != '"' && *q != '\'')) break;
                     const char* close = FindChar(q + 1, end, *q);
                     if (!close) break;
+                    TKrXmlAttrData& a = m_attrs.emplace_back();
+                    a.nameBegin = attrName;
+                    a.nameEnd = attrNameEnd;
                     a.valueBegin = q + 1;
                     a.valueEnd = close;
-                    m_attrs.push_back(a);
                     q = close + 1;
                 }
             }
