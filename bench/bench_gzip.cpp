@@ -62,7 +62,7 @@ void BM_Read_GZipReader_vs_RawInflate(benchmark::State& state) {
     z_stream z{};
     inflateInit2(&z, -15);
     std::size_t oursTotal = 0, peerTotal = 0;
-    KrBenchCompare(
+    KrBenchCompareCpu(
         state, kTextSize, 0,
         [&] {
             reader.Open(&source);
@@ -98,7 +98,7 @@ void BM_Write_GZipWriter_vs_RawDeflate_Level6(benchmark::State& state) {
     z_stream z{};
     deflateInit2(&z, 6, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY);
     std::size_t oursSize = 0, peerSize = 0;
-    KrBenchCompare(
+    KrBenchCompareCpu(
         state, kTextSize, 0,
         [&] {
             target.setPosition(0);

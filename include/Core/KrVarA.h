@@ -9,17 +9,53 @@
 #include <type_traits>
 #include <utility>
 
+// glibc 2.32 and later keep a flag that stays true until the process starts its second thread.
+#if defined(__has_include)
+#if __has_include(<sys/single_threaded.h>)
+#include <sys/single_threaded.h>
+#define KRSTD_VAR_A_SINGLE_THREAD_HINT 1
+#endif
+#endif
+#ifndef KRSTD_VAR_A_SINGLE_THREAD_HINT
+#define KRSTD_VAR_A_SINGLE_THREAD_HINT 0
+#endif
+
 /// Control record of a var_a: the number of owners and the function that frees the record
 /// together with what it holds. A new record starts at count 0; every owning var_a adds one.
 struct var_a_item {
     std::atomic<std::int64_t> m_count{0};
     void (*m_destroy)(var_a_item*) = nullptr;
 
-    void AddRef() noexcept { m_count.fetch_add(1); }
+    /// While the process has a single thread nobody else can observe the count, so it is
+    /// changed with a plain load and store (no locked instruction); once a second thread has
+    /// been started every change is a fully ordered atomic read-modify-write. Starting a thread
+    /// orders everything before it, so the two kinds never overlap on one count.
+    void AddRef() noexcept {
+        if (SingleThreaded())
+            m_count.store(m_count.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+        else
+            m_count.fetch_add(1);
+    }
     /// Drops one count; the holder that takes it from 1 to 0 runs the destroy function.
     /// noexcept: a destroy function that throws terminates the process.
     void Release() noexcept {
-        if (m_count.fetch_sub(1) == 1) m_destroy(this);
+        std::int64_t before;
+        if (SingleThreaded()) {
+            before = m_count.load(std::memory_order_relaxed);
+            m_count.store(before - 1, std::memory_order_relaxed);
+        } else {
+            before = m_count.fetch_sub(1);
+        }
+        if (before == 1) m_destroy(this);
+    }
+
+private:
+    static bool SingleThreaded() noexcept {
+#if KRSTD_VAR_A_SINGLE_THREAD_HINT
+        return __libc_single_threaded;
+#else
+        return false;
+#endif
     }
 };
 

@@ -14,12 +14,16 @@ using namespace KrGZipFormat;
 namespace {
 constexpr streamsize_t kMaxBlock = 0xFFFFFFFFul;
 constexpr streamsize_t kSkipChunk = 1048576;
+// Compressed input taken from the source per refill. Every return from inflate() copies up to
+// 32 KiB of output into zlib's window, so the fewer refills per output byte the better; 64 KiB
+// keeps the reader's state within what malloc serves from the heap.
+constexpr unsigned kInBufferSize = 65536;
 } // namespace
 
 struct TKrGZipReader::TState {
     z_stream z{};
     bool open = false;
-    unsigned char in[kBufferSize];
+    unsigned char in[kInBufferSize];
     std::uint32_t crc = 0;      // of the current member's output so far
     streamsize_t produced = 0;  // uncompressed bytes since the start of the data
     std::uint32_t isize = 0;    // size field of the last trailer in the source
@@ -42,14 +46,14 @@ struct TKrGZipReader::TState {
     /// the start of the buffer and reading the source into the rest. False when the source
     /// ends (or fails) first.
     bool FillInBuffer(unsigned reserveMin) {
-        if (reserveMin > kBufferSize)
+        if (reserveMin > kInBufferSize)
             throw std::logic_error("TKrGZipReader::FillInBuffer() reserve_min > Z_BUFSIZE");
         if (z.avail_in >= reserveMin) return true;
         if (z.avail_in && z.next_in != in) std::memmove(in, z.next_in, z.avail_in);
         z.next_in = in;
         while (z.avail_in < reserveMin) {
             if (endOfInput) return false;
-            const streamsize_t got = source->Read(in + z.avail_in, kBufferSize - z.avail_in);
+            const streamsize_t got = source->Read(in + z.avail_in, kInBufferSize - z.avail_in);
             if (got == TKrStream::invalid_value || got == 0) {
                 endOfInput = true;
                 sourceFailed = got == TKrStream::invalid_value;

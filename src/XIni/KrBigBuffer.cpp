@@ -3,6 +3,8 @@
 
 #include <sys/mman.h>
 
+#include <unistd.h>
+
 #include <new>
 #include <utility>
 
@@ -24,6 +26,28 @@ TKrBigBuffer::TKrBigBuffer(std::size_t size) : m_size(size) {
     madvise(p, length, MADV_HUGEPAGE); // advice only: without huge pages it works all the same
     m_data = static_cast<char*>(p);
     m_mapped = length;
+}
+
+TKrBigBuffer TKrBigBuffer::MapFile(int fd, std::size_t size) noexcept {
+    TKrBigBuffer buffer;
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    const std::size_t page = pageSize > 0 ? std::size_t(pageSize) : 4096;
+    if (size == 0 || size > std::size_t(-1) / 2) return buffer;
+    // An anonymous reservation one byte longer than the file, the file mapped over its start:
+    // the tail of the file's last page reads as zeros, and when the file ends on a page
+    // boundary the byte after it lies in the anonymous page.
+    const std::size_t length = (size + 1 + page - 1) / page * page;
+    void* area = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (area == MAP_FAILED) return buffer;
+    void* file = mmap(area, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_FIXED, fd, 0);
+    if (file == MAP_FAILED) {
+        munmap(area, length);
+        return buffer;
+    }
+    buffer.m_data = static_cast<char*>(area);
+    buffer.m_size = size + 1;
+    buffer.m_mapped = length;
+    return buffer;
 }
 
 TKrBigBuffer::TKrBigBuffer(TKrBigBuffer&& other) noexcept

@@ -13,6 +13,11 @@ public:
     TKrBigBuffer() = default;
     /// Throws std::bad_alloc when the memory cannot be had.
     explicit TKrBigBuffer(std::size_t size);
+    /// Maps `size` bytes of the open file `fd` from offset 0 privately (copy-on-write: writes
+    /// never reach the file) with one zero byte after them, so the buffer reads like a loaded
+    /// copy without reading anything up front. Empty when the mapping fails. The file must
+    /// not shrink while mapped: pages past its new end would fault.
+    static TKrBigBuffer MapFile(int fd, std::size_t size) noexcept;
     TKrBigBuffer(TKrBigBuffer&& other) noexcept;
     TKrBigBuffer& operator=(TKrBigBuffer&& other) noexcept;
     TKrBigBuffer(const TKrBigBuffer&) = delete;

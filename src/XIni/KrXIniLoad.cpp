@@ -5,10 +5,15 @@
 #include "Core/KrLog.h"
 #include "Core/KrStringEncode.h"
 #include "Core/KrProgressHandler.h"
+#include "Streams/KrFileStream.h"
 #include "Streams/KrFixedMemStream.h"
 #include "Streams/KrGZipFormat.h"
 #include "Streams/KrGZipReader.h"
 #include "Streams/KrStream.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -74,6 +79,30 @@ bool ReadWhole(TKrStream* stream, TKrBigBuffer& buffer, std::size_t& length, TKr
     return true;
 }
 
+// A file stream's content mapped instead of read, so that opening a large document costs only
+// what is looked at; false (nothing done) for other streams and when mapping is not possible.
+// The mapping goes through a descriptor of its own on the stream's path, checked to be the same
+// file of the same size as the stream's.
+bool MapWhole(TKrStream* stream, TKrBigBuffer& buffer, std::size_t& length) {
+    auto* file = dynamic_cast<TKrFileStream*>(stream);
+    if (!file || !file->IsOpen()) return false;
+    const streamsize_t size = stream->getSize64();
+    if (size == TKrStream::invalid_value64 || size == 0 || size >= std::size_t(-1) / 2) return false;
+    const int fd = ::open(file->GetPath().toSysStr().c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat info {};
+    bool mapped = false;
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && std::uint64_t(info.st_size) == std::uint64_t(size)) {
+        buffer = TKrBigBuffer::MapFile(fd, std::size_t(size));
+        mapped = static_cast<bool>(buffer);
+    }
+    ::close(fd);
+    if (!mapped) return false;
+    length = std::size_t(size);
+    stream->setPosition64(size); // where reading the whole stream would have left it
+    return true;
+}
+
 bool StartsWithGZip(const char* data, std::size_t length) {
     const std::size_t n = KrGZipSignatureSize();
     return length >= n && std::memcmp(data, KrGZipSignatureData(), n) == 0;
@@ -122,7 +151,9 @@ TKrMessage LoadXIniText(TKrStream* stream, TKrProgressHandler* progress, TKrXIni
     out = TKrXIniText();
     if (!stream) return KrMsg_helper("Err_ReadStream");
     out.infoName = stream->GetInfoName();
-    if (!ReadWhole(stream, out.buffer, out.length, progress, 0.0, 0.5)) {
+    if (MapWhole(stream, out.buffer, out.length)) {
+        SetPos(progress, 0.5);
+    } else if (!ReadWhole(stream, out.buffer, out.length, progress, 0.0, 0.5)) {
         out.buffer.reset();
         out.length = 0;
         if (out.infoName.empty()) return KrMsg_helper("Err_ReadStream");

@@ -4,6 +4,7 @@
 #include "KrXIniFakes.h"
 #include "Core/KrMessageParameters.h"
 #include "Core/KrStringEncode.h"
+#include "Streams/KrFileStream.h"
 #include "Streams/KrGZipWriter.h"
 #include "Streams/KrStringStream.h"
 #include "System/KrThreads.h"
@@ -17,11 +18,15 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <mutex>
 #include <random>
 #include <set>
 #include <thread>
+#include <unistd.h>
 
 using I = TE_KrXIniItemType;
 using R = TKrXIniStreamReader;
@@ -201,6 +206,42 @@ TEST(XIniStreamReader, ScansOnlyAsFarAsAsked) {
     // The root was scanning inside "big" when the error came, so it ends there too.
     EXPECT_EQ(r.Count(), 1u);
     EXPECT_THROW(r.CountE(), TKrMessage);
+}
+
+// File streams are mapped instead of read: a document ending exactly on a page boundary still
+// reads as if a NUL followed it, values unescaped in place never reach the file, and a file
+// that is not XIni text fails as from any other stream.
+TEST(XIniStreamReader, ReadsMappedFilesWithoutChangingThem) {
+    const std::string path =
+        (std::filesystem::temp_directory_path() / ("krstd-xini-map-" + std::to_string(::getpid()) + ".xml"))
+            .string();
+    const std::string head = "<krini><x n=\"s\"><s n=\"t\" v=\"a&amp;b\"/><i n=\"k\" v=\"7\"/>";
+    const std::string tail = "</x></krini>";
+    for (const std::size_t size : {std::size_t(4096), std::size_t(8192 + 5)}) {
+        std::string text = head;
+        while (text.size() + tail.size() + 7 <= size)
+            text += "<!---->";
+        text += std::string(size - text.size() - tail.size(), ' ') + tail;
+        ASSERT_EQ(text.size(), size);
+        std::ofstream(path, std::ios::binary).write(text.data(), std::streamsize(text.size()));
+
+        R r(TKrFileStream::VCreate(TKrPath(path), krOpenRead), true, nullptr);
+        const std::size_t level = r.EnterSectionSE("s");
+        EXPECT_EQ(r.ReadE_x_string(0), "a&b");
+        EXPECT_EQ(r.ReadE<int>(1), 7);
+        r.ExitSectionE(level);
+        EXPECT_FALSE(r.ParseError());
+        var_a<TKrXIniTree*> tree = ReadKrXIniTree(TKrFileStream::VCreate(TKrPath(path), krOpenRead).get(), true, nullptr);
+        ASSERT_TRUE(tree);
+        EXPECT_EQ(tree->FindItem(0)->child->FindItem(0)->value, "a&b");
+
+        std::ifstream in(path, std::ios::binary);
+        const std::string after((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(after, text);
+    }
+    std::ofstream(path, std::ios::binary) << "<other/>";
+    EXPECT_THROW(R(TKrFileStream::VCreate(TKrPath(path), krOpenRead), true, nullptr), TKrMessage);
+    std::remove(path.c_str());
 }
 
 TEST(XIniStreamReader, FormatErrorsKeepEarlierItemsAndNameTheirPlace) {

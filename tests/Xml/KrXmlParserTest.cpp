@@ -116,6 +116,27 @@ TEST(XmlScanner, EveryPrefixAndEveryCutStaysInsideTheBuffer) {
     }
 }
 
+// Searches for quotes and '<' run 16 bytes at a time over the first 64 and hand longer spans to
+// memchr: every length around those steps finds its delimiter, and an unclosed value or text
+// that runs to the very end of the buffer reads nothing past it.
+TEST(XmlScanner, ValuesAndTextsOfEveryLengthAroundTheSearchSteps) {
+    for (std::size_t n = 0; n <= 140; ++n) {
+        const std::string value(n, 'v');
+        const std::string text(n, 't');
+        TScan s = Scan("<a b=\"" + value + "\">" + text + "</a>" + text);
+        EXPECT_TRUE(s.ok);
+        Log want{"STag(<a b=\"" + value + "\">|a b=" + value + ")"};
+        if (n) want.push_back("Text(" + text + ")");
+        want.push_back("ETag(</a>|a)");
+        if (n) want.push_back("Text(" + text + ")");
+        EXPECT_EQ(s.log, want) << n;
+        TRecorder rec;
+        rec.unknownAccepted = true;
+        TScan open = Scan("<a b='" + value, rec);
+        EXPECT_EQ(open.stopAt, n + 6) << n;
+    }
+}
+
 TEST(XmlScanner, ProgressIsReportedEvery64KiBAndABreakStopsTheScan) {
     using krtest::TRecordingProgress;
     std::string doc = "<r>";
