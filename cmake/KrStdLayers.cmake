@@ -206,8 +206,12 @@ krstd_layer(SpatialIndex USES MathTypes
   UNITS Math/Index/KrBlockAllocator Math/Index/KrCellFrame Math/Index/KrItemChunks Math/Index/KrQuadTree
         Math/Index/KrPointsQuadTree Math/Index/KrQuadWalk Math/Index/KrStaticPointsGrid Math/Index/KrStaticQuadTree)
 
+# Delimited text tables: line parser, header template, column-bound line writer.
+krstd_layer(Csv USES XIniText
+  UNITS XIni/KrCSV)
+
 # Module start-up: the one unit that calls every layer's initialiser.
-krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex
+krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Csv
   UNITS Core/KrModuleStartup Core/KrModuleInternal)
 
 krstd_check_layers()
