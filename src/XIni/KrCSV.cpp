@@ -178,30 +178,34 @@ bool TKrCSVParser::NextString() {
             }
         }
     } else if (n == m_maxLine) {
-        // The line does not fit: skip its rest up to the next line end.
-        if (m_unterminated) m_unterminated = false;
+        // The line does not fit: skip its rest up to the next line end (quotes are not
+        // followed there, so a quoted line break ends the skip too).
         char chunk[512];
         bool cr = false, done = false;
+        std::size_t skipped = 0; // bytes of the line beyond the maximum
         m_stream->setPosition(pos + n);
         while (!done) {
             streamsize_t k = m_stream->Read(chunk, sizeof chunk);
             if (k == TKrStream::invalid_value || k == 0) break;
-            for (std::size_t j = 0; j < k; ++j, ++next) {
+            for (std::size_t j = 0; j < k && !done; ++j) {
                 if (cr) {
                     if (chunk[j] == '\n') ++next;
                     done = true;
-                    break;
-                }
-                if (chunk[j] == '\n') {
+                } else if (chunk[j] == '\n') {
                     ++next;
                     done = true;
-                    break;
+                } else if (chunk[j] == '\r') {
+                    ++next;
+                    cr = true;
+                } else {
+                    ++next;
+                    ++skipped;
                 }
-                cr = chunk[j] == '\r';
             }
         }
-        m_truncated = next > n;
-        if (m_truncated || cr) ++breaks;
+        m_truncated = skipped > 0;
+        if (m_truncated) m_unterminated = false; // the quote may close in the skipped part
+        if (done || cr) ++breaks;
     }
     m_nextLineNo += breaks;
     m_stream->setPosition(pos + next);

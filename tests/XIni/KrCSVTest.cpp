@@ -180,6 +180,16 @@ TEST(KrCSVParser, BadInputNamesTheLine) {
     EXPECT_EQ(q.GetCurStr(), "k");
     EXPECT_EQ(q.LineNumber(), 2u);
     EXPECT_FALSE(q.NextString());
+
+    // A line of exactly the maximum is whole, whatever its line end.
+    for (const char* text : {"abcd\nk", "abcd\r\nk", "abcd\rk"}) {
+        TKrCSVParser r(new_a<TKrStringStream>(text), true);
+        r.SetMaxLineLength(4);
+        ASSERT_TRUE(r.NextStringE());
+        ASSERT_TRUE(r.NextStringE());
+        EXPECT_EQ(r.GetCurStr(), "k");
+        EXPECT_EQ(r.LineNumber(), 2u);
+    }
 }
 
 TEST(KrCSVTemplate, ColumnsByNameAndNormalisedName) {
