@@ -206,6 +206,10 @@ krstd_layer(SpatialIndex USES MathTypes
   UNITS Math/Index/KrBlockAllocator Math/Index/KrCellFrame Math/Index/KrItemChunks Math/Index/KrQuadTree
         Math/Index/KrPointsQuadTree Math/Index/KrQuadWalk Math/Index/KrStaticPointsGrid Math/Index/KrStaticQuadTree)
 
+# Delimited text tables: line parser, header template, column-bound line writer.
+krstd_layer(Csv USES XIniText
+  UNITS XIni/KrCSV)
+
 # Cubic interpolation splines and their lookup tables; saved as a small binary record.
 krstd_layer(Curves USES MathTypes MemStreams
   UNITS Math/Curves/KrCubeSpline Math/Curves/KrInterpolationCubeSplineUnit)
@@ -221,7 +225,7 @@ krstd_layer(Urls USES CacheStreams
         Streams/KrURLMemHandler Streams/KrURLBackup)
 
 # Module start-up: the one unit that calls every layer's initialiser.
-krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves
+krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv
   UNITS Core/KrModuleStartup Core/KrModuleInternal)
 
 krstd_check_layers()

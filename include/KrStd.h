@@ -107,6 +107,7 @@
 #include "Utils/KrDateTime.h"
 #include "Utils/KrDeltas.h"
 #include "Utils/KrMD5.h"
+#include "XIni/KrCSV.h"
 #include "XIni/KrXIniInternal.h"
 #include "XIni/KrXIniItemType.h"
 #include "XIni/KrXIniReadTree.h"

@@ -1,0 +1,25 @@
+// krtool csv dump: raw records, records typed through a column template, a bad number's line.
+#include "System/KrFsTestUtils.h"
+
+#include <gtest/gtest.h>
+
+using namespace KrFsTest;
+
+TEST(KrCSVTool, DumpRawAndThroughTemplate) {
+    const std::string krtool = Krtool();
+    if (krtool.empty()) GTEST_SKIP() << "this build has no krtool";
+    TScratchDir dir;
+    ASSERT_FALSE(dir.path.empty());
+    dir.Write("t.csv", "id;x;name\r\n1;1,5;\"a;b\"\r\n2;-2,25;\"two\nlines\"\r\n3;oops;c\r\n");
+    dir.Write("t.xini", "<krini><s n=\"separator\" v=\";\"/><i n=\"decimal_comma\" v=\"1\"/><x n=\"items\">"
+                        "<x n=\"item\"><s n=\"type\" v=\"int\"/><s n=\"name\" v=\"id\"/></x>"
+                        "<x n=\"item\"><s n=\"type\" v=\"double\"/><s n=\"name\" v=\"X\"/></x>"
+                        "<x n=\"item\"><s n=\"type\" v=\"text\"/><s n=\"name\" v=\"name\"/></x></x></krini>");
+    int status = -1;
+    EXPECT_EQ(RunShell(dir.path, krtool + "csv dump t.csv | head -2", &status),
+              "1: 1 fields: \"id;x;name\"\n2: 2 fields: \"1;1\" \"5;\\\"a;b\\\"\"\n");
+    EXPECT_EQ(RunShell(dir.path, krtool + "csv dump t.csv --template t.xini 2>&1", &status),
+              "1: header, 3 columns\n2: id=1 X=1.5 name=\"a;b\"\n3: id=2 X=-2.25 name=\"two\\nlines\"\n"
+              "krtool csv: CSV line 5, field 2 (\"oops\"): not a number.\n");
+    EXPECT_NE(status, 0);
+}
