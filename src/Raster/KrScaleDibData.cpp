@@ -225,6 +225,7 @@ TKrGetRectResult TKrScaleDibData::GetRect(const TKrDibDataOutBuffer& out, const 
     std::mutex sourceLock;
     std::exception_ptr failure;
     bool stopped = false;
+    double reported = -1; // blocks finish out of order on several threads: report only forward
     const var_a<TKrDibFilter2D*> filter = m_filter;
 #pragma omp parallel for num_threads(static_cast <int>(threads)) schedule(dynamic, 1) if (threads > 1)
     for (std::int64_t b = 0; b < blocksX * blocksY; ++b) {
@@ -237,7 +238,7 @@ TKrGetRectResult TKrScaleDibData::GetRect(const TKrDibDataOutBuffer& out, const 
                 std::lock_guard<std::mutex> guard(sourceLock);
                 if (failure || stopped) continue;
                 if (progress && bx == 0) {
-                    progress->SetPosNB(rowFrom);
+                    if (rowFrom > reported) progress->SetPosNB(reported = rowFrom);
                     if (progress->UserBreak()) {
                         stopped = true;
                         continue;
@@ -262,7 +263,7 @@ TKrGetRectResult TKrScaleDibData::GetRect(const TKrDibDataOutBuffer& out, const 
                 std::lock_guard<std::mutex> guard(sourceLock);
                 m_source->FillDefaultColor(scratch, windowSize);
                 var_a<TKrProgressHandler*> sub;
-                if (progress) {
+                if (progress && threads == 1) { // sub-ranges of parallel blocks would interleave
                     const double from =
                         rowFrom + rowShare * static_cast<double>(bx) / static_cast<double>(blocksX);
                     sub = progress->SubProgress(from, from + rowShare / static_cast<double>(blocksX), 5, 5);

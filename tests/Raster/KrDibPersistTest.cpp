@@ -188,7 +188,7 @@ TEST_F(DibPersist, RescalingReportsProgressAndStopsOnABreak) {
     krtest::TGuardedBuffer buf(450, 450, 1);
     krtest::TRecordingProgress progress;
     EXPECT_EQ(s.GetRect(buf.Out(), req, GetDisplayInterpolationQuality(), 0, &progress), grCompleteData);
-    ASSERT_GT(progress.positions.size(), 3u);
+    ASSERT_GE(progress.positions.size(), 3u); // the row starts and the end
     EXPECT_TRUE(std::is_sorted(progress.positions.begin(), progress.positions.end()));
     EXPECT_EQ(progress.positions.back(), 1.0);
 
