@@ -180,8 +180,15 @@ krstd_layer(CacheStreams USES Language
 krstd_layer(MathTypes USES Frame
   UNITS Math/KrVec Math/KrLimits)
 
+# Spatial indexes: the older box quad trees over fragmented buffers, the range octree (saved to
+# streams and XIni), the regular value grid.
+krstd_layer(SpatialIndex USES MathTypes XIniTree
+  UNITS Math/Index/KrFragmentedBuffer Math/Index/KrQuadTreeBase Math/Index/KrSingleQueryQuadTree
+        Math/Index/KrMultiThreadQuadTree Math/Index/KrBaseOctoTree Math/Index/KrRangeOctoTree
+        Math/Index/KrDataGrid)
+
 # Module start-up: the one unit that calls every layer's initialiser.
-krstd_layer(Startup USES CacheStreams MathTypes
+krstd_layer(Startup USES CacheStreams MathTypes SpatialIndex
   UNITS Core/KrModuleStartup Core/KrModuleInternal)
 
 krstd_check_layers()
