@@ -14,6 +14,9 @@ inline vec2d ChildCentre(const vec2d& c, unsigned quadrant, const vec2d& half) {
     return {c.x + ((quadrant & 1) ? half.x : -half.x), c.y + ((quadrant & 2) ? half.y : -half.y)};
 }
 
+// Runs of object records grow to 2^8 per node.
+constexpr std::uint16_t kMaxRunLog = 8;
+
 inline bool IsNaN(const vec2d& p) { return std::isnan(p.x) || std::isnan(p.y); }
 
 } // namespace
@@ -69,16 +72,32 @@ std::uint32_t TKrQuadTreeBase::NewNode() {
     SNode& node = m_nodes[n];
     node.Child[0] = node.Child[1] = node.Child[2] = node.Child[3] = 0;
     node.First = kNone;
+    node.RunNext = 0;
+    node.RunLeft = 0;
+    node.RunLog = 0;
     return n;
 }
 
-std::uint32_t TKrQuadTreeBase::NewObject(std::uint64_t id) {
-    std::uint32_t n = m_freeObjects;
-    if (n != kNone) {
+std::uint32_t TKrQuadTreeBase::NewObject(std::uint32_t node, std::uint64_t id) {
+    SNode& nd = m_nodes[node];
+    std::uint32_t n;
+    if (nd.RunLeft) {
+        n = nd.RunNext++;
+        --nd.RunLeft;
+    } else if (m_freeObjects != kNone) {
+        n = m_freeObjects;
         m_freeObjects = m_objects[n].Next;
     } else {
-        if (m_objects.size() >= kFreed) throw std::length_error("KrQuadTree::TKrQuadTreeBase: too many objects");
-        n = static_cast<std::uint32_t>(m_objects.Add());
+        // A new run for this node; its spare records are marked unused so that DeleteObject
+        // refuses their numbers.
+        const std::uint32_t size = 1u << nd.RunLog;
+        if (m_objects.size() + size >= kFreed) throw std::length_error("KrQuadTree::TKrQuadTreeBase: too many objects");
+        n = static_cast<std::uint32_t>(m_objects.size());
+        for (std::uint32_t k = 0; k < size; ++k)
+            m_objects[m_objects.Add()].Prev = kFreed;
+        nd.RunNext = n + 1;
+        nd.RunLeft = static_cast<std::uint16_t>(size - 1);
+        if (nd.RunLog < kMaxRunLog) ++nd.RunLog;
     }
     m_objects[n].Id = id;
     return n;
@@ -126,7 +145,7 @@ bool TKrQuadTreeBase::AddObject(std::uint64_t id, const vec2d& min, const vec2d&
         c = ChildCentre(c, q, m_half[level]);
     }
 
-    const std::uint32_t o = NewObject(id);
+    const std::uint32_t o = NewObject(n, id);
     SNode& node = m_nodes[n];
     SObject& obj = m_objects[o];
     obj.Prev = kNone;
