@@ -45,33 +45,19 @@ void LoadBytes(Tree& tree, const std::string& bytes) {
     tree.LoadE(&s);
 }
 
-// A saved stream in its three parts; Join appends the checksum the loader expects, so that
-// patched streams reach the structure checks.
-struct SParts {
-    std::string head, split, ranges;
+// A saved stream without its checksum, patched; Sealed appends the checksum the loader expects,
+// so that patched streams reach the structure checks.
+struct SPayload {
+    std::string bytes;
 
     template <class V>
-    SParts Patched(std::size_t at, V value) const {
-        SParts p = *this;
-        std::memcpy(&p.head[at], &value, sizeof value);
+    SPayload Patched(std::size_t at, const V& value) const {
+        SPayload p = *this;
+        std::memcpy(&p.bytes[at], &value, sizeof value);
         return p;
     }
-    SParts Flag(std::size_t node, char flag) const {
-        SParts p = *this;
-        p.split[node] = flag;
-        return p;
-    }
-    template <class R>
-    SParts Range(std::size_t node, const R& r) const {
-        SParts p = *this;
-        std::memcpy(&p.ranges[node * sizeof r], &r, sizeof r);
-        return p;
-    }
-    SParts Cut(std::size_t nodes) const {
-        return {head, split.substr(0, nodes), ranges.substr(0, nodes * ranges.size() / split.size())};
-    }
-    std::string Join() const {
-        std::string all = head + split + ranges;
+    std::string Sealed() const {
+        std::string all = bytes;
         const std::uint32_t crc = KrCrc32(0, all.data(), all.size());
         return all.append(reinterpret_cast<const char*>(&crc), 4);
     }
@@ -256,19 +242,21 @@ TYPED_TEST(KrRangeOctoTreeT, EveryTruncatedOrAlteredStreamFails) {
     EXPECT_EQ(Saved(tree), before) << "a failed load changes nothing";
 
     const std::size_t count = (bytes.size() - 76) / (1 + 2 * sizeof(TypeParam));
-    const SParts good{bytes.substr(0, 72), bytes.substr(72, count), bytes.substr(72 + count, bytes.size() - 76 - count)};
+    const SPayload good{bytes.substr(0, bytes.size() - 4)};
+    const std::size_t ranges = 72 + count, pair = 2 * sizeof(TypeParam); // where the ranges begin
     const struct {
         std::string input;
         const char* reason;
     } cases[] = {
-        {good.Patched(8, 2u).Join(), "unsupported version 2"},
-        {good.Patched(16, 2u).Join(), "invalid node count"}, // more nodes than 2 levels hold
-        {good.Patched(68, 9u).Cut(9).Join(), "has too few children"},
-        {good.Patched(16, 21u).Patched(68, 0xFFFFFFF9u).Join(), "the data ends early"}, // no 4 GiB allocation
-        {good.Flag(count - 1, 1).Join(), "of the finest level is split"},
-        {good.Flag(3, 2).Join(), "invalid split flag 2 at node 3"},
-        {good.Flag(0, 0).Range(0, TTree::EmptyRange()).Join(), "node 1 has no parent"},
-        {good.Range(5, typename TTree::range_t{1, 0}).Join(), "invalid range at node 5"},
+        {good.Patched(8, 2u).Sealed(), "unsupported version 2"},
+        {good.Patched(16, 2u).Sealed(), "invalid node count"}, // more nodes than 2 levels hold
+        {SPayload{good.Patched(68, 9u).bytes.substr(0, 72 + 9) + good.bytes.substr(ranges, 9 * pair)}.Sealed(),
+         "has too few children"},
+        {good.Patched(16, 21u).Patched(68, 0xFFFFFFF9u).Sealed(), "the data ends early"}, // no 4 GiB allocation
+        {good.Patched(ranges - 1, '\1').Sealed(), "of the finest level is split"},
+        {good.Patched(72 + 3, '\2').Sealed(), "invalid split flag 2 at node 3"},
+        {good.Patched(72, '\0').Patched(ranges, TTree::EmptyRange()).Sealed(), "node 1 has no parent"},
+        {good.Patched(ranges + 5 * pair, typename TTree::range_t{1, 0}).Sealed(), "invalid range at node 5"},
         {bytes.substr(0, bytes.size() - 1) + char(bytes.back() ^ 1), "checksum mismatch"},
     };
     for (const auto& k : cases)
