@@ -201,10 +201,15 @@ krstd_layer(Raster USES MathTypes XIniTree LINKS OpenMP::OpenMP_CXX
         Raster/KrRawDibData Raster/KrRawMemDibData Raster/KrVoidDibData Raster/KrMultiScaleDibData
         Raster/KrDibFilter2D Raster/KrScaleDibData)
 
-# Spatial indexes: quad trees, point grids and the block allocator they draw nodes from.
-krstd_layer(SpatialIndex USES MathTypes
+# Spatial indexes: quad trees, point grids and the block allocator they draw nodes from; the
+# older box quad trees over fragmented buffers, the range octree (saved to streams and XIni), the
+# regular value grid.
+krstd_layer(SpatialIndex USES MathTypes XIniTree
   UNITS Math/Index/KrBlockAllocator Math/Index/KrCellFrame Math/Index/KrItemChunks Math/Index/KrQuadTree
-        Math/Index/KrPointsQuadTree Math/Index/KrQuadWalk Math/Index/KrStaticPointsGrid Math/Index/KrStaticQuadTree)
+        Math/Index/KrPointsQuadTree Math/Index/KrQuadWalk Math/Index/KrStaticPointsGrid Math/Index/KrStaticQuadTree
+        Math/Index/KrFragmentedBuffer Math/Index/KrQuadTreeBase Math/Index/KrSingleQueryQuadTree
+        Math/Index/KrMultiThreadQuadTree Math/Index/KrBaseOctoTree Math/Index/KrRangeOctoTree
+        Math/Index/KrDataGrid)
 
 # Delimited text tables: line parser, header template, column-bound line writer.
 krstd_layer(Csv USES XIniText
