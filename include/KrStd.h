@@ -52,6 +52,7 @@
 #include "Math/KrLimits.h"
 #include "Math/KrMatrix.h"
 #include "Math/KrVec.h"
+#include "Math/Lines/KrThinOutLine.h"
 #include "Math/Transforms/Kr2DTransform.h"
 #include "Math/Transforms/KrAffineTransform.h"
 #include "Math/Transforms/KrCombinedTransform.h"
