@@ -40,6 +40,8 @@
 #include "Core/KrTranslator.h"
 #include "Core/KrVarA.h"
 #include "Core/KrVarARework.h"
+#include "Math/Constraints/KrConstrain.h"
+#include "Math/Constraints/KrLinePrimitives.h"
 #include "Math/Curves/KrCubeSpline.h"
 #include "Math/Curves/KrInterpolationCubeSplineUnit.h"
 #include "Math/Index/KrBlockAllocator.h"
