@@ -115,7 +115,7 @@ std::size_t RemoveArrayCoincidedVertices(std::vector<vec3d>& points, double tol)
         for (auto it = kept.lower_bound(p.x - tol); !dup && it != kept.end() && it->first <= p.x + tol; ++it)
             dup = std::fabs(it->second.y - p.y) <= tol;
         if (dup) continue;
-        kept.emplace(p.x, xy(p));
+        if (!std::isnan(p.x)) kept.emplace(p.x, xy(p)); // a NaN key would break the map's order
         points[w++] = p;
     }
     const std::size_t removed = points.size() - w;
