@@ -229,8 +229,12 @@ krstd_layer(Urls USES CacheStreams
   UNITS System/KrFileUtils Streams/KrURL Streams/KrURLManager Streams/KrURLFileHandler
         Streams/KrURLMemHandler Streams/KrURLBackup)
 
+# Polyline thinning and densifying; geometric constraints for placing a point and their crossings.
+krstd_layer(Lines USES MathTypes
+  UNITS Math/Lines/KrThinOutLine Math/Constraints/KrLinePrimitives Math/Constraints/KrConstrain)
+
 # Module start-up: the one unit that calls every layer's initialiser.
-krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv
+krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Lines
   UNITS Core/KrModuleStartup Core/KrModuleInternal)
 
 krstd_check_layers()
