@@ -224,8 +224,12 @@ krstd_layer(Urls USES CacheStreams
   UNITS System/KrFileUtils Streams/KrURL Streams/KrURLManager Streams/KrURLFileHandler
         Streams/KrURLMemHandler Streams/KrURLBackup)
 
+# INI files of the library's own dialect and the registry emulated over Qt's INI settings.
+krstd_layer(Ini USES Files
+  UNITS XIni/KrIni XIni/KrRegistry)
+
 # Module start-up: the one unit that calls every layer's initialiser.
-krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv
+krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Ini
   UNITS Core/KrModuleStartup Core/KrModuleInternal)
 
 krstd_check_layers()
