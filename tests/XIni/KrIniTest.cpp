@@ -168,7 +168,7 @@ TEST(KrIni, ReaderWriterRewritesSortedAndChecksInput) {
         m.WriteInt("k", 3); // replaces K
         m.WriteSection("c");
         m.WriteInt("new", 4);
-        EXPECT_TRUE(m.DeleteSection("b") || true);
+        EXPECT_TRUE(m.DeleteSection("b"));
     }
     EXPECT_EQ(s.str(), ";KrINI3.5\r\n\r\n[a]\r\nK=3\r\n\r\n[c]\r\nnew=4\r\n\r\n;KrINIend\r\n");
 
