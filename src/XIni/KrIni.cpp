@@ -201,7 +201,9 @@ bool TKrIniFileManager::Close() {
         if (!m_stream->setPosition(0) || !m_stream->setSize(0)) m_writeFailed = true;
         std::string out = kSignature;
         for (const auto& s : m_entries) { // std::map: ascending byte order of the names
-            if (!s.first.empty()) out += "\r\n[" + s.first + "]\r\n";
+            // Lines before the first header form section ""; they go back without a header,
+            // an empty "" section as "[]" so that it survives the rewrite.
+            if (!s.first.empty() || s.second.empty()) out += "\r\n[" + s.first + "]\r\n";
             for (const SIniEntry& e : s.second) {
                 out += e.key;
                 if (!e.bare) out += '=' + e.value;
