@@ -96,6 +96,7 @@ TEST(KrIni, TypedRoundTripInBothReadModes) {
         m.WriteFormatted("f", "ids", 3, 2.5, "q");
         m.WriteSection("T");
         m.WriteInt("i", 9);
+        m.WriteRawString("long", std::string(1 << 20, 'v')); // no line length limit
     });
     for (krOpenMode mode : {krOpenRead, krOpenReadWrite}) {
         TKrStringStream s(text);
@@ -134,6 +135,7 @@ TEST(KrIni, TypedRoundTripInBothReadModes) {
         EXPECT_EQ(m.ReadInt("s", -1), -1); // not a number
         ASSERT_TRUE(m.SetSection("T"));
         EXPECT_EQ(m.ReadInt("i", 0), 9);
+        EXPECT_EQ(m.ReadStdString("long", "").size(), 1u << 20);
         EXPECT_FALSE(m.SetSection("s"));
     }
 }
