@@ -233,8 +233,12 @@ krstd_layer(Urls USES CacheStreams
 krstd_layer(Lines USES MathTypes
   UNITS Math/Lines/KrThinOutLine Math/Constraints/KrLinePrimitives Math/Constraints/KrConstrain)
 
+# INI files of the library's own dialect and the registry emulated over Qt's INI settings.
+krstd_layer(Ini USES Files
+  UNITS XIni/KrIni XIni/KrRegistry)
+
 # Module start-up: the one unit that calls every layer's initialiser.
-krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Lines
+krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Lines Ini
   UNITS Core/KrModuleStartup Core/KrModuleInternal)
 
 krstd_check_layers()

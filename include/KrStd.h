@@ -118,6 +118,8 @@
 #include "Utils/KrDeltas.h"
 #include "Utils/KrMD5.h"
 #include "XIni/KrCSV.h"
+#include "XIni/KrIni.h"
+#include "XIni/KrRegistry.h"
 #include "XIni/KrXIniInternal.h"
 #include "XIni/KrXIniItemType.h"
 #include "XIni/KrXIniReadTree.h"
