@@ -225,7 +225,13 @@ TKrGetRectResult TKrScaleDibData::GetRect(const TKrDibDataOutBuffer& out, const 
     std::mutex sourceLock;
     std::exception_ptr failure;
     bool stopped = false;
-    double reported = -1; // blocks finish out of order on several threads: report only forward
+    double reported = 0; // blocks finish out of order on several threads: report only forward
+    if (progress) {
+        // A break asked for at the start stops before any block is written, however many
+        // threads there are; later breaks stop the blocks not yet begun.
+        progress->SetPosNB(0);
+        if (progress->UserBreak()) return grNothing;
+    }
     const var_a<TKrDibFilter2D*> filter = m_filter;
 #pragma omp parallel for num_threads(static_cast <int>(threads)) schedule(dynamic, 1) if (threads > 1)
     for (std::int64_t b = 0; b < blocksX * blocksY; ++b) {
