@@ -34,5 +34,13 @@ if(TARGET KrStdGdal)
     RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(DIRECTORY gdal/include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/KrStd COMPONENT Gdal
     FILES_MATCHING PATTERN "*.h")
-  install(EXPORT KrStdGdalTargets NAMESPACE KrStd:: DESTINATION ${KRSTD_CMAKE_DIR} COMPONENT Gdal)
+  # A package of its own, find_package(KrStdGdal), standing on the core package.
+  set(KRSTD_GDAL_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/KrStdGdal)
+  install(EXPORT KrStdGdalTargets NAMESPACE KrStd:: DESTINATION ${KRSTD_GDAL_CMAKE_DIR} COMPONENT Gdal)
+  file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/KrStdGdalConfig.cmake
+    "include(CMakeFindDependencyMacro)\n"
+    "find_dependency(KrStd ${PROJECT_VERSION})\n"
+    "include(\"\${CMAKE_CURRENT_LIST_DIR}/KrStdGdalTargets.cmake\")\n")
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/KrStdGdalConfig.cmake DESTINATION ${KRSTD_GDAL_CMAKE_DIR}
+          COMPONENT Gdal)
 endif()
