@@ -7,6 +7,7 @@
 #include <gdal_utils.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -156,7 +157,7 @@ std::vector<std::uint8_t> ReadBytes(const std::string& path, int& w, int& h, int
     return px;
 }
 
-TEST_F(GdalDibData, KrtoolReadMatchesTranslateSrcwin) {
+TEST_F(GdalDibData, KrtoolReadMatchesSrcwinAndBlockMeans) {
     const std::string src = (m_dir / "src.tif").string();
     MakeTiff(src, 90, 70, 3, GDT_Byte);
     const std::string ours = (m_dir / "ours.tif").string();
@@ -184,13 +185,26 @@ TEST_F(GdalDibData, KrtoolReadMatchesTranslateSrcwin) {
     EXPECT_EQ(std::make_tuple(w1, h1, b1), std::make_tuple(w2, h2, b2));
     EXPECT_TRUE(a == b) << "pixels differ";
 
-    // Half size: one pixel per 2 × 2 block, and a PNG output.
+    // Half size with area averaging: output pixel (i, j) is the mean of source block
+    // (2i..2i+1, 2j..2j+1), so the grid starts at the centre of the first block.
     const std::string half = (m_dir / "half.png").string();
     const std::string cmd2 = std::string("\"") + KRTOOL_FILE + "\" raster read \"" + src + "\" \"" + half +
                              "\" --pixel-size 2 --filter linear > /dev/null";
     ASSERT_EQ(std::system(cmd2.c_str()), 0) << cmd2;
-    ReadBytes(half, w1, h1, b1);
-    EXPECT_EQ(std::make_tuple(w1, h1, b1), std::make_tuple(45, 35, 3));
+    int ws = 0, hs = 0, bs = 0;
+    const auto full = ReadBytes(src, ws, hs, bs);
+    const auto small = ReadBytes(half, w1, h1, b1);
+    ASSERT_EQ(std::make_tuple(w1, h1, b1), std::make_tuple(45, 35, 3));
+    int worst = 0;
+    for (int y = 0; y < h1; ++y)
+        for (int x = 0; x < w1; ++x)
+            for (int c = 0; c < 3; ++c) {
+                int sum = 0;
+                for (int dy = 0; dy < 2; ++dy)
+                    for (int dx = 0; dx < 2; ++dx) sum += full[((2 * y + dy) * ws + 2 * x + dx) * 3 + c];
+                worst = std::max(worst, std::abs(4 * small[(y * w1 + x) * 3 + c] - sum));
+            }
+    EXPECT_LE(worst, 4) << "largest difference from the block mean, in quarters";
 }
 #endif
 
