@@ -102,6 +102,15 @@ TEST_F(GdalDibData, GetRectEqualsTheFileBytes) {
             ASSERT_EQ(0, std::memcmp(&out[r * stride], &pixels[r * w * bpp], w * bpp)) << "type " << type << " row " << r;
         EXPECT_EQ(out[static_cast<std::size_t>(w * bpp)], '\x5a') << "the row padding stays untouched";
 
+        // A bottom-up buffer (negative stride): row 0 of the image lands in the last buffer row.
+        std::vector<char> flipped(w * h * bpp);
+        const std::int64_t row = static_cast<std::int64_t>(w * bpp);
+        EXPECT_EQ(d->GetRect({flipped.data() + (h - 1) * row, -row}, d->Bounds(), GetMathInterpolationQuality(), 0,
+                             nullptr),
+                  grCompleteData);
+        for (int r = 0; r < h; ++r)
+            ASSERT_EQ(0, std::memcmp(&flipped[(h - 1 - r) * row], &pixels[r * row], row)) << "flipped row " << r;
+
         // A window over the top-left corner: the part outside the image keeps the caller's bytes.
         const TKrDibRect window{{-3, -2}, {10, 6}, {1, 1}};
         std::vector<char> part(10 * 6 * bpp, '\x5a');
