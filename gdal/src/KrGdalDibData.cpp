@@ -86,7 +86,7 @@ var_a<TKrDibData*> TKrGdalDibData::VCreate(const std::string& path) {
     GDALDataset* dataset = nullptr;
     {
         TQuietErrors quiet;
-        dataset = GDALDataset::Open(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY);
+        dataset = GDALDataset::Open(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR);
         if (!dataset)
             throw TKrMessage("@TKrGdalDibData::VCreate: cannot open \"%1%\" as an image: %2%") << path
                                                                                               << LastGdalError();

@@ -3,7 +3,6 @@
 
 #ifdef KRTOOL_WITH_GDAL
 
-#include "Core/KrMessage.h"
 #include "Raster/KrDibChannels.h"
 #include "Raster/KrGdalDibData.h"
 #include "Raster/KrMultiScaleDibData.h"
@@ -16,6 +15,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -110,23 +110,26 @@ void WriteImage(const std::string& path, const std::vector<char>& pixels, const 
     for (char& c : ext)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     const char* driverName = ext == ".png" ? "PNG" : (ext == ".tif" || ext == ".tiff") ? "GTiff" : nullptr;
-    if (!driverName) throw TKrMessage("@raster read: the output must end in .png, .tif or .tiff: %1%") << path;
+    if (!driverName) throw std::runtime_error("the output must end in .png, .tif or .tiff: " + path);
     GDALDriver* mem = GetGDALDriverManager()->GetDriverByName("MEM");
     GDALDriver* driver = GetGDALDriverManager()->GetDriverByName(driverName);
-    if (!mem || !driver) throw TKrMessage("@raster read: GDAL lacks the %1% driver.") << driverName;
+    if (!mem || !driver) throw std::runtime_error(std::string("GDAL lacks the ") + driverName + " driver");
     const int w = static_cast<int>(size.x), h = static_cast<int>(size.y), bands = static_cast<int>(ch.size());
     std::unique_ptr<GDALDataset, void (*)(GDALDataset*)> image(mem->Create("", w, h, bands, GdalTypeOf(ch), nullptr),
                                                                [](GDALDataset* d) { GDALClose(d); });
-    if (!image) throw TKrMessage("@raster read: cannot make a %1% x %2% image in memory.") << w << h;
+    if (!image) throw std::runtime_error("cannot make a " + std::to_string(w) + " x " + std::to_string(h) + " image in memory");
     const std::size_t bpp = ch.GetBytesPP();
     if (image->RasterIO(GF_Write, 0, 0, w, h, const_cast<char*>(pixels.data()), w, h, GdalTypeOf(ch), bands, nullptr,
                         static_cast<GSpacing>(bpp), static_cast<GSpacing>(bpp * size.x),
                         static_cast<GSpacing>(ch.BytesPS), nullptr) != CE_None)
-        throw TKrMessage("@raster read: filling the image failed: %1%") << CPLGetLastErrorMsg();
+        throw std::runtime_error(std::string("filling the image failed: ") + CPLGetLastErrorMsg());
     for (int b = 0; b < bands; ++b) image->GetRasterBand(b + 1)->SetColorInterpretation(InterpOf(ch.Kinds[b]));
+    // GDAL's reason goes into the thrown text, not to stderr.
+    CPLPushErrorHandler(CPLQuietErrorHandler);
     CPLErrorReset();
     GDALDataset* written = driver->CreateCopy(path.c_str(), image.get(), FALSE, nullptr, nullptr, nullptr);
-    if (!written) throw TKrMessage("@raster read: cannot write \"%1%\": %2%") << path << CPLGetLastErrorMsg();
+    CPLPopErrorHandler();
+    if (!written) throw std::runtime_error("cannot write \"" + path + "\": " + CPLGetLastErrorMsg());
     GDALClose(written);
 }
 
@@ -171,7 +174,7 @@ int Read(const std::vector<std::string>& args) {
     grid.origin = {rect[0] + 0.5 * pixelSize - 0.5, rect[1] + 0.5 * pixelSize - 0.5};
     grid.count = {static_cast<std::uint64_t>(std::max(1.0, std::round(rect[2] / pixelSize))),
                   static_cast<std::uint64_t>(std::max(1.0, std::round(rect[3] / pixelSize)))};
-    if (grid.count.x > 1u << 30 || grid.count.y > 1u << 30) throw TKrMessage("@raster read: the output is too large.");
+    if (grid.count.x > 1u << 30 || grid.count.y > 1u << 30) throw std::runtime_error("the output is too large");
 
     var_a<TKrDibData*> scaled = TKrScaleDibData::VCreate(source, vec2d(0, 0), vec2d(1, 1), filter);
     const TKrDibChannels ch = scaled->Channels();
