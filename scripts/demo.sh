@@ -62,3 +62,12 @@ echo "# a plane transform fitted to image-to-map point pairs; the mismatched pai
 run transform fit "$root/samples/pairs.csv" --screen 0.1 --tolerance 0.1 --per-point --out "$tmp/image-to-map.x-ini"
 printf '100,100\n2000,1500\n' > "$tmp/pixels.csv"
 run transform apply "$tmp/image-to-map.x-ini" "$tmp/pixels.csv"
+
+# Only when krtool was built with the GDAL adapter (its command list names "raster").
+if "$krtool" --help 2>&1 | grep -q '^ *raster'; then
+  echo
+  echo "# an image file through the GDAL adapter: describe it, write a half-size copy"
+  run raster info "$root/samples/pattern.tif"
+  run raster read "$root/samples/pattern.tif" "$tmp/pattern-half.png" --pixel-size 2 --filter linear
+  run raster info "$tmp/pattern-half.png"
+fi

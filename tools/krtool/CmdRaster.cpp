@@ -1,0 +1,207 @@
+// krtool raster: describe an image file and read a window of it at any pixel size, through the GDAL adapter.
+#include "KrToolCommand.h"
+
+#ifdef KRTOOL_WITH_GDAL
+
+#include "Raster/KrDibChannels.h"
+#include "Raster/KrGdalDibData.h"
+#include "Raster/KrMultiScaleDibData.h"
+#include "Raster/KrScaleDibData.h"
+
+#include <gdal_priv.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+bool ParseDouble(const std::string& text, double& value) {
+    const char* first = text.data();
+    const char* last = first + text.size();
+    if (first != last && *first == '+') ++first; // from_chars takes no plus sign
+    const auto r = std::from_chars(first, last, value);
+    return first != last && r.ec == std::errc() && r.ptr == last && std::isfinite(value);
+}
+
+std::string Num(double v) {
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+/// The levels a pyramid over an image of `size` would hold: halving until both sides fit one
+/// cache tile. Only the level layout is used; no level is ever read.
+class TLevelLayout : public TKrMultiScaleDibData {
+public:
+    explicit TLevelLayout(TKrDibSize size) {
+        const std::uint64_t tile = std::max<std::uint64_t>(GetDefaultDibDataMemTileSize(), 1);
+        std::size_t levels = 1;
+        while (levels < 63 && std::max(size.x >> (levels - 1), size.y >> (levels - 1)) > tile) ++levels;
+        FillDefaultLevelBounds(size, levels);
+    }
+    const TKrDibChannels& Channels() override { return m_channels; }
+    void PurgeCache() override {}
+    using TKrMultiScaleDibData::GetRect;
+    TKrGetRectResult GetRect(std::size_t, const TKrDibRectI&, const TKrDibDataOutBuffer&) override {
+        return grComplete;
+    }
+
+private:
+    TKrDibChannels m_channels;
+};
+
+std::string KindsText(const TKrDibChannels& channels) {
+    std::string text;
+    for (std::int32_t kind : channels.Kinds) {
+        std::string k = ChannelKindToText(kind);
+        text += (text.empty() ? "" : ",") + (k.empty() ? std::string("?") : k);
+    }
+    return text;
+}
+
+int Info(const std::vector<std::string>& args) {
+    if (args.size() != 2) return KrToolUsage("raster");
+    var_a<TKrDibData*> dib = TKrGdalDibData::VCreate(args[1]);
+    const TKrDibRect bounds = dib->Bounds();
+    const TKrDibChannels& ch = dib->Channels();
+    std::printf("size: %llu x %llu\n", static_cast<unsigned long long>(bounds.count.x),
+                static_cast<unsigned long long>(bounds.count.y));
+    std::printf("channels: %zu (%s), %s %zu bytes per sample, %zu bytes per pixel\n", ch.size(),
+                KindsText(ch).c_str(), ch.Type == TE_KrDibChannelType::ctFloat ? "float" : "unsigned", ch.BytesPS,
+                ch.GetBytesPP());
+    TLevelLayout pyramid(bounds.count);
+    std::vector<TKrDibRect> levels;
+    pyramid.GetAllLevels(&levels);
+    std::printf("pyramid levels: %zu\n", levels.size());
+    for (std::size_t k = 0; k < levels.size(); ++k)
+        std::printf("  level %zu: %llu x %llu, pixel size %s, origin %s\n", k,
+                    static_cast<unsigned long long>(levels[k].count.x),
+                    static_cast<unsigned long long>(levels[k].count.y), Num(levels[k].pixel_size.x).c_str(),
+                    Num(levels[k].origin.x).c_str());
+    return 0;
+}
+
+GDALDataType GdalTypeOf(const TKrDibChannels& ch) {
+    if (ch.Type == TE_KrDibChannelType::ctFloat) return ch.BytesPS == 8 ? GDT_Float64 : GDT_Float32;
+    return ch.BytesPS == 1 ? GDT_Byte : ch.BytesPS == 2 ? GDT_UInt16 : GDT_UInt32;
+}
+
+GDALColorInterp InterpOf(std::int32_t kind) {
+    switch (kind) {
+    case TE_KrDibChannelKind::ckGray: return GCI_GrayIndex;
+    case TE_KrDibChannelKind::ckRed: return GCI_RedBand;
+    case TE_KrDibChannelKind::ckGreen: return GCI_GreenBand;
+    case TE_KrDibChannelKind::ckBlue: return GCI_BlueBand;
+    case TE_KrDibChannelKind::ckAlpha: return GCI_AlphaBand;
+    default: return GCI_Undefined;
+    }
+}
+
+/// Writes packed pixels to `path` with the PNG or GTiff driver, chosen by the extension.
+void WriteImage(const std::string& path, const std::vector<char>& pixels, const TKrDibSize& size,
+                const TKrDibChannels& ch) {
+    std::string ext = path.substr(path.find_last_of('.') == std::string::npos ? path.size() : path.find_last_of('.'));
+    for (char& c : ext)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    const char* driverName = ext == ".png" ? "PNG" : (ext == ".tif" || ext == ".tiff") ? "GTiff" : nullptr;
+    if (!driverName) throw std::runtime_error("the output must end in .png, .tif or .tiff: " + path);
+    GDALDriver* mem = GetGDALDriverManager()->GetDriverByName("MEM");
+    GDALDriver* driver = GetGDALDriverManager()->GetDriverByName(driverName);
+    if (!mem || !driver) throw std::runtime_error(std::string("GDAL lacks the ") + driverName + " driver");
+    const int w = static_cast<int>(size.x), h = static_cast<int>(size.y), bands = static_cast<int>(ch.size());
+    std::unique_ptr<GDALDataset, void (*)(GDALDataset*)> image(mem->Create("", w, h, bands, GdalTypeOf(ch), nullptr),
+                                                               [](GDALDataset* d) { GDALClose(d); });
+    if (!image) throw std::runtime_error("cannot make a " + std::to_string(w) + " x " + std::to_string(h) + " image in memory");
+    const std::size_t bpp = ch.GetBytesPP();
+    if (image->RasterIO(GF_Write, 0, 0, w, h, const_cast<char*>(pixels.data()), w, h, GdalTypeOf(ch), bands, nullptr,
+                        static_cast<GSpacing>(bpp), static_cast<GSpacing>(bpp * size.x),
+                        static_cast<GSpacing>(ch.BytesPS), nullptr) != CE_None)
+        throw std::runtime_error(std::string("filling the image failed: ") + CPLGetLastErrorMsg());
+    for (int b = 0; b < bands; ++b) image->GetRasterBand(b + 1)->SetColorInterpretation(InterpOf(ch.Kinds[b]));
+    // GDAL's reason goes into the thrown text, not to stderr.
+    CPLPushErrorHandler(CPLQuietErrorHandler);
+    CPLErrorReset();
+    GDALDataset* written = driver->CreateCopy(path.c_str(), image.get(), FALSE, nullptr, nullptr, nullptr);
+    CPLPopErrorHandler();
+    if (!written) throw std::runtime_error("cannot write \"" + path + "\": " + CPLGetLastErrorMsg());
+    GDALClose(written);
+}
+
+int Read(const std::vector<std::string>& args) {
+    std::vector<std::string> files;
+    double rect[4] = {0, 0, 0, 0};
+    bool haveRect = false;
+    double pixelSize = 1;
+    TKrScaleDibData::TFilterType filter = TKrScaleDibData::ftNearest;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--rect" && i + 4 < args.size()) {
+            for (double& v : rect)
+                if (!ParseDouble(args[++i], v)) return KrToolUsage("raster");
+            haveRect = true;
+        } else if (a == "--pixel-size" && i + 1 < args.size()) {
+            if (!ParseDouble(args[++i], pixelSize) || !(pixelSize > 0)) return KrToolUsage("raster");
+        } else if (a == "--filter" && i + 1 < args.size()) {
+            const std::string& f = args[++i];
+            if (f == "nearest") filter = TKrScaleDibData::ftNearest;
+            else if (f == "linear") filter = TKrScaleDibData::ftLinear;
+            else return KrToolUsage("raster");
+        } else if (a.compare(0, 2, "--") != 0) {
+            files.push_back(a);
+        } else {
+            return KrToolUsage("raster");
+        }
+    }
+    if (files.size() != 2) return KrToolUsage("raster");
+
+    var_a<TKrDibData*> source = TKrGdalDibData::VCreate(files[0]);
+    const TKrDibRect bounds = source->Bounds();
+    if (!haveRect) {
+        rect[2] = static_cast<double>(bounds.count.x);
+        rect[3] = static_cast<double>(bounds.count.y);
+    }
+    if (!(rect[2] > 0 && rect[3] > 0)) return KrToolUsage("raster");
+    // The output grid covers the rectangle's source pixels: its first sample sits at the centre
+    // of the first S × S block (source pixel centres are whole numbers).
+    TKrDibRect grid;
+    grid.pixel_size = {pixelSize, pixelSize};
+    grid.origin = {rect[0] + 0.5 * pixelSize - 0.5, rect[1] + 0.5 * pixelSize - 0.5};
+    grid.count = {static_cast<std::uint64_t>(std::max(1.0, std::round(rect[2] / pixelSize))),
+                  static_cast<std::uint64_t>(std::max(1.0, std::round(rect[3] / pixelSize)))};
+    if (grid.count.x > 1u << 30 || grid.count.y > 1u << 30) throw std::runtime_error("the output is too large");
+
+    var_a<TKrDibData*> scaled = TKrScaleDibData::VCreate(source, vec2d(0, 0), vec2d(1, 1), filter);
+    const TKrDibChannels ch = scaled->Channels();
+    const std::size_t bpp = ch.GetBytesPP();
+    std::vector<char> pixels(grid.count.x * grid.count.y * bpp, 0);
+    const TKrDibDataOutBuffer out{pixels.data(), static_cast<std::int64_t>(grid.count.x * bpp)};
+    scaled->GetRect(out, grid, GetDisplayInterpolationQuality(), 0, nullptr);
+    WriteImage(files[1], pixels, grid.count, ch);
+    std::printf("%s: %llu x %llu pixels, pixel size %s\n", files[1].c_str(),
+                static_cast<unsigned long long>(grid.count.x), static_cast<unsigned long long>(grid.count.y),
+                Num(pixelSize).c_str());
+    return 0;
+}
+
+int RunRaster(const std::vector<std::string>& args) {
+    if (args.empty()) return KrToolUsage("raster");
+    if (args[0] == "info") return Info(args);
+    if (args[0] == "read") return Read(args);
+    return KrToolUsage("raster");
+}
+
+} // namespace
+
+KRTOOL_COMMAND(raster, "raster",
+               "info FILE | read FILE OUT.png|OUT.tif [--rect X Y W H] [--pixel-size S] [--filter nearest|linear]",
+               "describe an image file (size, channels, pyramid levels) or write a window of it resampled to "
+               "pixel size S (in source pixels; default 1, the whole image)",
+               RunRaster);
+
+#endif // KRTOOL_WITH_GDAL
