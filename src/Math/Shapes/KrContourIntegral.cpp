@@ -10,17 +10,15 @@ TCoreFunc::~TCoreFunc() = default;
 void Integral_r2_dphi(TCoreFunc& fn, const TKrFigure& f) {
     const double size = FigureSize(f);
     if (f.size() < 2 || size == 0) return;
-    Detail::ForEachEdgeSample(f, size, [&](const vec2d& q, const vec2d& d, double w) {
-        fn.Add(q, cross(q, d) * w);
-    });
+    Detail::ForEachEdgeSample(f, size,
+                              [&](const vec2d& q, const vec2d& d, double w) { fn.Add(q, cross(q, d) * w); });
 }
 
 void Integral_dl(TCoreFunc& fn, const TKrFigure& f) {
     const double size = FigureSize(f);
     if (f.size() < 2 || size == 0) return;
-    Detail::ForEachEdgeSample(f, size, [&](const vec2d& q, const vec2d& d, double w) {
-        fn.Add(q, norm(d) * w);
-    });
+    Detail::ForEachEdgeSample(f, size,
+                              [&](const vec2d& q, const vec2d& d, double w) { fn.Add(q, norm(d) * w); });
 }
 
 } // namespace ContourIntegral

@@ -14,8 +14,7 @@ namespace Detail {
 /// An edge longer than a thousandth of `size` gets steps of that length and a last, shorter
 /// step; a shorter edge one sample at its start point with weight 1. A template so that the
 /// Fourier sums inline their work into the loop.
-template <class Fn>
-void ForEachEdgeSample(const TKrFigure& f, double size, Fn&& fn) {
+template <class Fn> void ForEachEdgeSample(const TKrFigure& f, double size, Fn&& fn) {
     const double step = 0.001 * size;
     for (std::size_t i = 0; i + 1 < f.size(); ++i) {
         const vec2d p = f[i];
@@ -29,7 +28,8 @@ void ForEachEdgeSample(const TKrFigure& f, double size, Fn&& fn) {
         // t = m·dt rather than a running sum, so long edges do not drift.
         double t = 0;
         std::size_t m = 0;
-        for (; (t = static_cast<double>(m) * dt) <= 1 - dt; ++m) fn(p + d * t, d, dt);
+        for (; (t = static_cast<double>(m) * dt) <= 1 - dt; ++m)
+            fn(p + d * t, d, dt);
         fn(p + d * t, d, 1 - t);
     }
 }

@@ -189,11 +189,14 @@ double FeatureCorrR2(const TKrFigure& a, const TKrFigure& b) {
     TKrFigure ca = a, cb = b;
     CenterFigure(ca);
     CenterFigure(cb);
-    const std::vector<TFourierComp> fa = FeatureCorrR2_Internal::FigureToFourier_r2dphi(ca, kOneOffComponents);
-    const std::vector<TFourierComp> fb = FeatureCorrR2_Internal::FigureToFourier_r2dphi(cb, kOneOffComponents);
+    const std::vector<TFourierComp> fa =
+        FeatureCorrR2_Internal::FigureToFourier_r2dphi(ca, kOneOffComponents);
+    const std::vector<TFourierComp> fb =
+        FeatureCorrR2_Internal::FigureToFourier_r2dphi(cb, kOneOffComponents);
     const std::vector<TFourierComp> p = NormalisedCrossSpectrum(fa, fb);
     if (p.empty()) return 0;
     double best = 0;
-    for (const vec2d& q : FeatureCorrR2_Internal::FigureFromFourier_r2dphi(p)) best = std::max(best, norm2(q));
+    for (const vec2d& q : FeatureCorrR2_Internal::FigureFromFourier_r2dphi(p))
+        best = std::max(best, norm2(q));
     return best;
 }

@@ -5,19 +5,24 @@
 #include <cmath>
 
 void MoveFigure(TKrFigure& f, const vec2d& d) {
-    for (vec2d& p : f) p += d;
+    for (vec2d& p : f)
+        p += d;
 }
 
 void RotateFigure(TKrFigure& f, double a) {
     const double c = std::cos(a), s = std::sin(a);
-    for (vec2d& p : f) p = vec2d(p.x * c - p.y * s, p.x * s + p.y * c);
+    for (vec2d& p : f)
+        p = vec2d(p.x * c - p.y * s, p.x * s + p.y * c);
 }
 
 void ScaleFigure(TKrFigure& f, double k) {
-    for (vec2d& p : f) p *= k;
+    for (vec2d& p : f)
+        p *= k;
 }
 
-void RevertFigure(TKrFigure& f) { std::reverse(f.begin(), f.end()); }
+void RevertFigure(TKrFigure& f) {
+    std::reverse(f.begin(), f.end());
+}
 
 double FigureSize(const TKrFigure& f) {
     if (f.empty()) return 0;
@@ -37,7 +42,8 @@ double CalcSignedFigureArea(const TKrFigure& f) {
     // A fan from the last point: relative coordinates keep far-off figures accurate.
     const vec2d o = f.back();
     double a = 0;
-    for (std::size_t i = 0; i + 2 < n; ++i) a += cross(f[i] - o, f[i + 1] - o);
+    for (std::size_t i = 0; i + 2 < n; ++i)
+        a += cross(f[i] - o, f[i + 1] - o);
     return a / 2;
 }
 
@@ -69,4 +75,6 @@ vec2d CalcFigureCenter(const TKrFigure& f, double* area) {
     return o;
 }
 
-void CenterFigure(TKrFigure& f) { MoveFigure(f, -CalcFigureCenter(f)); }
+void CenterFigure(TKrFigure& f) {
+    MoveFigure(f, -CalcFigureCenter(f));
+}
