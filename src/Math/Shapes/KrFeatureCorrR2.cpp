@@ -125,14 +125,14 @@ void Integral_r_dphi(ContourIntegral::TCoreFunc& fn, const TKrFigure& f) {
 std::vector<TFourierComp> TFeatureCorrR2::CalcFeature(const TKrFigure& f) const {
     TKrFigure c = f;
     CenterFigure(c);
-    std::vector<TFourierComp> spec =
+    std::vector<TFourierComp> feature =
         FeatureCorrR2_Internal::FigureToFourier_r2dphi(c, static_cast<unsigned long>(m_harmonics + 1));
-    if (!spec.empty() && spec[0].re < 0)
-        for (TFourierComp& x : spec) {
+    if (!feature.empty() && feature[0].re < 0)
+        for (TFourierComp& x : feature) {
             x.re = -x.re;
             x.im = -x.im;
         }
-    return spec;
+    return feature;
 }
 
 double TFeatureCorrR2::Correlate(const std::vector<TFourierComp>& a, const std::vector<TFourierComp>& b,
