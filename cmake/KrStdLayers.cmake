@@ -237,8 +237,14 @@ krstd_layer(Lines USES MathTypes
 krstd_layer(Ini USES Files
   UNITS XIni/KrIni XIni/KrRegistry)
 
+# Figure shapes: moving, measuring and centring plane figures, contour integrals along their
+# edges, and shape similarity from the Fourier series of r²(φ).
+krstd_layer(Shapes USES MathTypes
+  UNITS Math/Shapes/KrFigure Math/Shapes/KrContourSteps Math/Shapes/KrContourIntegral
+        Math/Shapes/KrFeatureCorrR2)
+
 # Module start-up: the one unit that calls every layer's initialiser.
-krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Lines Ini
+krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Lines Ini Shapes
   UNITS Core/KrModuleStartup Core/KrModuleInternal)
 
 krstd_check_layers()
