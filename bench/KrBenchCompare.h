@@ -17,7 +17,8 @@ inline double KrBenchThreadSeconds() {
 
 /// KrBenchCompare timed by the thread's CPU time; for single-threaded work on both sides.
 template <class Ours, class Peer>
-void KrBenchCompareCpu(benchmark::State& state, std::size_t bytes, std::size_t items, Ours&& ours, Peer&& peer) {
+void KrBenchCompareCpu(benchmark::State& state, std::size_t bytes, std::size_t items, Ours&& ours,
+                       Peer&& peer) {
     double oursSec = 0, peerSec = 0;
     for (auto _ : state) {
         const double t0 = KrBenchThreadSeconds();

@@ -31,7 +31,7 @@ constexpr std::size_t kQueries = 10000;
 constexpr double kExtent = 1000, kObjectSize = 1, kWindow = 10;
 
 struct SData {
-    std::vector<TValue> boxes;  // id = index
+    std::vector<TValue> boxes; // id = index
     std::vector<TBox> windows;
 };
 
@@ -54,11 +54,14 @@ const SData& Data() {
     return data;
 }
 
-vec2d Lo(const TBox& b) { return {b.min_corner().get<0>(), b.min_corner().get<1>()}; }
-vec2d Hi(const TBox& b) { return {b.max_corner().get<0>(), b.max_corner().get<1>()}; }
+vec2d Lo(const TBox& b) {
+    return {b.min_corner().get<0>(), b.min_corner().get<1>()};
+}
+vec2d Hi(const TBox& b) {
+    return {b.max_corner().get<0>(), b.max_corner().get<1>()};
+}
 
-template <class Tree>
-void Fill(Tree& tree) {
+template <class Tree> void Fill(Tree& tree) {
     tree.Init(vec2d(0, 0), vec2d(kExtent, kExtent));
     for (const TValue& v : Data().boxes)
         tree.AddObject(v.second, Lo(v.first), Hi(v.first));
@@ -89,32 +92,34 @@ const TRTree& Inserted() {
 }
 
 void BM_Build_vs_RTreePacked(benchmark::State& state) {
-    KrBenchCompare(state, 0, kObjects,
-                   [] {
-                       KrQuadTree::TKrQuadTree tree;
-                       Fill(tree);
-                       benchmark::DoNotOptimize(tree.GetNodesCount());
-                   },
-                   [] {
-                       TRTree tree(Data().boxes);
-                       benchmark::DoNotOptimize(tree.size());
-                   });
+    KrBenchCompare(
+        state, 0, kObjects,
+        [] {
+            KrQuadTree::TKrQuadTree tree;
+            Fill(tree);
+            benchmark::DoNotOptimize(tree.GetNodesCount());
+        },
+        [] {
+            TRTree tree(Data().boxes);
+            benchmark::DoNotOptimize(tree.size());
+        });
 }
 BENCHMARK(BM_Build_vs_RTreePacked)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_Build_vs_RTreeInsert(benchmark::State& state) {
-    KrBenchCompare(state, 0, kObjects,
-                   [] {
-                       KrQuadTree::TKrQuadTree tree;
-                       Fill(tree);
-                       benchmark::DoNotOptimize(tree.GetNodesCount());
-                   },
-                   [] {
-                       TRTree tree;
-                       for (const TValue& v : Data().boxes)
-                           tree.insert(v);
-                       benchmark::DoNotOptimize(tree.size());
-                   });
+    KrBenchCompare(
+        state, 0, kObjects,
+        [] {
+            KrQuadTree::TKrQuadTree tree;
+            Fill(tree);
+            benchmark::DoNotOptimize(tree.GetNodesCount());
+        },
+        [] {
+            TRTree tree;
+            for (const TValue& v : Data().boxes)
+                tree.insert(v);
+            benchmark::DoNotOptimize(tree.size());
+        });
 }
 BENCHMARK(BM_Build_vs_RTreeInsert)->Unit(benchmark::kMillisecond)->Iterations(2);
 
@@ -132,35 +137,42 @@ void Queries(benchmark::State& state, const TRTree& rtree, bool exact) {
         candidates += ids.size();
         found += hits.size();
     }
-    KrBenchCompare(state, 0, kQueries,
-                   [&] {
-                       std::size_t n = 0;
-                       for (const TBox& w : d.windows) {
-                           tree.GetRect(Lo(w), Hi(w), ids);
-                           if (!exact) {
-                               n += ids.size();
-                               continue;
-                           }
-                           for (const std::uint64_t id : ids)
-                               n += bg::intersects(d.boxes[id].first, w);
-                       }
-                       benchmark::DoNotOptimize(n);
-                   },
-                   [&] {
-                       std::size_t n = 0;
-                       for (const TBox& w : d.windows) {
-                           hits.clear();
-                           rtree.query(bg::index::intersects(w), std::back_inserter(hits));
-                           n += hits.size();
-                       }
-                       benchmark::DoNotOptimize(n);
-                   });
+    KrBenchCompare(
+        state, 0, kQueries,
+        [&] {
+            std::size_t n = 0;
+            for (const TBox& w : d.windows) {
+                tree.GetRect(Lo(w), Hi(w), ids);
+                if (!exact) {
+                    n += ids.size();
+                    continue;
+                }
+                for (const std::uint64_t id : ids)
+                    n += bg::intersects(d.boxes[id].first, w);
+            }
+            benchmark::DoNotOptimize(n);
+        },
+        [&] {
+            std::size_t n = 0;
+            for (const TBox& w : d.windows) {
+                hits.clear();
+                rtree.query(bg::index::intersects(w), std::back_inserter(hits));
+                n += hits.size();
+            }
+            benchmark::DoNotOptimize(n);
+        });
     state.counters["candidates/exact"] = static_cast<double>(candidates) / static_cast<double>(found);
     state.counters["exact/query"] = static_cast<double>(found) / kQueries;
 }
-void BM_Query_vs_RTreePacked(benchmark::State& state) { Queries(state, Packed(), false); }
-void BM_QueryExact_vs_RTreePacked(benchmark::State& state) { Queries(state, Packed(), true); }
-void BM_Query_vs_RTreeInsert(benchmark::State& state) { Queries(state, Inserted(), false); }
+void BM_Query_vs_RTreePacked(benchmark::State& state) {
+    Queries(state, Packed(), false);
+}
+void BM_QueryExact_vs_RTreePacked(benchmark::State& state) {
+    Queries(state, Packed(), true);
+}
+void BM_Query_vs_RTreeInsert(benchmark::State& state) {
+    Queries(state, Inserted(), false);
+}
 BENCHMARK(BM_Query_vs_RTreePacked)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_QueryExact_vs_RTreePacked)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Query_vs_RTreeInsert)->Unit(benchmark::kMillisecond);
@@ -190,7 +202,8 @@ void QueryOnThreads(unsigned threads) {
 // ratio = one thread's time / two threads' time.
 void BM_MultiThreadQuery_2threads_vs_1(benchmark::State& state) {
     OurMTTree();
-    KrBenchCompare(state, 0, kQueries, [] { QueryOnThreads(2); }, [] { QueryOnThreads(1); });
+    KrBenchCompare(
+        state, 0, kQueries, [] { QueryOnThreads(2); }, [] { QueryOnThreads(1); });
 }
 BENCHMARK(BM_MultiThreadQuery_2threads_vs_1)->Unit(benchmark::kMillisecond)->UseRealTime();
 

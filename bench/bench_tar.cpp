@@ -145,7 +145,8 @@ const std::string& BallText() {
         unsigned seed = 99;
         while (s.size() < kBallFiles * kBallFileSize) {
             seed = seed * 1103515245u + 12345u;
-            std::snprintf(line, sizeof line, "<i n=\"p%u\" v=\"%u.%u\"/>\n", seed % 500, seed >> 12, seed % 97);
+            std::snprintf(line, sizeof line, "<i n=\"p%u\" v=\"%u.%u\"/>\n", seed % 500, seed >> 12,
+                          seed % 97);
             s += line;
         }
         s.resize(kBallFiles * kBallFileSize);

@@ -54,8 +54,7 @@ __attribute__((noinline)) void HandProjective(const matr3x3& m, const double* s,
     }
 }
 
-template <class Hand>
-void ApplyBench(benchmark::State& state, const TKr2DTransform& t, Hand hand) {
+template <class Hand> void ApplyBench(benchmark::State& state, const TKr2DTransform& t, Hand hand) {
     TBuffers& b = Buffers();
     matr3x3 m;
     t.GetMatrix(&m);
@@ -111,7 +110,8 @@ double Disagreement(const TKrPointPairs& pairs, const matr3x3& a, const cv::Mat&
     for (const auto& p : pairs) {
         const double x = p.first.x, y = p.first.y;
         const double wa = a.m20 * x + a.m21 * y + a.m22;
-        const double wb = b.rows == 3 ? b.at<double>(2, 0) * x + b.at<double>(2, 1) * y + b.at<double>(2, 2) : 1;
+        const double wb =
+            b.rows == 3 ? b.at<double>(2, 0) * x + b.at<double>(2, 1) * y + b.at<double>(2, 2) : 1;
         const double dx = (a.m00 * x + a.m01 * y + a.m02) / wa -
                           (b.at<double>(0, 0) * x + b.at<double>(0, 1) * y + b.at<double>(0, 2)) / wb;
         const double dy = (a.m10 * x + a.m11 * y + a.m12) / wa -
@@ -130,7 +130,9 @@ void BM_FitAffine1000(benchmark::State& state) {
     cv::Mat peer;
     KrBenchCompare(
         state, 0, kPairs, [&] { benchmark::DoNotOptimize(ours = MatchPoints_Affine(data.pairs)); },
-        [&] { peer = cv::estimateAffine2D(data.from, data.to, cv::noArray(), cv::RANSAC, 1e9, 2000, 0.99, 10); });
+        [&] {
+            peer = cv::estimateAffine2D(data.from, data.to, cv::noArray(), cv::RANSAC, 1e9, 2000, 0.99, 10);
+        });
     state.counters["max_diff"] = Disagreement(data.pairs, ours, peer);
 }
 BENCHMARK(BM_FitAffine1000)->Unit(benchmark::kMicrosecond);

@@ -31,10 +31,11 @@ void BM_Make_NewA_vs_MakeShared(benchmark::State& state) {
 // atomic counts from then on, for the rest of the process.
 class TSecondThread {
 public:
-    TSecondThread() : m_thread([this] {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_wake.wait(lock, [this] { return m_done; });
-    }) {}
+    TSecondThread()
+        : m_thread([this] {
+              std::unique_lock<std::mutex> lock(m_mutex);
+              m_wake.wait(lock, [this] { return m_done; });
+          }) {}
     ~TSecondThread() {
         {
             std::lock_guard<std::mutex> lock(m_mutex);

@@ -1,6 +1,6 @@
 // XIni stream writer: string items against pugixml saving an equivalent DOM, double items
-// against the same text built with snprintf("%.16e"), binary items against OpenSSL's Base64. Warm: the output buffers are reserved once
-// and reused, the DOM is built once outside the timed region.
+// against the same text built with snprintf("%.16e"), binary items against OpenSSL's Base64. Warm: the output
+// buffers are reserved once and reused, the DOM is built once outside the timed region.
 #include "KrBenchCompare.h"
 #include "Streams/KrMemoryStream.h"
 #include "XIni/KrXIniStreamWriter.h"

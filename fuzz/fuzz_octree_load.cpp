@@ -16,16 +16,14 @@
 
 namespace {
 
-template <class T>
-std::string Saved(const kr::TRangeOctoTreeI<T>& tree) {
+template <class T> std::string Saved(const kr::TRangeOctoTreeI<T>& tree) {
     TKrMemoryStream s;
     tree.SaveE(&s);
     return std::string(s.GetBuffer(), s.getSize());
 }
 
 // A loaded tree answers queries, and its save reloads to the same bytes.
-template <class T>
-void CheckLoaded(const kr::TRangeOctoTreeI<T>& tree) {
+template <class T> void CheckLoaded(const kr::TRangeOctoTreeI<T>& tree) {
     typename kr::TRangeOctoTreeI<T>::range_t r;
     const limits3d& lim = tree.GetLimits();
     tree.GetRange(lim, &r);
@@ -37,8 +35,7 @@ void CheckLoaded(const kr::TRangeOctoTreeI<T>& tree) {
     if (Saved(back) != bytes) std::abort();
 }
 
-template <class T>
-void LoadStream(const std::string& bytes) {
+template <class T> void LoadStream(const std::string& bytes) {
     kr::TRangeOctoTreeI<T> tree;
     try {
         TKrFixedMemStream s(bytes.data(), bytes.size());
@@ -49,8 +46,7 @@ void LoadStream(const std::string& bytes) {
     CheckLoaded(tree);
 }
 
-template <class T>
-void LoadXIni(const var_a<TKrXIniTree*>& root) {
+template <class T> void LoadXIni(const var_a<TKrXIniTree*>& root) {
     kr::TRangeOctoTreeI<T> tree;
     try {
         TKrXIniTreeReader r(root);

@@ -27,7 +27,8 @@ void CheckChannels(TKrXIniTreeReader& reader, std::size_t index) {
         if (c != before || reader.Level() != 0) std::abort();
         return;
     }
-    if (reader.Level() != 0 || !c.IsValidSampleType() || (!c.Kinds.empty() && c.GetBytesPP() == 0)) std::abort();
+    if (reader.Level() != 0 || !c.IsValidSampleType() || (!c.Kinds.empty() && c.GetBytesPP() == 0))
+        std::abort();
     auto tree = new_a<TKrXIniTree>();
     TKrXIniTreeWriter writer(tree);
     if (!c.Save(&writer)) std::abort(); // every loaded kind has a short text

@@ -28,12 +28,18 @@ struct TInput {
     // Mostly small numbers with binary fractions, sometimes the values that break arithmetic.
     double Number(double range) {
         switch (Byte() % 16) {
-        case 0: return std::numeric_limits<double>::quiet_NaN();
-        case 1: return std::numeric_limits<double>::infinity();
-        case 2: return 0;
-        case 3: return -range * (Byte() + 1) / 8;
-        case 4: return 1e300;
-        default: return (static_cast<int>(Byte()) - 96) * range / 64 + Byte() / 256.0;
+        case 0:
+            return std::numeric_limits<double>::quiet_NaN();
+        case 1:
+            return std::numeric_limits<double>::infinity();
+        case 2:
+            return 0;
+        case 3:
+            return -range * (Byte() + 1) / 8;
+        case 4:
+            return 1e300;
+        default:
+            return (static_cast<int>(Byte()) - 96) * range / 64 + Byte() / 256.0;
         }
     }
     std::uint64_t Count() {
@@ -46,7 +52,8 @@ constexpr unsigned char kGuard = 0xA5;
 constexpr std::size_t kFence = 32;
 
 // Reads `request` into a fenced buffer (or checks the refusal) and verifies the fences.
-void ReadChecked(TKrDibData& src, const TKrDibRect& request, std::size_t gap, const TInterpolationQuality& q) {
+void ReadChecked(TKrDibData& src, const TKrDibRect& request, std::size_t gap,
+                 const TInterpolationQuality& q) {
     const std::size_t bpp = src.Channels().GetBytesPP();
     if (request.count.x > 64 || request.count.y > 64) {
         // Too big to allocate: the read must refuse it before touching anything.
@@ -62,14 +69,16 @@ void ReadChecked(TKrDibData& src, const TKrDibRect& request, std::size_t gap, co
     }
     const std::size_t row = request.count.x * bpp, stride = row + gap;
     std::vector<unsigned char> mem(2 * kFence + stride * request.count.y, kGuard);
-    const TKrDibDataOutBuffer out{reinterpret_cast<char*>(mem.data() + kFence), static_cast<std::int64_t>(stride)};
+    const TKrDibDataOutBuffer out{reinterpret_cast<char*>(mem.data() + kFence),
+                                  static_cast<std::int64_t>(stride)};
     try {
         const TKrGetRectResult r = src.GetRect(out, request, q, 0, nullptr);
         if (r > 3) std::abort();
     } catch (const TKrMessage&) {
     }
     for (std::size_t i = 0; i < mem.size(); ++i) {
-        const bool inRow = i >= kFence && i < kFence + stride * request.count.y && (i - kFence) % stride < row;
+        const bool inRow =
+            i >= kFence && i < kFence + stride * request.count.y && (i - kFence) % stride < row;
         if (!inRow && mem[i] != kGuard) std::abort();
     }
 }
@@ -81,8 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)once;
     TInput in{data, size};
     static const TKrDibChannels kLayouts[] = {
-        TKrDibChannels(1, 1, 1),          TKrDibChannels(1, 1, 6, 4, 3),   TKrDibChannels(1, 2, 6, 4, 3, 289),
-        TKrDibChannels(2, 4, 1, 289),     TKrDibChannels(2, 8, 1),          TKrDibChannels(1, 4, 1, 2, 3),
+        TKrDibChannels(1, 1, 1),      TKrDibChannels(1, 1, 6, 4, 3), TKrDibChannels(1, 2, 6, 4, 3, 289),
+        TKrDibChannels(2, 4, 1, 289), TKrDibChannels(2, 8, 1),       TKrDibChannels(1, 4, 1, 2, 3),
     };
     const TKrDibChannels& ch = kLayouts[in.Byte() % 6];
     const std::size_t bpp = ch.GetBytesPP();
@@ -98,8 +107,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!KrIsDibRectValid(grid)) grid.origin = {0, 0};
     var_a<TKrDibData*> mem;
     try {
-        mem = TKrRawMemDibData::VCreate({reinterpret_cast<char*>(img.data()), static_cast<std::int64_t>(w * spread * bpp)},
-                                        static_cast<std::int64_t>(spread * bpp), ch, grid, nullptr);
+        mem = TKrRawMemDibData::VCreate(
+            {reinterpret_cast<char*>(img.data()), static_cast<std::int64_t>(w * spread * bpp)},
+            static_cast<std::int64_t>(spread * bpp), ch, grid, nullptr);
     } catch (const TKrMessage&) {
         std::abort(); // a consistent image is always accepted
     }
@@ -107,13 +117,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t gap = in.Byte() % 5;
 
     const double ps = in.Byte() % 4 == 0 ? in.Number(2) : 1;
-    const TKrDibRect direct{{in.Number(16), in.Number(16)}, {in.Count(), in.Count()}, {ps, in.Byte() % 8 ? ps : 2}};
+    const TKrDibRect direct{
+        {in.Number(16), in.Number(16)}, {in.Count(), in.Count()}, {ps, in.Byte() % 8 ? ps : 2}};
     ReadChecked(*mem, direct, gap, q);
 
     const vec2d shift{in.Number(8), in.Number(8)};
     const vec2d scale{std::fabs(in.Number(1)) + 0.05, std::fabs(in.Number(1)) + 0.05};
     try {
-        TKrScaleDibData scaled(mem, shift, scale, in.Byte() % 2 ? TKrScaleDibData::ftLinear : TKrScaleDibData::ftNearest);
+        TKrScaleDibData scaled(mem, shift, scale,
+                               in.Byte() % 2 ? TKrScaleDibData::ftLinear : TKrScaleDibData::ftNearest);
         scaled.SetBlockSize(4 + in.Byte() % 40);
         for (int i = 0; i < 3; ++i) {
             const TKrDibRect request{{in.Number(16), in.Number(16)},

@@ -53,7 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Entries read before any error agree between the two forms.
     const std::size_t common = std::min(viaCallback.size(), viaMemory.size());
     for (std::size_t i = 0; i < common; ++i)
-        if (viaCallback[i].record.name != viaMemory[i].record.name || viaCallback[i].data != viaMemory[i].data)
+        if (viaCallback[i].record.name != viaMemory[i].record.name ||
+            viaCallback[i].data != viaMemory[i].data)
             std::abort();
     if (!callbackOk || !memoryOk) return 0;
 
@@ -67,8 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (n.empty() || n.size() > 511 || n.find('\0') != std::string::npos) continue;
             if (n.back() == '/' && !e.data.empty()) continue;
             TTarFileRecord r = e.record;
-            r.time = TKrDateTime::FromUnixTime64(std::max<std::int64_t>(0, std::min<std::int64_t>(
-                                                                             r.time.ToUnixTime64(), 0xFFFFFFFF)));
+            r.time = TKrDateTime::FromUnixTime64(
+                std::max<std::int64_t>(0, std::min<std::int64_t>(r.time.ToUnixTime64(), 0xFFFFFFFF)));
             if (!writer.WriteFile(r, e.data.data(), nullptr)) std::abort();
             written.push_back({r, e.data});
         }
@@ -80,7 +81,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     var_a<char*> bytes;
     for (const TEntry& e : written) {
         if (!reader.ReadFile(&r, &bytes) || r.name != e.record.name || r.size != e.data.size() ||
-            std::string(bytes.get(), r.size) != e.data || r.time.ToUnixTime64() != e.record.time.ToUnixTime64())
+            std::string(bytes.get(), r.size) != e.data ||
+            r.time.ToUnixTime64() != e.record.time.ToUnixTime64())
             std::abort();
     }
     if (reader.ReadFile(&r, &bytes)) std::abort();

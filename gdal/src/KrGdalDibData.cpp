@@ -37,25 +37,42 @@ std::string LastGdalError() {
 /// The sample layout GDAL reads `type` as: our type and size, and the GDAL type to ask for.
 bool MapSampleType(GDALDataType type, std::int32_t& krType, std::size_t& bytes, GDALDataType& readAs) {
     switch (type) {
-    case GDT_Byte: krType = TE_KrDibChannelType::ctUInt, bytes = 1, readAs = GDT_Byte; return true;
-    case GDT_UInt16: krType = TE_KrDibChannelType::ctUInt, bytes = 2, readAs = GDT_UInt16; return true;
-    case GDT_UInt32: krType = TE_KrDibChannelType::ctUInt, bytes = 4, readAs = GDT_UInt32; return true;
+    case GDT_Byte:
+        krType = TE_KrDibChannelType::ctUInt, bytes = 1, readAs = GDT_Byte;
+        return true;
+    case GDT_UInt16:
+        krType = TE_KrDibChannelType::ctUInt, bytes = 2, readAs = GDT_UInt16;
+        return true;
+    case GDT_UInt32:
+        krType = TE_KrDibChannelType::ctUInt, bytes = 4, readAs = GDT_UInt32;
+        return true;
     case GDT_Int16:
-    case GDT_Float32: krType = TE_KrDibChannelType::ctFloat, bytes = 4, readAs = GDT_Float32; return true;
+    case GDT_Float32:
+        krType = TE_KrDibChannelType::ctFloat, bytes = 4, readAs = GDT_Float32;
+        return true;
     case GDT_Int32:
-    case GDT_Float64: krType = TE_KrDibChannelType::ctFloat, bytes = 8, readAs = GDT_Float64; return true;
-    default: return false;
+    case GDT_Float64:
+        krType = TE_KrDibChannelType::ctFloat, bytes = 8, readAs = GDT_Float64;
+        return true;
+    default:
+        return false;
     }
 }
 
 std::int32_t KindOf(GDALColorInterp interp) {
     switch (interp) {
-    case GCI_GrayIndex: return TE_KrDibChannelKind::ckGray;
-    case GCI_RedBand: return TE_KrDibChannelKind::ckRed;
-    case GCI_GreenBand: return TE_KrDibChannelKind::ckGreen;
-    case GCI_BlueBand: return TE_KrDibChannelKind::ckBlue;
-    case GCI_AlphaBand: return TE_KrDibChannelKind::ckAlpha;
-    default: return TE_KrDibChannelKind::ckUnused;
+    case GCI_GrayIndex:
+        return TE_KrDibChannelKind::ckGray;
+    case GCI_RedBand:
+        return TE_KrDibChannelKind::ckRed;
+    case GCI_GreenBand:
+        return TE_KrDibChannelKind::ckGreen;
+    case GCI_BlueBand:
+        return TE_KrDibChannelKind::ckBlue;
+    case GCI_AlphaBand:
+        return TE_KrDibChannelKind::ckAlpha;
+    default:
+        return TE_KrDibChannelKind::ckUnused;
     }
 }
 
@@ -88,14 +105,15 @@ var_a<TKrDibData*> TKrGdalDibData::VCreate(const std::string& path) {
         TQuietErrors quiet;
         dataset = GDALDataset::Open(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR);
         if (!dataset)
-            throw TKrMessage("@TKrGdalDibData::VCreate: cannot open \"%1%\" as an image: %2%") << path
-                                                                                              << LastGdalError();
+            throw TKrMessage("@TKrGdalDibData::VCreate: cannot open \"%1%\" as an image: %2%")
+                << path << LastGdalError();
     }
     // The dataset is owned by the object from here on, also when the checks below throw.
     return new_a<TKrGdalDibData>(dataset, path);
 }
 
-TKrGdalDibData::TKrGdalDibData(GDALDataset* dataset, const std::string& path) : m_dataset(dataset), m_path(path) {
+TKrGdalDibData::TKrGdalDibData(GDALDataset* dataset, const std::string& path)
+    : m_dataset(dataset), m_path(path) {
     const int bands = m_dataset->GetRasterCount();
     const char* what = nullptr;
     GDALDataType type = GDT_Unknown;
@@ -104,7 +122,8 @@ TKrGdalDibData::TKrGdalDibData(GDALDataset* dataset, const std::string& path) : 
     } else {
         type = m_dataset->GetRasterBand(1)->GetRasterDataType();
         for (int b = 1; b <= bands && !what; ++b)
-            if (m_dataset->GetRasterBand(b)->GetRasterDataType() != type) what = "its bands differ in sample type";
+            if (m_dataset->GetRasterBand(b)->GetRasterDataType() != type)
+                what = "its bands differ in sample type";
     }
     GDALDataType readAs = GDT_Unknown;
     if (!what && !MapSampleType(type, m_channels.Type, m_channels.BytesPS, readAs))
@@ -125,7 +144,8 @@ TKrGdalDibData::TKrGdalDibData(GDALDataset* dataset, const std::string& path) : 
         described = described || (m_channels.Kinds[b] != TE_KrDibChannelKind::ckUnused && !grayFirst);
     }
     if (!described)
-        for (int b = 0; b < bands; ++b) m_channels.Kinds[b] = DefaultKind(b, bands);
+        for (int b = 0; b < bands; ++b)
+            m_channels.Kinds[b] = DefaultKind(b, bands);
     m_rect = TKrDibRect{{0, 0},
                         {static_cast<std::uint64_t>(m_dataset->GetRasterXSize()),
                          static_cast<std::uint64_t>(m_dataset->GetRasterYSize())},
@@ -144,8 +164,8 @@ const TKrDibChannels& TKrGdalDibData::Channels() {
     return m_channels;
 }
 
-TKrDibRect TKrGdalDibData::GetInterpolationLevel(const TKrDibRect& request, const TInterpolationQuality& quality,
-                                                 bool* exact) {
+TKrDibRect TKrGdalDibData::GetInterpolationLevel(const TKrDibRect& request,
+                                                 const TInterpolationQuality& quality, bool* exact) {
     return GetSimplestInterpolationLevel(m_rect, request, quality, exact);
 }
 
@@ -162,17 +182,19 @@ TKrGetRectResult TKrGdalDibData::GetRect(const TKrDibDataOutBuffer& out, const T
     if (!Overlap(c0, request.count.x, static_cast<std::int64_t>(m_rect.count.x), col, colEnd) ||
         !Overlap(r0, request.count.y, static_cast<std::int64_t>(m_rect.count.y), row, rowEnd))
         return grComplete;
-    const TKrDibDataOutBuffer dst = out.Offset(col - static_cast<std::int64_t>(c0), row - static_cast<std::int64_t>(r0), bpp);
+    const TKrDibDataOutBuffer dst =
+        out.Offset(col - static_cast<std::int64_t>(c0), row - static_cast<std::int64_t>(r0), bpp);
     const int w = static_cast<int>(colEnd - col), h = static_cast<int>(rowEnd - row);
     TQuietErrors quiet;
-    const CPLErr err = m_dataset->RasterIO(GF_Read, static_cast<int>(col), static_cast<int>(row), w, h, dst.data, w, h,
-                                           static_cast<GDALDataType>(m_gdalType), m_dataset->GetRasterCount(),
-                                           nullptr, static_cast<GSpacing>(bpp), dst.stride,
-                                           static_cast<GSpacing>(m_channels.BytesPS), nullptr);
+    const CPLErr err = m_dataset->RasterIO(GF_Read, static_cast<int>(col), static_cast<int>(row), w, h,
+                                           dst.data, w, h, static_cast<GDALDataType>(m_gdalType),
+                                           m_dataset->GetRasterCount(), nullptr, static_cast<GSpacing>(bpp),
+                                           dst.stride, static_cast<GSpacing>(m_channels.BytesPS), nullptr);
     if (err != CE_None)
-        throw TKrMessage("@TKrGdalDibData::GetRect: reading %1% x %2% pixels at (%3%, %4%) of \"%5%\" failed: %6%")
-            << static_cast<long>(w) << static_cast<long>(h) << static_cast<long>(col) << static_cast<long>(row)
-            << m_path << LastGdalError();
+        throw TKrMessage(
+            "@TKrGdalDibData::GetRect: reading %1% x %2% pixels at (%3%, %4%) of \"%5%\" failed: %6%")
+            << static_cast<long>(w) << static_cast<long>(h) << static_cast<long>(col)
+            << static_cast<long>(row) << m_path << LastGdalError();
     return grCompleteData;
 }
 

@@ -99,17 +99,19 @@ TEST_F(GdalDibData, GetRectEqualsTheFileBytes) {
         EXPECT_EQ(d->GetRect({out.data(), stride}, d->Bounds(), GetMathInterpolationQuality(), 0, nullptr),
                   grCompleteData);
         for (int r = 0; r < h; ++r)
-            ASSERT_EQ(0, std::memcmp(&out[r * stride], &pixels[r * w * bpp], w * bpp)) << "type " << type << " row " << r;
+            ASSERT_EQ(0, std::memcmp(&out[r * stride], &pixels[r * w * bpp], w * bpp))
+                << "type " << type << " row " << r;
         EXPECT_EQ(out[static_cast<std::size_t>(w * bpp)], '\x5a') << "the row padding stays untouched";
 
         // A bottom-up buffer (negative stride): row 0 of the image lands in the last buffer row.
         std::vector<char> flipped(w * h * bpp);
         const std::int64_t row = static_cast<std::int64_t>(w * bpp);
-        EXPECT_EQ(d->GetRect({flipped.data() + (h - 1) * row, -row}, d->Bounds(), GetMathInterpolationQuality(), 0,
-                             nullptr),
+        EXPECT_EQ(d->GetRect({flipped.data() + (h - 1) * row, -row}, d->Bounds(),
+                             GetMathInterpolationQuality(), 0, nullptr),
                   grCompleteData);
         for (int r = 0; r < h; ++r)
-            ASSERT_EQ(0, std::memcmp(&flipped[(h - 1 - r) * row], &pixels[r * row], row)) << "flipped row " << r;
+            ASSERT_EQ(0, std::memcmp(&flipped[(h - 1 - r) * row], &pixels[r * row], row))
+                << "flipped row " << r;
 
         // A window over the top-left corner: the part outside the image keeps the caller's bytes.
         const TKrDibRect window{{-3, -2}, {10, 6}, {1, 1}};
@@ -128,11 +130,11 @@ TEST_F(GdalDibData, GetRectEqualsTheFileBytes) {
             }
 
         // Grids the source does not serve: another pixel size, or wholly outside the image.
-        EXPECT_EQ(d->GetRect({part.data(), 0}, TKrDibRect{{0, 0}, {2, 2}, {2, 2}}, GetMathInterpolationQuality(), 0,
-                             nullptr),
+        EXPECT_EQ(d->GetRect({part.data(), 0}, TKrDibRect{{0, 0}, {2, 2}, {2, 2}},
+                             GetMathInterpolationQuality(), 0, nullptr),
                   grComplete);
-        EXPECT_EQ(d->GetRect({part.data(), static_cast<std::int64_t>(10 * bpp)}, TKrDibRect{{100, 0}, {2, 2}, {1, 1}}, GetMathInterpolationQuality(),
-                             0, nullptr),
+        EXPECT_EQ(d->GetRect({part.data(), static_cast<std::int64_t>(10 * bpp)},
+                             TKrDibRect{{100, 0}, {2, 2}, {1, 1}}, GetMathInterpolationQuality(), 0, nullptr),
                   grComplete);
     }
 }
@@ -210,7 +212,8 @@ TEST_F(GdalDibData, KrtoolReadMatchesSrcwinAndBlockMeans) {
             for (int c = 0; c < 3; ++c) {
                 int sum = 0;
                 for (int dy = 0; dy < 2; ++dy)
-                    for (int dx = 0; dx < 2; ++dx) sum += full[((2 * y + dy) * ws + 2 * x + dx) * 3 + c];
+                    for (int dx = 0; dx < 2; ++dx)
+                        sum += full[((2 * y + dy) * ws + 2 * x + dx) * 3 + c];
                 worst = std::max(worst, std::abs(4 * small[(y * w1 + x) * 3 + c] - sum));
             }
     EXPECT_LE(worst, 4) << "largest difference from the block mean, in quarters";

@@ -20,8 +20,9 @@ KRSTD_API std::string svsprintf(const char* format, va_list args);
 
 /// wprintf into a std::wstring, numbers as in the "C" locale like ssprintf. vswprintf cannot
 /// tell the needed length, so when the text does not fit, the buffer is doubled (4096, 8192,
-/// ... characters) and formatting repeated until it fits or the size passes 0x3FFFFFFF characters. Returns L"" on a formatting error (an encoding
-/// error stops at once instead of growing the buffer) or when the size limit is passed.
+/// ... characters) and formatting repeated until it fits or the size passes 0x3FFFFFFF characters. Returns
+/// L"" on a formatting error (an encoding error stops at once instead of growing the buffer) or when the size
+/// limit is passed.
 KRSTD_API std::wstring wssprintf(const wchar_t* format, ...);
 /// The va_list form of wssprintf; `args` is left untouched.
 KRSTD_API std::wstring wsvsprintf(const wchar_t* format, va_list args);

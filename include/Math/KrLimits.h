@@ -7,8 +7,7 @@
 
 /// Bounds [min, max] per axis of everything added so far; a default-made limits is empty and
 /// its min and max mean nothing until the first point is added.
-template <class T, std::size_t N>
-struct limits_t_ {
+template <class T, std::size_t N> struct limits_t_ {
     using point_t = vec_t_<T, N>;
 
     point_t min{};

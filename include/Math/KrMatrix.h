@@ -37,28 +37,32 @@ struct matr3x3 {
                        m12 * m20 - m10 * m22, m00 * m22 - m02 * m20, m02 * m10 - m00 * m12,
                        m10 * m21 - m11 * m20, m01 * m20 - m00 * m21, m00 * m11 - m01 * m10);
     }
-    constexpr matr3x3 Transposed() const noexcept { return matr3x3(m00, m10, m20, m01, m11, m21, m02, m12, m22); }
+    constexpr matr3x3 Transposed() const noexcept {
+        return matr3x3(m00, m10, m20, m01, m11, m21, m02, m12, m22);
+    }
 };
 
 /// The matrix product a·b (b applied first when both are transforms).
 constexpr matr3x3 operator*(const matr3x3& a, const matr3x3& b) noexcept {
-    return matr3x3(a.m00 * b.m00 + a.m01 * b.m10 + a.m02 * b.m20, a.m00 * b.m01 + a.m01 * b.m11 + a.m02 * b.m21,
-                   a.m00 * b.m02 + a.m01 * b.m12 + a.m02 * b.m22, a.m10 * b.m00 + a.m11 * b.m10 + a.m12 * b.m20,
-                   a.m10 * b.m01 + a.m11 * b.m11 + a.m12 * b.m21, a.m10 * b.m02 + a.m11 * b.m12 + a.m12 * b.m22,
-                   a.m20 * b.m00 + a.m21 * b.m10 + a.m22 * b.m20, a.m20 * b.m01 + a.m21 * b.m11 + a.m22 * b.m21,
-                   a.m20 * b.m02 + a.m21 * b.m12 + a.m22 * b.m22);
+    return matr3x3(
+        a.m00 * b.m00 + a.m01 * b.m10 + a.m02 * b.m20, a.m00 * b.m01 + a.m01 * b.m11 + a.m02 * b.m21,
+        a.m00 * b.m02 + a.m01 * b.m12 + a.m02 * b.m22, a.m10 * b.m00 + a.m11 * b.m10 + a.m12 * b.m20,
+        a.m10 * b.m01 + a.m11 * b.m11 + a.m12 * b.m21, a.m10 * b.m02 + a.m11 * b.m12 + a.m12 * b.m22,
+        a.m20 * b.m00 + a.m21 * b.m10 + a.m22 * b.m20, a.m20 * b.m01 + a.m21 * b.m11 + a.m22 * b.m21,
+        a.m20 * b.m02 + a.m21 * b.m12 + a.m22 * b.m22);
 }
 /// Exact element-wise comparison (a NaN compares unequal).
 constexpr bool operator==(const matr3x3& a, const matr3x3& b) noexcept {
     return a.m00 == b.m00 && a.m01 == b.m01 && a.m02 == b.m02 && a.m10 == b.m10 && a.m11 == b.m11 &&
            a.m12 == b.m12 && a.m20 == b.m20 && a.m21 == b.m21 && a.m22 == b.m22;
 }
-constexpr bool operator!=(const matr3x3& a, const matr3x3& b) noexcept { return !(a == b); }
+constexpr bool operator!=(const matr3x3& a, const matr3x3& b) noexcept {
+    return !(a == b);
+}
 
 /// A row-major 4×4 matrix of T: m00 m01 m02 m03 / m10 … / m30 m31 m32 m33; sixteen values in
 /// order. The default constructor fills zeros.
-template <class T>
-struct matr4x4_t_ {
+template <class T> struct matr4x4_t_ {
     T m00, m01, m02, m03;
     T m10, m11, m12, m13;
     T m20, m21, m22, m23;
@@ -81,8 +85,7 @@ struct matr4x4_t_ {
     const T* data() const noexcept { return &m00; }
 };
 
-template <class T>
-matr4x4_t_<T> operator*(const matr4x4_t_<T>& a, const matr4x4_t_<T>& b) noexcept {
+template <class T> matr4x4_t_<T> operator*(const matr4x4_t_<T>& a, const matr4x4_t_<T>& b) noexcept {
     matr4x4_t_<T> p;
     for (std::size_t r = 0; r < 4; ++r)
         for (std::size_t c = 0; c < 4; ++c) {

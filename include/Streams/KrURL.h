@@ -53,9 +53,9 @@ private:
 
 /// What a handler reports about a resource (TKrURLManager::GetURLAttr).
 struct KRSTD_API TKrURLAttrib {
-    std::uint64_t size = 0;  ///< bytes of a file; 0 for a folder
-    TKrDateTime created;     ///< creation (or status-change) time, UTC
-    TKrDateTime modified;    ///< last modification, UTC
+    std::uint64_t size = 0; ///< bytes of a file; 0 for a folder
+    TKrDateTime created;    ///< creation (or status-change) time, UTC
+    TKrDateTime modified;   ///< last modification, UTC
     bool isFile = false;
     bool isFolder = false;
     bool isReadOnly = false; ///< the process may not write it

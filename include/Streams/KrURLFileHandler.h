@@ -19,8 +19,10 @@ public:
     /// Empty for an invalid path.
     TKrURL CreateURL(const std::string& scheme, const std::string& path) override;
     /// Deletes a stale ".meta" left without its file first; krCreate with a size presizes the file.
-    var_a<TKrURLStream*> OpenURL(const TKrURL& url, krOpenMode mode, krShareMode share, std::size_t size) override;
-    var_a<TKrURLStream*> OpenURLE(const TKrURL& url, krOpenMode mode, krShareMode share, std::size_t size) override;
+    var_a<TKrURLStream*> OpenURL(const TKrURL& url, krOpenMode mode, krShareMode share,
+                                 std::size_t size) override;
+    var_a<TKrURLStream*> OpenURLE(const TKrURL& url, krOpenMode mode, krShareMode share,
+                                  std::size_t size) override;
     var_a<TKrURLStream*> OpenResourceMeta(const TKrURL& url, krOpenMode mode, krShareMode share) override;
     bool CopyResourceMeta(const TKrURL& from, const TKrURL& to) override;
     bool DeleteResource(const TKrURL& url) override;

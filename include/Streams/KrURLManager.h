@@ -99,7 +99,8 @@ public:
                                  std::size_t size = 0);
     var_a<TKrURLStream*> OpenURLE(const TKrURL& url, krOpenMode mode, krShareMode share = krShareDefault,
                                   std::size_t size = 0);
-    var_a<TKrURLStream*> OpenResourceMeta(const TKrURL& url, krOpenMode mode, krShareMode share = krShareDefault);
+    var_a<TKrURLStream*> OpenResourceMeta(const TKrURL& url, krOpenMode mode,
+                                          krShareMode share = krShareDefault);
     bool CopyResourceMeta(const TKrURL& from, const TKrURL& to);
     bool DeleteResource(const TKrURL& url);
     bool RenMovResource(const TKrURL& from, const TKrURL& to, TKrProgressHandler* progress = nullptr);

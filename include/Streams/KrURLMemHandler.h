@@ -33,9 +33,11 @@ public:
 
     /// "mem://" + path.
     TKrURL CreateURL(const std::string& scheme, const std::string& path) override;
-    var_a<TKrURLStream*> OpenURL(const TKrURL& url, krOpenMode mode, krShareMode share, std::size_t size) override;
+    var_a<TKrURLStream*> OpenURL(const TKrURL& url, krOpenMode mode, krShareMode share,
+                                 std::size_t size) override;
     /// Throws "Create Stream \"%1%\" failed!" after the operation's name.
-    var_a<TKrURLStream*> OpenURLE(const TKrURL& url, krOpenMode mode, krShareMode share, std::size_t size) override;
+    var_a<TKrURLStream*> OpenURLE(const TKrURL& url, krOpenMode mode, krShareMode share,
+                                  std::size_t size) override;
     var_a<TKrURLStream*> OpenResourceMeta(const TKrURL& url, krOpenMode mode, krShareMode share) override;
     bool CopyResourceMeta(const TKrURL& from, const TKrURL& to) override;
     /// Erases the file (or folder) and its ".meta" sibling; true when it existed.

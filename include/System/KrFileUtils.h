@@ -16,7 +16,8 @@ KRSTD_API bool KrMoveFileEx(const TKrPath& from, const TKrPath& to, bool failIfE
 KRSTD_API bool KrForceDirectories(const TKrPath& folder);
 /// Removes the folder; when `recursive`, everything in it first (one Tick of `progress` per
 /// entry, which may be null). Without `recursive` only an empty folder goes.
-KRSTD_API bool KrRemoveDirectoryEx(const TKrPath& folder, bool recursive, TKrProgressHandler* progress = nullptr);
+KRSTD_API bool KrRemoveDirectoryEx(const TKrPath& folder, bool recursive,
+                                   TKrProgressHandler* progress = nullptr);
 /// Whether a file or folder exists (asks the disk each time, no cached metadata).
 KRSTD_API bool KrFileDirExists(const TKrPath& path);
 /// Whether a regular file (or a link to one) exists.

@@ -1,4 +1,5 @@
-// Residual statistics: root-mean-square, mean absolute and maximum residuals per coordinate, mergeable and stored in XIni.
+// Residual statistics: root-mean-square, mean absolute and maximum residuals per coordinate, mergeable and
+// stored in XIni.
 #pragma once
 
 #include "Core/KrExport.h"
@@ -27,15 +28,9 @@ struct KRSTD_API TKrDeltas {
 };
 
 /// x, y and the radial error r of a plane residual.
-template <class T>
-struct xyr_t_ {
-    T x{}, y{}, r{};
-};
+template <class T> struct xyr_t_ { T x{}, y{}, r{}; };
 /// x, y, z and the planimetric error p of a space residual.
-template <class T>
-struct xyzp_t_ {
-    T x{}, y{}, z{}, p{};
-};
+template <class T> struct xyzp_t_ { T x{}, y{}, z{}, p{}; };
 
 /// Plane residuals with the radial error r = |(x, y)|, each column accumulated as TKrDeltas.
 /// Stored as four sub-sections "rms", "mm", "max" and "count" of items "x", "y", "r" (doubles,

@@ -101,12 +101,24 @@ private:
     bool m_unterminated = false, m_truncated = false;
 };
 
-template <> inline int TKrCSVParser::Get<int>(std::size_t i) const { return Get_x_int(i, false); }
-template <> inline double TKrCSVParser::Get<double>(std::size_t i) const { return Get_x_double(i, false); }
-template <> inline std::string TKrCSVParser::Get<std::string>(std::size_t i) const { return Get_x_string(i, false); }
-template <> inline int TKrCSVParser::GetE<int>(std::size_t i) const { return Get_x_int(i, true); }
-template <> inline double TKrCSVParser::GetE<double>(std::size_t i) const { return Get_x_double(i, true); }
-template <> inline std::string TKrCSVParser::GetE<std::string>(std::size_t i) const { return Get_x_string(i, true); }
+template <> inline int TKrCSVParser::Get<int>(std::size_t i) const {
+    return Get_x_int(i, false);
+}
+template <> inline double TKrCSVParser::Get<double>(std::size_t i) const {
+    return Get_x_double(i, false);
+}
+template <> inline std::string TKrCSVParser::Get<std::string>(std::size_t i) const {
+    return Get_x_string(i, false);
+}
+template <> inline int TKrCSVParser::GetE<int>(std::size_t i) const {
+    return Get_x_int(i, true);
+}
+template <> inline double TKrCSVParser::GetE<double>(std::size_t i) const {
+    return Get_x_double(i, true);
+}
+template <> inline std::string TKrCSVParser::GetE<std::string>(std::size_t i) const {
+    return Get_x_string(i, true);
+}
 
 /// Column indexes by the names of a header line (separators " ,;", quotes honoured).
 class KRSTD_API TKrCSVTemplate {

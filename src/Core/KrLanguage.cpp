@@ -349,8 +349,9 @@ void setDefaultLanguageId() {
 }
 
 void KrLanguageInternal::StartUp() {
-    KrModuleHooks::SetResourceLookup([](const std::string& module, const std::string& id, const std::string** text) {
-        return LoadResString(module, id, text);
-    });
+    KrModuleHooks::SetResourceLookup(
+        [](const std::string& module, const std::string& id, const std::string** text) {
+            return LoadResString(module, id, text);
+        });
     setDefaultLanguageId();
 }

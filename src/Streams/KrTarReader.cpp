@@ -143,9 +143,12 @@ bool TKrTarReader::ReadHeader(TTarFileRecord& record) {
             m_format.filename_encoding != 3)
             throw std::logic_error("@TKrTarReader::ReadFile(): invalid filename_encoding.");
         record.name = hasLongName ? longName : pax.hasPath ? pax.path : name;
-        record.link_name = hasLongLink ? longLink : pax.hasLink ? pax.link : FieldText(h + kOffLink, kLenLink);
+        record.link_name = hasLongLink   ? longLink
+                           : pax.hasLink ? pax.link
+                                         : FieldText(h + kOffLink, kLenLink);
         record.size = pax.hasSize ? pax.size : size;
-        record.time = TKrDateTime::FromUnixTime64(pax.hasTime ? pax.time : static_cast<std::int64_t>(unixTime));
+        record.time =
+            TKrDateTime::FromUnixTime64(pax.hasTime ? pax.time : static_cast<std::int64_t>(unixTime));
         record.type = type;
         if (type == '5' && (record.name.empty() || record.name.back() != '/')) record.name += '/';
         CheckFits(record);

@@ -12,7 +12,8 @@
 #include <cmath>
 
 void TKrURL::Init(const std::string& text) {
-    if (!TKrURLManager::IsValidURL(text)) throw TKrMessage("@TKrURL::Init(): Not a valid URL: \"%1%\"") << text;
+    if (!TKrURLManager::IsValidURL(text))
+        throw TKrMessage("@TKrURL::Init(): Not a valid URL: \"%1%\"") << text;
     m_text = text;
 }
 

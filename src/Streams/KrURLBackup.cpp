@@ -16,10 +16,11 @@ std::vector<TKrURL> ListBackups(const TKrURL& folder, const std::string& name, c
     if (TKrURLManager::GetScheme(folder) != "file") return found;
     // name.YYYY-MM-DD.hh-mm-ss.ext, every digit a "?" (spelled out: "??-" would be a trigraph)
     const std::string q2(2, '?');
-    const std::string pattern = name + "." + std::string(4, '?') + "-" + q2 + "-" + q2 + "." + q2 + "-" + q2 + "-" +
-                                q2 + ext;
+    const std::string pattern =
+        name + "." + std::string(4, '?') + "-" + q2 + "-" + q2 + "." + q2 + "-" + q2 + "-" + q2 + ext;
     std::error_code ec;
-    for (std::filesystem::directory_iterator it(folder.ToFile(), ec), end; !ec && it != end; it.increment(ec)) {
+    for (std::filesystem::directory_iterator it(folder.ToFile(), ec), end; !ec && it != end;
+         it.increment(ec)) {
         const std::string entry = it->path().filename().string();
         if (entry.size() == pattern.size() && KrPatternMatch(entry.c_str(), pattern.c_str()))
             found.push_back(folder + entry);
@@ -49,8 +50,8 @@ void BackupURL(const TKrURL& url, std::size_t keep) {
     manager.GetResourceLabelWeak(url, &label);
     const TKrDateTime::TDT t = label.timestamp.ToDateTimeInfo(TKrDateTime::Local);
     char stamp[64];
-    std::snprintf(stamp, sizeof stamp, ".%04d-%02d-%02d.%02d-%02d-%02d", t.year, t.month, t.day, t.hour, t.minute,
-                  t.second);
+    std::snprintf(stamp, sizeof stamp, ".%04d-%02d-%02d.%02d-%02d-%02d", t.year, t.month, t.day, t.hour,
+                  t.minute, t.second);
     const TKrURL target = folder + (name + stamp + ext);
     if (!TKrURLManager::IsValidURL(target)) throw TKrMessage("@BackupURL(): Invalid URL ID");
     manager.RenMovResource(url, target, nullptr);

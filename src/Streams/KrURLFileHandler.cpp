@@ -25,12 +25,14 @@ TKrURL TKrURLFileHandler::CreateURL(const std::string&, const std::string& path)
     return TKrURL::FromString("file:///" + p.toPortableStr());
 }
 
-var_a<TKrURLStream*> TKrURLFileHandler::Open(const TKrURL& url, const std::string& path, const std::string& infoName,
-                                             krOpenMode mode, krShareMode share, std::size_t size, bool throwing) {
+var_a<TKrURLStream*> TKrURLFileHandler::Open(const TKrURL& url, const std::string& path,
+                                             const std::string& infoName, krOpenMode mode, krShareMode share,
+                                             std::size_t size, bool throwing) {
     auto stream = new_a<TKrURLFileStream>(url);
     const TKrPath p(path);
     if (throwing) {
-        if (path.empty()) throw TKrMessage("@TKrURLFileHandler::OpenURLE(): Invalid URL \"%1%\"") << url.std_str();
+        if (path.empty())
+            throw TKrMessage("@TKrURLFileHandler::OpenURLE(): Invalid URL \"%1%\"") << url.std_str();
         stream->OpenE(p, mode, share);
     } else if (path.empty() || !stream->Open(p, mode, share)) {
         return nullptr;
@@ -60,7 +62,8 @@ var_a<TKrURLStream*> TKrURLFileHandler::OpenURLE(const TKrURL& url, krOpenMode m
     return Open(url, path, url.std_str(), mode, share, size, true);
 }
 
-var_a<TKrURLStream*> TKrURLFileHandler::OpenResourceMeta(const TKrURL& url, krOpenMode mode, krShareMode share) {
+var_a<TKrURLStream*> TKrURLFileHandler::OpenResourceMeta(const TKrURL& url, krOpenMode mode,
+                                                         krShareMode share) {
     const std::string path = GetURLFile(url, false);
     return Open(url, path.empty() ? path : path + kMeta, url.std_str() + ":meta", mode, share, 0, false);
 }

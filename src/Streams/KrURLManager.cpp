@@ -25,14 +25,14 @@ void TKrURLManager::DeInit() noexcept {
 }
 
 void TKrURLManager::RegisterSchemeHandler(const std::string& scheme, var_a<TKrURLHandler*> handler) {
-    if (m_handlers.count(scheme))
-        throw TKrMessage("@Scheme \"%1%\" already registered") << scheme;
+    if (m_handlers.count(scheme)) throw TKrMessage("@Scheme \"%1%\" already registered") << scheme;
     m_handlers.emplace(scheme, std::move(handler));
 }
 
 void TKrURLManager::UnregisterSchemeHandler(const std::string& scheme) {
     if (m_handlers.erase(scheme) == 0)
-        throw TKrMessage("@TKrURLManager::UnregisterSchemeHandler(): Scheme \"%1%\" don't registered") << scheme;
+        throw TKrMessage("@TKrURLManager::UnregisterSchemeHandler(): Scheme \"%1%\" don't registered")
+            << scheme;
 }
 
 std::string TKrURLManager::GetScheme(const TKrURL& url) {
@@ -86,10 +86,12 @@ TKrURL TKrURLManager::CreateURL(const std::string& scheme, const std::string& pa
     return it->second->CreateURL(scheme, path);
 }
 
-var_a<TKrURLStream*> TKrURLManager::OpenURL(const TKrURL& url, krOpenMode mode, krShareMode share, std::size_t size) {
+var_a<TKrURLStream*> TKrURLManager::OpenURL(const TKrURL& url, krOpenMode mode, krShareMode share,
+                                            std::size_t size) {
     return GetURLHandlerE(url)->OpenURL(url, mode, share, size);
 }
-var_a<TKrURLStream*> TKrURLManager::OpenURLE(const TKrURL& url, krOpenMode mode, krShareMode share, std::size_t size) {
+var_a<TKrURLStream*> TKrURLManager::OpenURLE(const TKrURL& url, krOpenMode mode, krShareMode share,
+                                             std::size_t size) {
     return GetURLHandlerE(url)->OpenURLE(url, mode, share, size);
 }
 var_a<TKrURLStream*> TKrURLManager::OpenResourceMeta(const TKrURL& url, krOpenMode mode, krShareMode share) {
@@ -135,7 +137,8 @@ bool TKrURLManager::CopyAcross(const TKrURL& from, const TKrURL& to, TKrProgress
             // Start from no target at all, so a companion of the old target cannot outlive it.
             dst->DeleteResource(to);
             const streamsize_t size = in->getSize();
-            auto out = dst->OpenURL(to, krCreate, krShareDefault, size == TKrStream::invalid_value ? 0 : size);
+            auto out =
+                dst->OpenURL(to, krCreate, krShareDefault, size == TKrStream::invalid_value ? 0 : size);
             created = static_cast<bool>(out);
             ok = out && in->setPosition(0) && out->setPosition(0) &&
                  KrCopyStream(in.get(), out.get(), progress) && out->Flush() && out->Close();

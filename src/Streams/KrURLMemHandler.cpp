@@ -77,7 +77,8 @@ TKrURL TKrURLMemHandler::CreateURL(const std::string&, const std::string& path) 
     return TKrURL::FromString("mem://" + path);
 }
 
-var_a<TKrURLMemHandler::TDir*> TKrURLMemHandler::ResourceDir(const TKrURL& url, bool create, std::string* name) const {
+var_a<TKrURLMemHandler::TDir*> TKrURLMemHandler::ResourceDir(const TKrURL& url, bool create,
+                                                             std::string* name) const {
     const std::string& s = url.std_str();
     if (!m_root || s.compare(0, kPrefix.size(), kPrefix) != 0) return nullptr;
     var_a<TDir*> dir = m_root;
@@ -130,7 +131,8 @@ var_a<TKrURLStream*> TKrURLMemHandler::OpenIn(TDir& dir, const std::string& name
     return stream;
 }
 
-var_a<TKrURLStream*> TKrURLMemHandler::OpenURL(const TKrURL& url, krOpenMode mode, krShareMode, std::size_t size) {
+var_a<TKrURLStream*> TKrURLMemHandler::OpenURL(const TKrURL& url, krOpenMode mode, krShareMode,
+                                               std::size_t size) {
     std::string name;
     var_a<TDir*> dir = ResourceDir(url, false, &name);
     return dir ? OpenIn(*dir, name, url, mode, size) : nullptr;

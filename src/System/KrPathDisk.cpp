@@ -219,7 +219,8 @@ TKrPath TKrPath::resolve(bool inPlaceWording) const {
                 (last ? QDir::AllEntries : QDir::Dirs) | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System;
             const QStringList entries = QDir(out.empty() ? QStringLiteral(".") : QString::fromStdString(out))
                                             .entryList(filter, QDir::Name);
-            const QString wanted = QString::fromStdString(component).toLower(); // Unicode's mapping, no locale's
+            const QString wanted =
+                QString::fromStdString(component).toLower(); // Unicode's mapping, no locale's
             auto match = std::find_if(entries.begin(), entries.end(),
                                       [&](const QString& e) { return e.toLower() == wanted; });
             if (match != entries.end())

@@ -1,4 +1,5 @@
-// Residual statistics: accumulation, RMS / mean / maximum, merging, and the XIni sub-sections "rms", "mm", "max", "count".
+// Residual statistics: accumulation, RMS / mean / maximum, merging, and the XIni sub-sections "rms", "mm",
+// "max", "count".
 #include "Utils/KrDeltas.h"
 
 #include "XIni/KrXIniReader.h"
@@ -19,8 +20,7 @@ void Add(double& sumSq, double& sumAbs, double& max, int& count, double d) noexc
     ++count;
 }
 
-template <std::size_t N, class Rec>
-void Calculate(Rec& r) noexcept {
+template <std::size_t N, class Rec> void Calculate(Rec& r) noexcept {
     double* rms = &r.rms.x;
     double* mm = &r.mm.x;
     const int* count = &r.count.x;
@@ -31,8 +31,7 @@ void Calculate(Rec& r) noexcept {
     }
 }
 
-template <std::size_t N, class Rec>
-void Merge(Rec& r, const Rec& o) noexcept {
+template <std::size_t N, class Rec> void Merge(Rec& r, const Rec& o) noexcept {
     double* rms = &r.rms.x;
     double* mm = &r.mm.x;
     double* max = &r.max.x;
@@ -91,8 +90,7 @@ void LoadRecord(TKrXIniReader* rd, Rec& r, const char* const* items, bool strict
     }
 }
 
-template <class Rec>
-void LoadAt(TKrXIniReader* rd, Rec& r, std::size_t level, bool strict) {
+template <class Rec> void LoadAt(TKrXIniReader* rd, Rec& r, std::size_t level, bool strict) {
     if (level == 0) {
         r.reset();
         return;

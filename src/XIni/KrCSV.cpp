@@ -14,7 +14,9 @@
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 // strtod of the "C" locale over a NUL-terminated text; `end` gets the first byte not read.
 double ScanC(const char* text, const char** end) {
@@ -26,7 +28,8 @@ double ScanC(const char* text, const char** end) {
 }
 
 bool OnlyBlanks(const char* p) {
-    while (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n') ++p;
+    while (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')
+        ++p;
     return *p == 0;
 }
 
@@ -63,7 +66,9 @@ double atof_Smart(const char* text) {
 
 // --- TKrCSVParser ------------------------------------------------------------------------------
 
-TKrCSVParser::TKrCSVParser() { InitParams(); }
+TKrCSVParser::TKrCSVParser() {
+    InitParams();
+}
 
 TKrCSVParser::TKrCSVParser(var_a<TKrStream*> stream, bool rewind) {
     InitParams();
@@ -119,7 +124,8 @@ bool TKrCSVParser::NextString() {
     bool pending = false; // a separator was read, so a field follows even when empty
     for (;;) {
         if (!m_strict)
-            while (i < n && IsBlank(b[i])) ++i;
+            while (i < n && IsBlank(b[i]))
+                ++i;
         if (atEnd()) {
             if (pending) {
                 m_fields.push_back(o);
@@ -147,7 +153,8 @@ bool TKrCSVParser::NextString() {
             }
             if (!closed) m_unterminated = true;
         }
-        while (!atEnd() && !isSep(b[i])) out[o++] = b[i++];
+        while (!atEnd() && !isSep(b[i]))
+            out[o++] = b[i++];
         out[o++] = 0;
         pending = false;
         if (atEnd()) break;
@@ -156,7 +163,8 @@ bool TKrCSVParser::NextString() {
             pending = true;
             continue;
         }
-        while (i < n && IsBlank(b[i]) && isSep(b[i])) ++i;
+        while (i < n && IsBlank(b[i]) && isSep(b[i]))
+            ++i;
         if (i < n && isSep(b[i]) && !IsBlank(b[i])) {
             ++i;
             pending = true;
@@ -215,26 +223,29 @@ bool TKrCSVParser::NextString() {
 bool TKrCSVParser::NextStringE() {
     if (!NextString()) return false;
     if (m_unterminated)
-        throw TKrMessage("@CSV line %1%: a quoted field is not closed before the end of the data.") << m_lineNo;
-    if (m_truncated)
-        throw TKrMessage("@CSV line %1% is longer than %2% bytes.") << m_lineNo << m_maxLine;
+        throw TKrMessage("@CSV line %1%: a quoted field is not closed before the end of the data.")
+            << m_lineNo;
+    if (m_truncated) throw TKrMessage("@CSV line %1% is longer than %2% bytes.") << m_lineNo << m_maxLine;
     return true;
 }
 
-std::string TKrCSVParser::GetCurStr() const { return DecodeString(std::string(m_line.data(), m_lineLen)); }
+std::string TKrCSVParser::GetCurStr() const {
+    return DecodeString(std::string(m_line.data(), m_lineLen));
+}
 
 const char* TKrCSVParser::GetRawField(std::size_t i) const {
     return i < m_fields.size() ? m_fieldBuf.data() + m_fields[i] : "";
 }
 
 void TKrCSVParser::ThrowField(std::size_t i, const char* reason) const {
-    throw TKrMessage("@CSV line %1%, field %2% (\"%3%\"): %4%") << m_lineNo << (i + 1) << GetRawField(i)
-                                                                  << reason;
+    throw TKrMessage("@CSV line %1%, field %2% (\"%3%\"): %4%")
+        << m_lineNo << (i + 1) << GetRawField(i) << reason;
 }
 
 void TKrCSVParser::CheckNumFieldsE(std::size_t count) const {
     if (m_fields.size() != count)
-        throw TKrMessage("@CSV line %1% has %2% fields instead of %3%.") << m_lineNo << m_fields.size() << count;
+        throw TKrMessage("@CSV line %1% has %2% fields instead of %3%.")
+            << m_lineNo << m_fields.size() << count;
 }
 
 int TKrCSVParser::Get_x_int(std::size_t i, bool check) const {
@@ -363,11 +374,14 @@ int TKrCSVCreator::TItem::TypeFromName(const std::string& name) {
     return -1;
 }
 
-const char* TKrCSVCreator::TItem::TypeName(int type) { return type >= 0 && type < 4 ? kTypeNames[type] : ""; }
+const char* TKrCSVCreator::TItem::TypeName(int type) {
+    return type >= 0 && type < 4 ? kTypeNames[type] : "";
+}
 
 void TKrCSVCreator::TParams::Load(TKrXIniReader* r) {
     std::size_t k;
-    if ((k = r->FindF("decimal_comma", 0)) != TKrXIniReader::npos) decimal_comma = r->Read<bool>(k, decimal_comma);
+    if ((k = r->FindF("decimal_comma", 0)) != TKrXIniReader::npos)
+        decimal_comma = r->Read<bool>(k, decimal_comma);
     if ((k = r->FindF("quote_all_fields", 0)) != TKrXIniReader::npos)
         quote_all_fields = r->Read<bool>(k, quote_all_fields);
     if ((k = r->FindF("quote_all_text_fields", 0)) != TKrXIniReader::npos)
@@ -449,7 +463,8 @@ void TKrCSVCreator::Init(var_a<TKrStream*> stream, const std::string& headerLine
     p.SetAnsi(false);
     p.SetMaxLineLength(headerLine.size() + 1);
     p.Init(new_a<TKrStringStream>(headerLine), true);
-    if (!p.NextString() || p.Unterminated() || p.NumFields() == 0) throw ResourceMessage("global.CSVErrTemplate");
+    if (!p.NextString() || p.Unterminated() || p.NumFields() == 0)
+        throw ResourceMessage("global.CSVErrTemplate");
     for (std::size_t c = 0; c < p.NumFields(); ++c) {
         int bound = -1;
         for (std::size_t k = 0; k < items.size() && bound < 0; ++k)
@@ -509,7 +524,8 @@ void TKrCSVCreator::WriteLine() {
             break;
         }
         default:
-            KrThrowInternalErrorText("void TKrCSVCreator::WriteLine()", __LINE__, "Invalid item specification");
+            KrThrowInternalErrorText("void TKrCSVCreator::WriteLine()", __LINE__,
+                                     "Invalid item specification");
         }
         if (quote) line += '"';
         line.append(num, r.ptr);

@@ -213,7 +213,8 @@ bool TKrIniFileManager::Close() {
         out += kEnd;
         Put(out);
     }
-    if (m_mode != EMode::None && m_stream && !m_stream->Flush() && m_mode != EMode::Reader) m_writeFailed = true;
+    if (m_mode != EMode::None && m_stream && !m_stream->Flush() && m_mode != EMode::Reader)
+        m_writeFailed = true;
     m_mode = EMode::None;
     m_text.clear();
     m_text.shrink_to_fit();
@@ -302,7 +303,8 @@ bool TKrIniFileManager::WriteDouble4(const std::string& key, double a, double b,
     const double v[] = {a, b, c, d};
     return WriteDoubles(key, v, 4);
 }
-bool TKrIniFileManager::WriteDouble5(const std::string& key, double a, double b, double c, double d, double e) {
+bool TKrIniFileManager::WriteDouble5(const std::string& key, double a, double b, double c, double d,
+                                     double e) {
     const double v[] = {a, b, c, d, e};
     return WriteDoubles(key, v, 5);
 }
@@ -322,22 +324,31 @@ bool TKrIniFileManager::WriteFormatted(const std::string& key, const char* forma
         for (const char* f = format; f && *f; ++f) {
             if (f != format) s += ',';
             switch (*f) {
-            case 'i': case 'I': AppendInt(s, va_arg(args, int)); break;
-            case 'd': case 'D': AppendDouble(s, va_arg(args, double)); break;
-            case 's': case 'S': {
+            case 'i':
+            case 'I':
+                AppendInt(s, va_arg(args, int));
+                break;
+            case 'd':
+            case 'D':
+                AppendDouble(s, va_arg(args, double));
+                break;
+            case 's':
+            case 'S': {
                 const char* t = va_arg(args, const char*);
                 s += '"';
                 s += t ? t : "";
                 s += '"';
                 break;
             }
-            case 'b': case 'B': {
+            case 'b':
+            case 'B': {
                 const char* t = va_arg(args, const char*);
                 s += HexOf(t ? t : "");
                 break;
             }
             default:
-                throw std::invalid_argument(std::string("TKrIniFileManager::WriteFormatted: bad format letter in ") + format);
+                throw std::invalid_argument(
+                    std::string("TKrIniFileManager::WriteFormatted: bad format letter in ") + format);
             }
         }
     } catch (...) {
@@ -387,7 +398,8 @@ bool TKrIniFileManager::ReadSection(std::vector<std::string>& keys) {
     if (m_mode == EMode::ReaderWriter) {
         const std::vector<SIniEntry>* entries = CurrentEntries();
         if (!entries) return false;
-        for (const SIniEntry& e : *entries) keys.push_back(e.key);
+        for (const SIniEntry& e : *entries)
+            keys.push_back(e.key);
         return true;
     }
     if (m_current == std::string::npos) return false;
@@ -478,7 +490,8 @@ int TKrIniFileManager::ReadDoubles(const std::string& key, double* values, std::
     const std::string* v = Find(key);
     if (!v || !values) return 0;
     std::vector<double*> out(n);
-    for (std::size_t i = 0; i < n; ++i) out[i] = values + i;
+    for (std::size_t i = 0; i < n; ++i)
+        out[i] = values + i;
     return ScanDoubleList(*v, out.data(), n);
 }
 
@@ -551,7 +564,8 @@ int TKrIniFileManager::ReadFormatted(const std::string& key, const char* format,
                 }
                 *out = std::move(bytes);
             } else {
-                throw std::invalid_argument(std::string("TKrIniFileManager::ReadFormatted: bad format letter in ") + format);
+                throw std::invalid_argument(
+                    std::string("TKrIniFileManager::ReadFormatted: bad format letter in ") + format);
             }
             ++count;
         }

@@ -84,7 +84,8 @@ bool TKrRegIniHandle::createValue(TKrRegKey key, const QString& path, const QStr
     return s->status() == QSettings::NoError;
 }
 
-bool TKrRegIniHandle::createValue(TKrRegKey key, const QString& path, const QString& name, const QString& value) {
+bool TKrRegIniHandle::createValue(TKrRegKey key, const QString& path, const QString& name,
+                                  const QString& value) {
     return createValue(key, path + QLatin1Char('/') + name, value);
 }
 
@@ -128,7 +129,8 @@ bool TKrRegMan::open(TKrRegKey key, TKrRegOpenFlags flags) {
         m_key = krRegNone;
         return false;
     }
-    if (key == krRegLocalMachine && (flags & (krRegWrite | krRegCreate)) && !TKrRegIniHandle::machineWritable())
+    if (key == krRegLocalMachine && (flags & (krRegWrite | krRegCreate)) &&
+        !TKrRegIniHandle::machineWritable())
         key = krRegCurrentUser;
     m_key = key;
     return true;

@@ -92,7 +92,8 @@ bool MapWhole(TKrStream* stream, TKrBigBuffer& buffer, std::size_t& length) {
     if (fd < 0) return false;
     struct stat info {};
     bool mapped = false;
-    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && std::uint64_t(info.st_size) == std::uint64_t(size)) {
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+        std::uint64_t(info.st_size) == std::uint64_t(size)) {
         buffer = TKrBigBuffer::MapFile(fd, std::size_t(size));
         mapped = static_cast<bool>(buffer);
     }

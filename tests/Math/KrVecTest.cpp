@@ -7,8 +7,7 @@
 #include <stdexcept>
 
 namespace {
-template <class F>
-std::string InvalidArgumentText(F f) {
+template <class F> std::string InvalidArgumentText(F f) {
     try {
         f();
     } catch (const std::invalid_argument& e) {
@@ -24,7 +23,8 @@ TEST(KrVec, IndexingIsCheckedWithTheFamilyTexts) {
     p[1] = 5;
     EXPECT_EQ(p.y, 5);
     EXPECT_EQ(q[2], 3);
-    EXPECT_EQ(InvalidArgumentText([&] { p[2] = 0; }), "vec_t_<T,2>::operator[]( size_t idx): index out of range");
+    EXPECT_EQ(InvalidArgumentText([&] { p[2] = 0; }),
+              "vec_t_<T,2>::operator[]( size_t idx): index out of range");
     EXPECT_EQ(InvalidArgumentText([&] { (void)q[3]; }),
               "vec_t_<T,3>::operator[]( size_t idx) const: index out of range");
 }

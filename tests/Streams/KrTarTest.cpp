@@ -183,7 +183,8 @@ TEST(TarWriter, RefusesWhatItCannotStore) {
         writer.WriteFile({Name(512), 0, kTime}, "", nullptr);
         FAIL();
     } catch (const TKrMessage& m) {
-        EXPECT_NE(std::string(m.what()).find("File name is too long: 512 bytes of 511 max"), std::string::npos);
+        EXPECT_NE(std::string(m.what()).find("File name is too long: 512 bytes of 511 max"),
+                  std::string::npos);
     }
     TKrTarWriter::TFormatOptions bad;
     bad.filename_encoding = 2;
@@ -305,10 +306,9 @@ TEST(TarReader, ReadsArchivesOfGnuTarAndBsdtar) {
         bool available;
     };
     const bool bsd = std::system("command -v bsdtar >/dev/null") == 0;
-    for (const TCase& c : {TCase{"tar --format=gnu -cf a.tar t", true},
-                           TCase{"tar --format=ustar -cf a.tar t", true},
-                           TCase{"tar --format=pax -cf a.tar t", true},
-                           TCase{"bsdtar -cf a.tar t", bsd}}) {
+    for (const TCase& c :
+         {TCase{"tar --format=gnu -cf a.tar t", true}, TCase{"tar --format=ustar -cf a.tar t", true},
+          TCase{"tar --format=pax -cf a.tar t", true}, TCase{"bsdtar -cf a.tar t", bsd}}) {
         if (!c.available) continue;
         SCOPED_TRACE(c.command);
         int status = -1;
@@ -371,7 +371,8 @@ namespace {
 /// the time of copying 8 GiB of zeros out of the kernel.
 class TSparseFile : public TKrFileStream {
 public:
-    TSparseFile(const std::string& path, krOpenMode mode) : TKrFileStream(path, mode), m_fd(::open(path.c_str(), O_RDONLY)) {}
+    TSparseFile(const std::string& path, krOpenMode mode)
+        : TKrFileStream(path, mode), m_fd(::open(path.c_str(), O_RDONLY)) {}
     ~TSparseFile() override { ::close(m_fd); }
     streamsize_t Write(const void* buf, streamsize_t n) override {
         const char* p = static_cast<const char*>(buf);
@@ -444,7 +445,8 @@ TEST(TarWriter, FilesOf8GiBAreSplitAndReadBack) {
         EXPECT_EQ(r.name, Name(120));
         s->sizes.push_back(r.size);
         std::vector<char> block(4 << 20);
-        for (streamsize_t got; (got = data->Read(block.data(), block.size())) > 0 && got != TKrStream::invalid_value;)
+        for (streamsize_t got;
+             (got = data->Read(block.data(), block.size())) > 0 && got != TKrStream::invalid_value;)
             s->crc = KrCrc32(static_cast<std::uint32_t>(s->crc), block.data(), got), s->bytes += got;
     };
     while (reader.ReadFile(callback, &seen)) {
@@ -465,7 +467,9 @@ TEST(TarReader, DamagedArchivesEndOrThrowCleanly) {
         s.replace(at, bytes.size(), bytes);
         return s;
     };
-    auto fixSum = [](std::string s, std::size_t header) { return s.replace(header + 148, 8, SumField(&s[header])); };
+    auto fixSum = [](std::string s, std::size_t header) {
+        return s.replace(header + 148, 8, SumField(&s[header]));
+    };
     std::string chain; // long-name records only, each announcing the next, never an entry
     for (int i = 0; i < 3; ++i)
         chain += WriteTar({{Name(200), ""}}).substr(0, 1024);
@@ -520,16 +524,20 @@ TEST(KrtoolTar, CreatesListsAndExtractsButNeverOutsideTheTarget) {
     EXPECT_EQ(RunShell(dir.path, "tar -tzf t.tar.gz | wc -l"), "7\n"); // with the folders on the long path
 
     // Names that step out, and a link that points out followed by an entry through it.
-    dir.Write("evil.tar", WriteTar({{"../escaped", "x"}, {"/tmp/krstd-absolute-escape", "x"}, {"ok.txt", "ok"}}));
-    RunShell(dir.path, "mkdir -p l && ln -s ../../.. l/up && tar -cf links.tar -C l up && "
-                       "mkdir -p l2/up && echo x > l2/up/through && tar -rf links.tar -C l2 up/through", &status);
+    dir.Write("evil.tar",
+              WriteTar({{"../escaped", "x"}, {"/tmp/krstd-absolute-escape", "x"}, {"ok.txt", "ok"}}));
+    RunShell(dir.path,
+             "mkdir -p l && ln -s ../../.. l/up && tar -cf links.tar -C l up && "
+             "mkdir -p l2/up && echo x > l2/up/through && tar -rf links.tar -C l2 up/through",
+             &status);
     ASSERT_EQ(status, 0);
     // A link already in the target folder must not lead a later entry out either.
     std::filesystem::create_directories(dir / "deep/x/y/t");
     std::filesystem::create_directory_symlink("../..", dir / "deep/x/y/t/up");
     for (const char* archive : {"evil.tar", "links.tar"}) {
         SCOPED_TRACE(archive);
-        const std::string err = RunShell(dir / "deep/x/y", krtool + "tar extract ../../../" + archive + " t 2>&1", &status);
+        const std::string err =
+            RunShell(dir / "deep/x/y", krtool + "tar extract ../../../" + archive + " t 2>&1", &status);
         EXPECT_EQ(status, 1) << err;
         EXPECT_NE(err.find("refusing"), std::string::npos) << err;
     }

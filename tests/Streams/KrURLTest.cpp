@@ -36,7 +36,8 @@ void WriteAll(const TKrURL& url, const std::string& bytes, const std::string& me
 
 std::string Bytes(std::size_t n) {
     std::string s(n, '\0');
-    for (std::size_t i = 0; i < n; ++i) s[i] = char(i * 131 + i / 251);
+    for (std::size_t i = 0; i < n; ++i)
+        s[i] = char(i * 131 + i / 251);
     return s;
 }
 
@@ -76,7 +77,8 @@ public:
     };
 
     static TKrURL Mem(const TKrURL& u) { return TKrURL::FromString("mem" + u.std_str().substr(4)); }
-    var_a<TKrURLStream*> OpenURL(const TKrURL& u, krOpenMode mode, krShareMode sh, std::size_t size) override {
+    var_a<TKrURLStream*> OpenURL(const TKrURL& u, krOpenMode mode, krShareMode sh,
+                                 std::size_t size) override {
         auto s = TKrURLMemHandler::OpenURL(Mem(u), mode, sh, size);
         if (!s || mode == krOpenRead) return s;
         return new_a<TStream>(dynamic_cast<TKrURLMemStream&>(*s).GetData(), u, limit);
@@ -106,10 +108,10 @@ TEST(KrURLText, ValidityAndSchemes) {
         const char* text;
         bool valid;
     } cases[] = {
-        {"", true},           {"file:///tmp/a", true}, {"File:/x", false}, {"file:", false},
-        {"file:a|b", true},   {"file:a?b", false},     {":x", true},       {"nocolon", false},
-        {"a1:x", false},      {"mem:a\tb", false},     {"mem:a\\b", false}, {"mem:<", false},
-        {"mem:a:b/c", true},  {"x:\x7f\xc3\xa9", true},
+        {"", true},          {"file:///tmp/a", true},  {"File:/x", false},  {"file:", false},
+        {"file:a|b", true},  {"file:a?b", false},      {":x", true},        {"nocolon", false},
+        {"a1:x", false},     {"mem:a\tb", false},      {"mem:a\\b", false}, {"mem:<", false},
+        {"mem:a:b/c", true}, {"x:\x7f\xc3\xa9", true},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(TKrURLManager::IsValidURL(std::string(c.text)), c.valid) << c.text;
@@ -157,7 +159,8 @@ TEST_F(KrURL, UnknownSchemesAndFileURLs) {
     EXPECT_FALSE(M().GetURLHandler(zip));
     EXPECT_EQ(Failure([&] { M().OpenURL(zip, krOpenRead); }), "Unsupported URL scheme zip:///a");
     EXPECT_EQ(Failure([&] { M().CreateURL("zip", "/a"); }), "Invalid scheme \"zip\"");
-    EXPECT_EQ(Failure([&] { M().RegisterSchemeHandler("mem", nullptr); }), "Scheme \"mem\" already registered");
+    EXPECT_EQ(Failure([&] { M().RegisterSchemeHandler("mem", nullptr); }),
+              "Scheme \"mem\" already registered");
     EXPECT_EQ(Failure([&] { M().UnregisterSchemeHandler("zip"); }),
               "TKrURLManager::UnregisterSchemeHandler(): Scheme \"zip\" don't registered");
 
@@ -167,7 +170,8 @@ TEST_F(KrURL, UnknownSchemesAndFileURLs) {
     EXPECT_EQ(TKrURL("file:///").ToFile(), "");
     EXPECT_EQ(TKrURL("mem:///a").ToFile(), "");
     EXPECT_EQ(M().URL2Path(TKrURL("mem:///a/b")), "/a/b");
-    EXPECT_EQ(Failure([&] { M().URL2Path(TKrURL("mem:a")); }), "TKrURLMemHandler::URL2Path(): Invalid URL \"mem:a\"");
+    EXPECT_EQ(Failure([&] { M().URL2Path(TKrURL("mem:a")); }),
+              "TKrURLMemHandler::URL2Path(): Invalid URL \"mem:a\"");
     EXPECT_FALSE(M().OpenURL(File("missing"), krOpenRead));
     EXPECT_EQ(KrURLFilescmpi_Ansi(f, TKrURL::FromFile(TKrPath(dir / "A B.TXT"))), 0);
 }
@@ -182,8 +186,9 @@ TEST_F(KrURL, MemTree) {
     EXPECT_FALSE(M().OpenURL(TKrURL("mem:///a/b"), krOpenRead)) << "a folder is no file";
     EXPECT_FALSE(M().OpenURL(TKrURL("mem:///a/b/c/d"), krCreate)) << "a file is no folder";
     EXPECT_FALSE(M().CreateFolder(c));
-    EXPECT_EQ(std::make_tuple(M().IsFolder(TKrURL("mem:///a/b")), M().IsResource(c), M().ResourceMetaExists(c)),
-              std::make_tuple(true, true, true));
+    EXPECT_EQ(
+        std::make_tuple(M().IsFolder(TKrURL("mem:///a/b")), M().IsResource(c), M().ResourceMetaExists(c)),
+        std::make_tuple(true, true, true));
     EXPECT_EQ(M().OpenURLE(c, krCreate, krShareDefault, 2)->getSize(), 2u) << "krCreate resizes";
 
     auto& mem = TKrURLMemHandler::Global();
@@ -237,7 +242,8 @@ TEST_F(KrURL, CopyAndMoveAcrossSchemesKeepBytesAndCompanions) {
         for (const TKrURL& to : {File("target"), TKrURL("mem:///d/target")}) {
             if (TKrURLManager::GetScheme(from) == "mem" && TKrURLManager::GetScheme(to) == "mem") continue;
             ASSERT_TRUE(M().CopyResource(from, to)) << to.std_str();
-            EXPECT_EQ(std::make_pair(ReadAll(to), M().ResourceMetaExists(to)), std::make_pair(std::string("plain"), false))
+            EXPECT_EQ(std::make_pair(ReadAll(to), M().ResourceMetaExists(to)),
+                      std::make_pair(std::string("plain"), false))
                 << from.std_str() << " -> " << to.std_str();
         }
     }
@@ -286,7 +292,8 @@ TEST_F(KrURL, FileHandlerCompanionsLabelsAndBackups) {
     ASSERT_TRUE(M().CopyResource(r, File("copy.dat")));
     ASSERT_TRUE(M().GetResourceLabel(File("copy.dat"), &b));
     EXPECT_TRUE(a.WeakCheck(b) && a.ContentCheck(b)) << "a copy keeps size, time and content";
-    EXPECT_FALSE(M().GetResourceLabelWeak(TKrURL::FromFile(TKrPath(dir.path)), &b)) << "a folder has no label";
+    EXPECT_FALSE(M().GetResourceLabelWeak(TKrURL::FromFile(TKrPath(dir.path)), &b))
+        << "a folder has no label";
 
     for (const char* old : {"res.2001-01-01.00-00-00.dat", "res.2002-01-01.00-00-00.dat",
                             "res.2003-01-01.00-00-00.dat", "other.2000-01-01.00-00-00.dat"})

@@ -48,7 +48,8 @@ Table PythonRead(const std::string& text, char delimiter, bool& ok) {
     FILE* f = ok ? popen(cmd.c_str(), "r") : nullptr;
     std::string out;
     char buf[4096];
-    while (f && !feof(f)) out.append(buf, fread(buf, 1, sizeof buf, f));
+    while (f && !feof(f))
+        out.append(buf, fread(buf, 1, sizeof buf, f));
     ok = f && pclose(f) == 0;
     std::remove(path);
     std::size_t pos = 0;
@@ -81,11 +82,11 @@ TEST(KrCSVParser, StrictRecordsMatchPythonCsv) {
         {"a,b,c\r\n1,2,3\r\n", ','},
         {"x,\"a\"\"b\",\"c,d\"\n\"e\nf\",,g", ','}, // doubled quote, quoted separator, LF inside quotes
         {"\"multi\r\nline\",2\r\n3,\"\"\r\n", ','}, // CR LF inside quotes, quoted empty field
-        {",,\n,\n", ','},                            // empty fields only
-        {"1,5;2,25;x\n3;\"4;5\";\n", ';'},           // decimal commas with ';' between fields
-        {"a b\t\"c\td\"\t\n", '\t'},                  // TAB separated, trailing empty field
-        {"p,q\rr,s", ','},                           // lone CR as line end, no final line end
-        {"\"a\"b,c\n", ','},                         // text after the closing quote
+        {",,\n,\n", ','},                           // empty fields only
+        {"1,5;2,25;x\n3;\"4;5\";\n", ';'},          // decimal commas with ';' between fields
+        {"a b\t\"c\td\"\t\n", '\t'},                // TAB separated, trailing empty field
+        {"p,q\rr,s", ','},                          // lone CR as line end, no final line end
+        {"\"a\"b,c\n", ','},                        // text after the closing quote
     };
     for (const Case& c : cases) {
         bool ok = false;

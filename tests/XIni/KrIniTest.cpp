@@ -43,7 +43,8 @@ std::string Python(const std::string& script, const std::string& input, bool& ok
     FILE* f = popen(("python3 " + py + " " + in).c_str(), "r");
     std::string out;
     char buf[4096];
-    for (std::size_t n; f && (n = fread(buf, 1, sizeof buf, f)) > 0;) out.append(buf, n);
+    for (std::size_t n; f && (n = fread(buf, 1, sizeof buf, f)) > 0;)
+        out.append(buf, n);
     ok = f && pclose(f) == 0;
     std::filesystem::remove_all(dir);
     return out;
@@ -74,9 +75,10 @@ TEST(KrIni, WriterBytesAndSectionRules) {
         m.WriteDouble2("d", 0.1, -2.5e-300);
         m.WriteFormatted("f", "iDsb", -7, 1.0, "x y", "\x01\xff");
     });
-    EXPECT_EQ(t, ";KrINI3.5\r\n\r\n[A]\r\n\r\n[B]\r\n\r\n[A]\r\nk=\"a!Qb\"\r\n"
-                 "d=1.0000000000000001e-01,-2.5000000000000000e-300\r\nf=-7,1.0000000000000000e+00,\"x y\",01ff\r\n"
-                 "\r\n;KrINIend\r\n");
+    EXPECT_EQ(
+        t, ";KrINI3.5\r\n\r\n[A]\r\n\r\n[B]\r\n\r\n[A]\r\nk=\"a!Qb\"\r\n"
+           "d=1.0000000000000001e-01,-2.5000000000000000e-300\r\nf=-7,1.0000000000000000e+00,\"x y\",01ff\r\n"
+           "\r\n;KrINIend\r\n");
 }
 
 TEST(KrIni, TypedRoundTripInBothReadModes) {
@@ -145,7 +147,8 @@ TEST(KrIni, ReaderSearchAndCaseRules) {
     TKrStringStream s(text);
     TKrIniFileManager r(&s, krOpenRead, false);
     ASSERT_TRUE(r.SetSection("X"));
-    for (auto [key, want] : std::vector<std::pair<const char*, int>>{{"b", 2}, {"a", 1}, {"c", 3}, {"c", 3}, {"a", 1}})
+    for (auto [key, want] :
+         std::vector<std::pair<const char*, int>>{{"b", 2}, {"a", 1}, {"c", 3}, {"c", 3}, {"a", 1}})
         EXPECT_EQ(r.ReadInt(key, 0), want) << key;
     EXPECT_STREQ(r.ReadString("name", "absent"), "absent"); // exact spelling in a reader
     double a = 0, b = 0, c = -1;
@@ -299,7 +302,8 @@ TEST_F(KrRegistry, PathsValuesAndGroups) {
     ASSERT_TRUE(m.isOpen());
     EXPECT_EQ(m.readString(QStringLiteral("Opt")), QStringLiteral("v 1"));
     EXPECT_TRUE(m.writeString(QStringLiteral("Sub"), QStringLiteral("N"), QStringLiteral("2")));
-    EXPECT_EQ(TKrRegMan::readString(1, path + QStringLiteral("\\Sub"), QStringLiteral("N")), QStringLiteral("2"));
+    EXPECT_EQ(TKrRegMan::readString(1, path + QStringLiteral("\\Sub"), QStringLiteral("N")),
+              QStringLiteral("2"));
     EXPECT_TRUE(m.removeEntry(QStringLiteral("Opt")));
     EXPECT_EQ(m.readString(QStringLiteral("Opt")), QString());
     EXPECT_EQ(TKrRegIniHandle::getSettings(0), nullptr);
@@ -314,7 +318,8 @@ TEST_F(KrRegistry, ReadOnlyMachineFileFallsBackToUser) {
     if (!locked) GTEST_SKIP() << "cannot make the machine file read-only";
     TKrRegIniHandle::relocate(QString(), QString::fromStdString(m_dir + "/etc"));
     EXPECT_FALSE(TKrRegIniHandle::machineWritable());
-    EXPECT_EQ(TKrRegMan::readString(2, QStringLiteral("Software\\Tool"), QStringLiteral("Mode")), QStringLiteral("site"));
+    EXPECT_EQ(TKrRegMan::readString(2, QStringLiteral("Software\\Tool"), QStringLiteral("Mode")),
+              QStringLiteral("site"));
     EXPECT_FALSE(TKrRegIniHandle::createValue(2, QStringLiteral("Software"), QStringLiteral("x")));
     TKrRegMan m(2, krRegCreate);
     EXPECT_EQ(m.key(), 1);

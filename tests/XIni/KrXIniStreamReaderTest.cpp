@@ -231,7 +231,8 @@ TEST(XIniStreamReader, ReadsMappedFilesWithoutChangingThem) {
         EXPECT_EQ(r.ReadE<int>(1), 7);
         r.ExitSectionE(level);
         EXPECT_FALSE(r.ParseError());
-        var_a<TKrXIniTree*> tree = ReadKrXIniTree(TKrFileStream::VCreate(TKrPath(path), krOpenRead).get(), true, nullptr);
+        var_a<TKrXIniTree*> tree =
+            ReadKrXIniTree(TKrFileStream::VCreate(TKrPath(path), krOpenRead).get(), true, nullptr);
         ASSERT_TRUE(tree);
         EXPECT_EQ(tree->FindItem(0)->child->FindItem(0)->value, "a&b");
 

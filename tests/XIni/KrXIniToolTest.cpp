@@ -9,7 +9,6 @@
 
 using namespace KrGZipTest;
 
-
 TEST(KrXIniTool, DumpStreamsDeepDocumentsWithBoundedIndentation) {
     const std::string krtool = Krtool();
     if (krtool.empty()) GTEST_SKIP() << "this build has no krtool";

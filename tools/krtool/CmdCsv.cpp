@@ -20,12 +20,23 @@ std::string Quote(const std::string& s) {
     std::string q = "\"";
     for (char c : s) {
         switch (c) {
-        case '\n': q += "\\n"; break;
-        case '\r': q += "\\r"; break;
-        case '\t': q += "\\t"; break;
-        case '"': q += "\\\""; break;
-        case '\\': q += "\\\\"; break;
-        default: q += c;
+        case '\n':
+            q += "\\n";
+            break;
+        case '\r':
+            q += "\\r";
+            break;
+        case '\t':
+            q += "\\t";
+            break;
+        case '"':
+            q += "\\\"";
+            break;
+        case '\\':
+            q += "\\\\";
+            break;
+        default:
+            q += c;
         }
     }
     return q + "\"";
@@ -89,9 +100,14 @@ int Dump(const std::vector<std::string>& args) {
                 line += " " + items[k].name + "=";
                 switch (items[k].type) {
                 case TKrCSVCreator::TItem::tInt:
-                case TKrCSVCreator::TItem::tUnsigned: line += std::to_string(p.GetE<int>(c)); break;
-                case TKrCSVCreator::TItem::tDouble: line += Number(p.GetE<double>(c)); break;
-                default: line += Quote(p.GetE<std::string>(c));
+                case TKrCSVCreator::TItem::tUnsigned:
+                    line += std::to_string(p.GetE<int>(c));
+                    break;
+                case TKrCSVCreator::TItem::tDouble:
+                    line += Number(p.GetE<double>(c));
+                    break;
+                default:
+                    line += Quote(p.GetE<std::string>(c));
                 }
             }
         }

@@ -22,7 +22,8 @@ int Run(const std::vector<std::string>& args) {
         auto s = TKrFileStream::VCreateE(TKrPath(file), krOpenRead);
         TKrIniFileManager ini(s.get(), krOpenRead, false);
         if (!ini.SetSection(args[2]) || !ini.ReadRawString(args[3])) {
-            std::fprintf(stderr, "krtool ini: %s: no [%s] %s\n", file.c_str(), args[2].c_str(), args[3].c_str());
+            std::fprintf(stderr, "krtool ini: %s: no [%s] %s\n", file.c_str(), args[2].c_str(),
+                         args[3].c_str());
             return 1;
         }
         std::printf("%s\n", ini.ReadStdString(args[3], "").c_str());

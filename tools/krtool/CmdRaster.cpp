@@ -42,7 +42,8 @@ public:
     explicit TLevelLayout(TKrDibSize size) {
         const std::uint64_t tile = std::max<std::uint64_t>(GetDefaultDibDataMemTileSize(), 1);
         std::size_t levels = 1;
-        while (levels < 63 && std::max(size.x >> (levels - 1), size.y >> (levels - 1)) > tile) ++levels;
+        while (levels < 63 && std::max(size.x >> (levels - 1), size.y >> (levels - 1)) > tile)
+            ++levels;
         FillDefaultLevelBounds(size, levels);
     }
     const TKrDibChannels& Channels() override { return m_channels; }
@@ -73,8 +74,8 @@ int Info(const std::vector<std::string>& args) {
     std::printf("size: %llu x %llu\n", static_cast<unsigned long long>(bounds.count.x),
                 static_cast<unsigned long long>(bounds.count.y));
     std::printf("channels: %zu (%s), %s %zu bytes per sample, %zu bytes per pixel\n", ch.size(),
-                KindsText(ch).c_str(), ch.Type == TE_KrDibChannelType::ctFloat ? "float" : "unsigned", ch.BytesPS,
-                ch.GetBytesPP());
+                KindsText(ch).c_str(), ch.Type == TE_KrDibChannelType::ctFloat ? "float" : "unsigned",
+                ch.BytesPS, ch.GetBytesPP());
     TLevelLayout pyramid(bounds.count);
     std::vector<TKrDibRect> levels;
     pyramid.GetAllLevels(&levels);
@@ -94,19 +95,26 @@ GDALDataType GdalTypeOf(const TKrDibChannels& ch) {
 
 GDALColorInterp InterpOf(std::int32_t kind) {
     switch (kind) {
-    case TE_KrDibChannelKind::ckGray: return GCI_GrayIndex;
-    case TE_KrDibChannelKind::ckRed: return GCI_RedBand;
-    case TE_KrDibChannelKind::ckGreen: return GCI_GreenBand;
-    case TE_KrDibChannelKind::ckBlue: return GCI_BlueBand;
-    case TE_KrDibChannelKind::ckAlpha: return GCI_AlphaBand;
-    default: return GCI_Undefined;
+    case TE_KrDibChannelKind::ckGray:
+        return GCI_GrayIndex;
+    case TE_KrDibChannelKind::ckRed:
+        return GCI_RedBand;
+    case TE_KrDibChannelKind::ckGreen:
+        return GCI_GreenBand;
+    case TE_KrDibChannelKind::ckBlue:
+        return GCI_BlueBand;
+    case TE_KrDibChannelKind::ckAlpha:
+        return GCI_AlphaBand;
+    default:
+        return GCI_Undefined;
     }
 }
 
 /// Writes packed pixels to `path` with the PNG or GTiff driver, chosen by the extension.
 void WriteImage(const std::string& path, const std::vector<char>& pixels, const TKrDibSize& size,
                 const TKrDibChannels& ch) {
-    std::string ext = path.substr(path.find_last_of('.') == std::string::npos ? path.size() : path.find_last_of('.'));
+    std::string ext =
+        path.substr(path.find_last_of('.') == std::string::npos ? path.size() : path.find_last_of('.'));
     for (char& c : ext)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     const char* driverName = ext == ".png" ? "PNG" : (ext == ".tif" || ext == ".tiff") ? "GTiff" : nullptr;
@@ -115,15 +123,18 @@ void WriteImage(const std::string& path, const std::vector<char>& pixels, const 
     GDALDriver* driver = GetGDALDriverManager()->GetDriverByName(driverName);
     if (!mem || !driver) throw std::runtime_error(std::string("GDAL lacks the ") + driverName + " driver");
     const int w = static_cast<int>(size.x), h = static_cast<int>(size.y), bands = static_cast<int>(ch.size());
-    std::unique_ptr<GDALDataset, void (*)(GDALDataset*)> image(mem->Create("", w, h, bands, GdalTypeOf(ch), nullptr),
-                                                               [](GDALDataset* d) { GDALClose(d); });
-    if (!image) throw std::runtime_error("cannot make a " + std::to_string(w) + " x " + std::to_string(h) + " image in memory");
+    std::unique_ptr<GDALDataset, void (*)(GDALDataset*)> image(
+        mem->Create("", w, h, bands, GdalTypeOf(ch), nullptr), [](GDALDataset* d) { GDALClose(d); });
+    if (!image)
+        throw std::runtime_error("cannot make a " + std::to_string(w) + " x " + std::to_string(h) +
+                                 " image in memory");
     const std::size_t bpp = ch.GetBytesPP();
-    if (image->RasterIO(GF_Write, 0, 0, w, h, const_cast<char*>(pixels.data()), w, h, GdalTypeOf(ch), bands, nullptr,
-                        static_cast<GSpacing>(bpp), static_cast<GSpacing>(bpp * size.x),
+    if (image->RasterIO(GF_Write, 0, 0, w, h, const_cast<char*>(pixels.data()), w, h, GdalTypeOf(ch), bands,
+                        nullptr, static_cast<GSpacing>(bpp), static_cast<GSpacing>(bpp * size.x),
                         static_cast<GSpacing>(ch.BytesPS), nullptr) != CE_None)
         throw std::runtime_error(std::string("filling the image failed: ") + CPLGetLastErrorMsg());
-    for (int b = 0; b < bands; ++b) image->GetRasterBand(b + 1)->SetColorInterpretation(InterpOf(ch.Kinds[b]));
+    for (int b = 0; b < bands; ++b)
+        image->GetRasterBand(b + 1)->SetColorInterpretation(InterpOf(ch.Kinds[b]));
     // GDAL's reason goes into the thrown text, not to stderr.
     CPLPushErrorHandler(CPLQuietErrorHandler);
     CPLErrorReset();
@@ -149,9 +160,12 @@ int Read(const std::vector<std::string>& args) {
             if (!ParseDouble(args[++i], pixelSize) || !(pixelSize > 0)) return KrToolUsage("raster");
         } else if (a == "--filter" && i + 1 < args.size()) {
             const std::string& f = args[++i];
-            if (f == "nearest") filter = TKrScaleDibData::ftNearest;
-            else if (f == "linear") filter = TKrScaleDibData::ftLinear;
-            else return KrToolUsage("raster");
+            if (f == "nearest")
+                filter = TKrScaleDibData::ftNearest;
+            else if (f == "linear")
+                filter = TKrScaleDibData::ftLinear;
+            else
+                return KrToolUsage("raster");
         } else if (a.compare(0, 2, "--") != 0) {
             files.push_back(a);
         } else {
@@ -174,7 +188,8 @@ int Read(const std::vector<std::string>& args) {
     grid.origin = {rect[0] + 0.5 * pixelSize - 0.5, rect[1] + 0.5 * pixelSize - 0.5};
     grid.count = {static_cast<std::uint64_t>(std::max(1.0, std::round(rect[2] / pixelSize))),
                   static_cast<std::uint64_t>(std::max(1.0, std::round(rect[3] / pixelSize)))};
-    if (grid.count.x > 1u << 30 || grid.count.y > 1u << 30) throw std::runtime_error("the output is too large");
+    if (grid.count.x > 1u << 30 || grid.count.y > 1u << 30)
+        throw std::runtime_error("the output is too large");
 
     var_a<TKrDibData*> scaled = TKrScaleDibData::VCreate(source, vec2d(0, 0), vec2d(1, 1), filter);
     const TKrDibChannels ch = scaled->Channels();
@@ -198,10 +213,11 @@ int RunRaster(const std::vector<std::string>& args) {
 
 } // namespace
 
-KRTOOL_COMMAND(raster, "raster",
-               "info FILE | read FILE OUT.png|OUT.tif [--rect X Y W H] [--pixel-size S] [--filter nearest|linear]",
-               "describe an image file (size, channels, pyramid levels) or write a window of it resampled to "
-               "pixel size S (in source pixels; default 1, the whole image)",
-               RunRaster);
+KRTOOL_COMMAND(
+    raster, "raster",
+    "info FILE | read FILE OUT.png|OUT.tif [--rect X Y W H] [--pixel-size S] [--filter nearest|linear]",
+    "describe an image file (size, channels, pyramid levels) or write a window of it resampled to "
+    "pixel size S (in source pixels; default 1, the whole image)",
+    RunRaster);
 
 #endif // KRTOOL_WITH_GDAL

@@ -174,7 +174,8 @@ bool LinkStaysInside(const std::vector<std::string>& steps, const std::string& t
 }
 
 void Refuse(TExtract& x, const std::string& name, const std::string& why) {
-    std::fprintf(stderr, "krtool tar: refusing \"%s\": %s; nothing written for it\n", name.c_str(), why.c_str());
+    std::fprintf(stderr, "krtool tar: refusing \"%s\": %s; nothing written for it\n", name.c_str(),
+                 why.c_str());
     ++x.refused;
 }
 
@@ -211,7 +212,8 @@ void ExtractEntry(const TTarFileRecord& r, TKrStream* data, void* user) {
         if (linkSteps.empty()) return Refuse(x, r.name, "the hard link's target " + why);
     }
     if (r.type != '0' && r.type != '\0' && r.type != '7' && r.type != '1' && r.type != '2') {
-        std::fprintf(stderr, "krtool tar: \"%s\" is a special entry (type '%c'), left out\n", r.name.c_str(), r.type);
+        std::fprintf(stderr, "krtool tar: \"%s\" is a special entry (type '%c'), left out\n", r.name.c_str(),
+                     r.type);
         return;
     }
     fs::create_directories(at.parent_path(), ec);

@@ -1,4 +1,5 @@
-// krtool transform: fit a plane transform to point pairs from a CSV file, store it as XIni, apply a stored one.
+// krtool transform: fit a plane transform to point pairs from a CSV file, store it as XIni, apply a stored
+// one.
 #include "KrToolCommand.h"
 
 #include "Math/Transforms/Kr2DTransform.h"
@@ -80,8 +81,8 @@ std::vector<std::vector<double>> ReadCsv(const std::string& file, std::size_t co
                 firstContent = false;
                 continue;
             }
-            throw std::runtime_error(file + ":" + std::to_string(number) + ": expected " + std::to_string(columns) +
-                                     " numbers");
+            throw std::runtime_error(file + ":" + std::to_string(number) + ": expected " +
+                                     std::to_string(columns) + " numbers");
         }
         firstContent = false;
         row.resize(columns);
@@ -92,7 +93,8 @@ std::vector<std::vector<double>> ReadCsv(const std::string& file, std::size_t co
 
 // --- Transform classes by name ----------------------------------------------------------------
 
-const char* const kClassNames[] = {"identity", "translation", "isometry", "similarity", "affine", "projective"};
+const char* const kClassNames[] = {"identity",   "translation", "isometry",
+                                   "similarity", "affine",      "projective"};
 
 int ClassOf(const std::string& name) {
     if (name == "auto") return 0;
@@ -106,7 +108,8 @@ matr3x3 FitClass(const TKrPointPairs& pairs, int type, bool forbidFlip) {
     matr3x3 m;
     bool ok = false;
     switch (type) {
-    case 1: return MatchPoints_Translation(pairs);
+    case 1:
+        return MatchPoints_Translation(pairs);
     case 2:
         if (forbidFlip) return MatchPoints_Isometry(pairs);
         ok = MatchPoints_IsometryF(pairs, m);
@@ -115,8 +118,10 @@ matr3x3 FitClass(const TKrPointPairs& pairs, int type, bool forbidFlip) {
         if (forbidFlip) return MatchPoints_Similarity(pairs);
         ok = MatchPoints_SimilarityF(pairs, m);
         break;
-    case 4: return MatchPoints_AffineF(pairs, forbidFlip);
-    default: return MatchPoints_ProjectiveF(pairs, forbidFlip);
+    case 4:
+        return MatchPoints_AffineF(pairs, forbidFlip);
+    default:
+        return MatchPoints_ProjectiveF(pairs, forbidFlip);
     }
     if (!ok) throw std::runtime_error(std::string("no ") + kClassNames[type] + " fits these pairs");
     return m;
@@ -145,7 +150,8 @@ int Fit(const std::vector<std::string>& args) {
             type = ClassOf(args[++i]);
             if (type < 0) return KrToolUsage("transform");
         } else if (a == "--screen" && hasValue) {
-            if (!ParseDouble(args[++i], screen) || !(screen >= 0 && screen < 1)) return KrToolUsage("transform");
+            if (!ParseDouble(args[++i], screen) || !(screen >= 0 && screen < 1))
+                return KrToolUsage("transform");
         } else if (a == "--tolerance" && hasValue) {
             if (!ParseDouble(args[++i], tolerance)) return KrToolUsage("transform");
         } else if (a == "--out" && hasValue) {
@@ -190,8 +196,9 @@ int Fit(const std::vector<std::string>& args) {
         order[i] = {norm(mapped[i] - pairs[i].second), i};
     std::size_t keep = pairs.size();
     if (screen >= 0 && pairs.size() >= 4)
-        keep = std::min(pairs.size(),
-                        std::max<std::size_t>(3, static_cast<std::size_t>((1 - screen) * double(pairs.size()))));
+        keep =
+            std::min(pairs.size(),
+                     std::max<std::size_t>(3, static_cast<std::size_t>((1 - screen) * double(pairs.size()))));
     std::vector<SDoubleSizeT> sorted = order;
     std::stable_sort(sorted.begin(), sorted.end(), CompSDoubleSizeT);
     std::vector<bool> kept(pairs.size(), false);
@@ -269,9 +276,10 @@ int RunTransform(const std::vector<std::string>& args) {
 
 } // namespace
 
-KRTOOL_COMMAND(transform, "transform",
-               "fit PAIRS.csv [--class auto|translation|isometry|similarity|affine|projective] [--screen FRACTION] "
-               "[--tolerance T] [--forbid-flip] [--out T.x-ini] [--per-point] | apply T.x-ini POINTS.csv [--inverse]",
-               "fit a plane transform to point pairs (x,y,x',y' per line) and store it, or apply a stored one "
-               "(auto: classes climb while some point moves by T, default 0.01)",
-               RunTransform);
+KRTOOL_COMMAND(
+    transform, "transform",
+    "fit PAIRS.csv [--class auto|translation|isometry|similarity|affine|projective] [--screen FRACTION] "
+    "[--tolerance T] [--forbid-flip] [--out T.x-ini] [--per-point] | apply T.x-ini POINTS.csv [--inverse]",
+    "fit a plane transform to point pairs (x,y,x',y' per line) and store it, or apply a stored one "
+    "(auto: classes climb while some point moves by T, default 0.01)",
+    RunTransform);

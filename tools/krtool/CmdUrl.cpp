@@ -55,7 +55,8 @@ int List(const TKrURL& url) {
         names = TKrURLMemHandler::Global().List(folder);
     } else {
         std::error_code ec;
-        for (std::filesystem::directory_iterator it(m.URL2Path(folder), ec), end; !ec && it != end; it.increment(ec))
+        for (std::filesystem::directory_iterator it(m.URL2Path(folder), ec), end; !ec && it != end;
+             it.increment(ec))
             names.push_back(it->path().filename().string() + (it->is_directory(ec) ? "/" : ""));
         std::sort(names.begin(), names.end());
     }
@@ -69,9 +70,11 @@ int RunUrl(const std::vector<std::string>& args) {
     const std::string& op = args[0];
     if ((op == "copy" || op == "move") && args.size() == 3) {
         const TKrURL from = ToURL(args[1]), to = ToURL(args[2]);
-        const bool ok = op == "copy" ? KrURLManager().CopyResource(from, to) : KrURLManager().RenMovResource(from, to);
-        if (!ok) std::fprintf(stderr, "krtool url %s: failed: %s -> %s\n", op.c_str(), from.std_str().c_str(),
-                              to.std_str().c_str());
+        const bool ok =
+            op == "copy" ? KrURLManager().CopyResource(from, to) : KrURLManager().RenMovResource(from, to);
+        if (!ok)
+            std::fprintf(stderr, "krtool url %s: failed: %s -> %s\n", op.c_str(), from.std_str().c_str(),
+                         to.std_str().c_str());
         return ok ? 0 : 1;
     }
     if (op == "stat" || op == "list") {

@@ -31,26 +31,42 @@ KRSTD_API bool Cross(const TConstrain& a, const TConstrain& b, double tol, TCons
 
 // One rule per pair of kinds (a is the first-named kind). Each sets out and returns true unless
 // its documentation says otherwise.
-KRSTD_API bool ConstrainCrossPointPoint2D(const TConstrain& a, const TConstrain& b, double tol, TConstrain* out);
-KRSTD_API bool ConstrainCrossLinePoint2D(const TConstrain& a, const TConstrain& b, double tol, TConstrain* out);
-KRSTD_API bool ConstrainCrossLineLine2D(const TConstrain& a, const TConstrain& b, double tol, TConstrain* out);
-KRSTD_API bool ConstrainCrossSpecLinePoint2D(const TConstrain& a, const TConstrain& b, double tol, TConstrain* out);
-KRSTD_API bool ConstrainCrossSpecLineLine2D(const TConstrain& a, const TConstrain& b, double tol, TConstrain* out);
-KRSTD_API bool ConstrainCrossSpecLineSpecLine2D(const TConstrain& a, const TConstrain& b, double tol, TConstrain* out);
-KRSTD_API bool ConstrainCrossPointPoint3D(const TConstrain& a, const TConstrain& b, double tol, TConstrain* out);
-KRSTD_API bool ConstrainCrossLinePoint3D(const TConstrain& a, const TConstrain& b, double tol, TConstrain* out);
+KRSTD_API bool ConstrainCrossPointPoint2D(const TConstrain& a, const TConstrain& b, double tol,
+                                          TConstrain* out);
+KRSTD_API bool ConstrainCrossLinePoint2D(const TConstrain& a, const TConstrain& b, double tol,
+                                         TConstrain* out);
+KRSTD_API bool ConstrainCrossLineLine2D(const TConstrain& a, const TConstrain& b, double tol,
+                                        TConstrain* out);
+KRSTD_API bool ConstrainCrossSpecLinePoint2D(const TConstrain& a, const TConstrain& b, double tol,
+                                             TConstrain* out);
+KRSTD_API bool ConstrainCrossSpecLineLine2D(const TConstrain& a, const TConstrain& b, double tol,
+                                            TConstrain* out);
+KRSTD_API bool ConstrainCrossSpecLineSpecLine2D(const TConstrain& a, const TConstrain& b, double tol,
+                                                TConstrain* out);
+KRSTD_API bool ConstrainCrossPointPoint3D(const TConstrain& a, const TConstrain& b, double tol,
+                                          TConstrain* out);
+KRSTD_API bool ConstrainCrossLinePoint3D(const TConstrain& a, const TConstrain& b, double tol,
+                                         TConstrain* out);
 /// Skew lines closer than tol cross at the point of b nearest to a; parallel lines within tol
 /// give line a.
-KRSTD_API bool ConstrainCrossLineLine3D(const TConstrain& a, const TConstrain& b, double tol, TConstrain* out);
-KRSTD_API bool ConstrainCrossPlanePoint3D(const TConstrain& a, const TConstrain& b, double tol, TConstrain* out);
+KRSTD_API bool ConstrainCrossLineLine3D(const TConstrain& a, const TConstrain& b, double tol,
+                                        TConstrain* out);
+KRSTD_API bool ConstrainCrossPlanePoint3D(const TConstrain& a, const TConstrain& b, double tol,
+                                          TConstrain* out);
 /// False (out kind 0) for a line parallel to the plane and at least tol from it.
-KRSTD_API bool ConstrainCrossPlaneLine3D(const TConstrain& a, const TConstrain& b, double tol, TConstrain* out);
+KRSTD_API bool ConstrainCrossPlaneLine3D(const TConstrain& a, const TConstrain& b, double tol,
+                                         TConstrain* out);
 /// False (out kind 0) for parallel planes apart; the crossing line otherwise.
-KRSTD_API bool ConstrainCrossPlanePlane3D(const TConstrain& a, const TConstrain& b, double tol, TConstrain* out);
-KRSTD_API bool ConstrainCrossSpecPlanePoint3D(const TConstrain& a, const TConstrain& b, double tol, TConstrain* out);
-KRSTD_API bool ConstrainCrossSpecPlaneLine3D(const TConstrain& a, const TConstrain& b, double tol, TConstrain* out);
-KRSTD_API bool ConstrainCrossSpecPlanePlane3D(const TConstrain& a, const TConstrain& b, double tol, TConstrain* out);
-KRSTD_API bool ConstrainCrossSpecPlaneSpecPlane3D(const TConstrain& a, const TConstrain& b, double tol, TConstrain* out);
+KRSTD_API bool ConstrainCrossPlanePlane3D(const TConstrain& a, const TConstrain& b, double tol,
+                                          TConstrain* out);
+KRSTD_API bool ConstrainCrossSpecPlanePoint3D(const TConstrain& a, const TConstrain& b, double tol,
+                                              TConstrain* out);
+KRSTD_API bool ConstrainCrossSpecPlaneLine3D(const TConstrain& a, const TConstrain& b, double tol,
+                                             TConstrain* out);
+KRSTD_API bool ConstrainCrossSpecPlanePlane3D(const TConstrain& a, const TConstrain& b, double tol,
+                                              TConstrain* out);
+KRSTD_API bool ConstrainCrossSpecPlaneSpecPlane3D(const TConstrain& a, const TConstrain& b, double tol,
+                                                  TConstrain* out);
 
 /// The axis-parallel plane s (kind 7) as a kind-6 plane: the axis's unit normal, d = −value.
 KRSTD_API void ConstrainSpecPlaneToPlane3D(const TConstrain& s, TConstrain* out);

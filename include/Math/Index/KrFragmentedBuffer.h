@@ -13,8 +13,7 @@
 ///
 /// Costs: operator[] O(1) (two loads); push_back amortised O(1), one allocation per fragment.
 /// Not synchronised: concurrent reads are safe while nobody writes.
-template <class T>
-class TKrFragmentedBuffer {
+template <class T> class TKrFragmentedBuffer {
 public:
     /// The fragment size used when none is given.
     static constexpr std::size_t kDefaultGrowBlock = 16384;

@@ -41,8 +41,7 @@ namespace kr {
 /// "...::XIniLoadE(TKrXIniReader*, size_t): <reason>") naming what was wrong: the data ends
 /// early, wrong signature, unsupported version, value size, levels or limits, node count,
 /// checksum mismatch, node structure, or a node's range.
-template <class T>
-class KRSTD_API TRangeOctoTreeI : public TBaseOctoTree {
+template <class T> class KRSTD_API TRangeOctoTreeI : public TBaseOctoTree {
 public:
     using value_t = T;
     /// A range of values; min > max is the empty range.
@@ -109,12 +108,10 @@ extern template class TRangeOctoTreeI<int>;
 extern template class TRangeOctoTreeI<long>;
 
 /// The persistence convention of the library (KrXIniSerialize.h) for range octrees.
-template <class T>
-void XIniSaveE(TKrXIniWriter* writer, const TRangeOctoTreeI<T>& tree) {
+template <class T> void XIniSaveE(TKrXIniWriter* writer, const TRangeOctoTreeI<T>& tree) {
     tree.XIniSaveE(writer);
 }
-template <class T>
-void XIniLoadE(TKrXIniReader* reader, std::size_t index, TRangeOctoTreeI<T>& tree) {
+template <class T> void XIniLoadE(TKrXIniReader* reader, std::size_t index, TRangeOctoTreeI<T>& tree) {
     tree.XIniLoadE(reader, index);
 }
 

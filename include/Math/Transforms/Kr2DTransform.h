@@ -48,8 +48,8 @@ public:
     /// default calls GetTraCoord per point.
     virtual void GetTraCoordM(const vec2d* src, std::uint64_t srcStride, std::uint64_t count, vec2d* dst,
                               std::uint64_t dstStride) const;
-    virtual void GetInverseTraCoordM(const vec2d* src, std::uint64_t srcStride, std::uint64_t count, vec2d* dst,
-                                     std::uint64_t dstStride) const;
+    virtual void GetInverseTraCoordM(const vec2d* src, std::uint64_t srcStride, std::uint64_t count,
+                                     vec2d* dst, std::uint64_t dstStride) const;
     /// FlagIdentity or 0.
     virtual unsigned GetTransformFlags() const;
     /// Relative cost of one evaluation (an affine transform costs 1.0); `arg` is passed through

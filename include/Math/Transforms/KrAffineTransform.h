@@ -19,7 +19,9 @@ struct KRSTD_API TAffine {
     bool GetInverse(TAffine& out) const noexcept;
     /// The 3×3 matrix with bottom row 0, 0, 1.
     void GetMatrix(matr3x3* m) const noexcept;
-    vec2d Apply(const vec2d& p) const noexcept { return vec2d(m00 * p.x + m01 * p.y + m02, m10 * p.x + m11 * p.y + m12); }
+    vec2d Apply(const vec2d& p) const noexcept {
+        return vec2d(m00 * p.x + m01 * p.y + m02, m10 * p.x + m11 * p.y + m12);
+    }
 };
 
 /// An affine transform holding its forward and inverse coefficients; stored as

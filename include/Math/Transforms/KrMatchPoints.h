@@ -1,4 +1,5 @@
-// Plane transforms fitted to point pairs by least squares, with automatic class choice and outlier screening; 3D rotation and scale fits.
+// Plane transforms fitted to point pairs by least squares, with automatic class choice and outlier screening;
+// 3D rotation and scale fits.
 #pragma once
 
 #include "Core/KrExport.h"
@@ -31,7 +32,9 @@ struct SDoubleSizeT {
     std::size_t index;
 };
 /// a before b when a.value < b.value.
-inline bool CompSDoubleSizeT(const SDoubleSizeT& a, const SDoubleSizeT& b) noexcept { return a.value < b.value; }
+inline bool CompSDoubleSizeT(const SDoubleSizeT& a, const SDoubleSizeT& b) noexcept {
+    return a.value < b.value;
+}
 
 // Every fit minimises Σ |m(first) − second|² over the pairs with equal weights (the projective
 // one its linearisation with m22 = 1, each pair giving the rows x·m00 + y·m01 + m02 − x·x′·m20
@@ -115,8 +118,9 @@ KRSTD_API matr3x3 MatchPoints_SelfDefining(const TKrPointPairs& pairs, bool forb
 /// stands when n < 4, when it is a translation or isometry, or when nothing is rejected.
 /// O(n log n). Value form: std::runtime_error "@MatchPoints_Screening".
 KRSTD_API bool MatchPoints_Screening(const TKrPointPairs& pairs, matr3x3& out, bool forbidFlip,
-                                     const std::vector<vec2d>* area, ETranType maxType, const double& tolerance,
-                                     const double& rejectFraction, ETranType* usedType = nullptr);
+                                     const std::vector<vec2d>* area, ETranType maxType,
+                                     const double& tolerance, const double& rejectFraction,
+                                     ETranType* usedType = nullptr);
 KRSTD_API matr3x3 MatchPoints_Screening(const TKrPointPairs& pairs, bool forbidFlip,
                                         const std::vector<vec2d>* area, ETranType maxType,
                                         const double& tolerance, const double& rejectFraction,
@@ -129,8 +133,8 @@ KRSTD_API void DecomposeSimilarity(const matr3x3& m, matr3x3& S, matr3x3& R, mat
 /// Clamps the scale of the similarity m into [g·refScale, refScale/g] with g = 1 − scaleTol
 /// (when scaleTol < 1) and its rotation to within angleTol of the nearest of the
 /// `symmetryOrder` directions refAngle + j·2π/k (when angleTol is below π/k); angles in radians.
-KRSTD_API void RestrictSimilarity(matr3x3& m, double refScale, double scaleTol, double refAngle, double angleTol,
-                                  int symmetryOrder);
+KRSTD_API void RestrictSimilarity(matr3x3& m, double refScale, double scaleTol, double refAngle,
+                                  double angleTol, int symmetryOrder);
 
 /// Constrains a projective m over `area` (empty: unchanged; 2 points: rectangle corners): the
 /// similarity best matching m at the corners, restricted as RestrictSimilarity does unless both

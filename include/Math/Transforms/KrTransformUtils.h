@@ -1,4 +1,5 @@
-// Plane transforms from matrices: class of a matrix, the simplest equivalent transform, rotations by quarter turns.
+// Plane transforms from matrices: class of a matrix, the simplest equivalent transform, rotations by quarter
+// turns.
 #pragma once
 
 #include "Core/KrExport.h"
@@ -16,7 +17,8 @@ KRSTD_API int classify(const matr3x3& m) noexcept;
 /// The simplest transform equal to `t`: null for null; `t` itself when it has no matrix or
 /// already is of its matrix's class; else a new unity (null when `nullForIdentity`), shift,
 /// affine or projective transform.
-KRSTD_API var_a<TKr2DTransform*> KrGetEffectiveTransform(const var_a<TKr2DTransform*>& t, bool nullForIdentity);
+KRSTD_API var_a<TKr2DTransform*> KrGetEffectiveTransform(const var_a<TKr2DTransform*>& t,
+                                                         bool nullForIdentity);
 
 /// Rotation of an image of `size` by `rotation` quarter turns (rotation % 4; 1, 2, 3 give the
 /// matrices [0 −1 H; 1 0 0], [−1 0 W; 0 −1 H], [0 1 0; −1 0 W], anything else the identity),

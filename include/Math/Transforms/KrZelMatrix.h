@@ -1,4 +1,5 @@
-// TZelMatrix and TZelVec: small dense matrices with 1-based access, the SPD solver and the symmetric eigen-problem.
+// TZelMatrix and TZelVec: small dense matrices with 1-based access, the SPD solver and the symmetric
+// eigen-problem.
 #pragma once
 
 #include "Core/KrExport.h"

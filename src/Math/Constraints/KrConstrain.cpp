@@ -7,14 +7,26 @@
 
 namespace {
 
-std::size_t Axis(double a) { return a >= 0 && a < 2147483648.0 ? static_cast<std::size_t>(a) : std::size_t(-1); }
+std::size_t Axis(double a) {
+    return a >= 0 && a < 2147483648.0 ? static_cast<std::size_t>(a) : std::size_t(-1);
+}
 
-vec2d P2(const TConstrain& c) { return {c.v[0], c.v[1]}; }
-vec2d D2(const TConstrain& c) { return {c.v[2], c.v[3]}; }
-vec3d P3(const TConstrain& c) { return {c.v[0], c.v[1], c.v[2]}; }
-vec3d D3(const TConstrain& c) { return {c.v[3], c.v[4], c.v[5]}; }
+vec2d P2(const TConstrain& c) {
+    return {c.v[0], c.v[1]};
+}
+vec2d D2(const TConstrain& c) {
+    return {c.v[2], c.v[3]};
+}
+vec3d P3(const TConstrain& c) {
+    return {c.v[0], c.v[1], c.v[2]};
+}
+vec3d D3(const TConstrain& c) {
+    return {c.v[3], c.v[4], c.v[5]};
+}
 
-void SetNone(TConstrain* out) { *out = TConstrain(); }
+void SetNone(TConstrain* out) {
+    *out = TConstrain();
+}
 void SetPoint(TConstrain* out, const vec2d& p) {
     *out = TConstrain();
     out->kind = TConstrain::Point2D;
@@ -35,30 +47,42 @@ void SetLine(TConstrain* out, const vec3d& p, const vec3d& d) {
     out->v[4] = d.y;
     out->v[5] = d.z;
 }
-void SetCopy(TConstrain* out, const TConstrain& c) { *out = c; }
+void SetCopy(TConstrain* out, const TConstrain& c) {
+    *out = c;
+}
 
-bool IsPlaneKind(std::int32_t k) { return k >= 1 && k <= 3; }
-bool IsSpaceKind(std::int32_t k) { return k >= 4 && k <= 7; }
+bool IsPlaneKind(std::int32_t k) {
+    return k >= 1 && k <= 3;
+}
+bool IsSpaceKind(std::int32_t k) {
+    return k >= 4 && k <= 7;
+}
 
 } // namespace
 
 bool ConstrainCrossPointPoint2D(const TConstrain& a, const TConstrain& b, double tol, TConstrain* out) {
-    if (DistanceSqr(P2(a), P2(b)) <= tol * tol) SetPoint(out, P2(a));
-    else SetNone(out);
+    if (DistanceSqr(P2(a), P2(b)) <= tol * tol)
+        SetPoint(out, P2(a));
+    else
+        SetNone(out);
     return true;
 }
 
 bool ConstrainCrossLinePoint2D(const TConstrain& a, const TConstrain& b, double tol, TConstrain* out) {
-    if (std::fabs(cross(D2(a), P2(b) - P2(a))) <= tol) SetPoint(out, P2(b));
-    else SetNone(out);
+    if (std::fabs(cross(D2(a), P2(b) - P2(a))) <= tol)
+        SetPoint(out, P2(b));
+    else
+        SetNone(out);
     return true;
 }
 
 bool ConstrainCrossLineLine2D(const TConstrain& a, const TConstrain& b, double tol, TConstrain* out) {
     const vec2d ad = D2(a), bd = D2(b), ap = P2(a), bp = P2(b);
     if (std::fabs(cross(bd, ad)) <= tol) {
-        if (std::fabs(cross(ad, ap - bp)) <= tol) SetCopy(out, a);
-        else SetNone(out);
+        if (std::fabs(cross(ad, ap - bp)) <= tol)
+            SetCopy(out, a);
+        else
+            SetNone(out);
         return true;
     }
     SetPoint(out, bp + bd * (cross(ad, ap - bp) / cross(ad, bd)));
@@ -67,8 +91,10 @@ bool ConstrainCrossLineLine2D(const TConstrain& a, const TConstrain& b, double t
 
 bool ConstrainCrossSpecLinePoint2D(const TConstrain& a, const TConstrain& b, double tol, TConstrain* out) {
     const vec2d p = P2(b);
-    if (std::fabs(p[Axis(a.v[0])] - a.v[1]) <= tol) SetPoint(out, p);
-    else SetNone(out);
+    if (std::fabs(p[Axis(a.v[0])] - a.v[1]) <= tol)
+        SetPoint(out, p);
+    else
+        SetNone(out);
     return true;
 }
 
@@ -77,8 +103,10 @@ bool ConstrainCrossSpecLineLine2D(const TConstrain& a, const TConstrain& b, doub
     const std::size_t ax = Axis(a.v[0]);
     const double e = a.v[1] - p[ax], g = d[ax];
     if (std::fabs(g) <= tol) {
-        if (std::fabs(e) <= tol) SetCopy(out, a);
-        else SetNone(out);
+        if (std::fabs(e) <= tol)
+            SetCopy(out, a);
+        else
+            SetNone(out);
         return true;
     }
     SetPoint(out, p + d * (e / g));
@@ -101,16 +129,20 @@ bool ConstrainCrossSpecLineSpecLine2D(const TConstrain& a, const TConstrain& b, 
 }
 
 bool ConstrainCrossPointPoint3D(const TConstrain& a, const TConstrain& b, double tol, TConstrain* out) {
-    if (DistanceSqr(P3(a), P3(b)) <= tol * tol) SetPoint(out, P3(a));
-    else SetNone(out);
+    if (DistanceSqr(P3(a), P3(b)) <= tol * tol)
+        SetPoint(out, P3(a));
+    else
+        SetNone(out);
     return true;
 }
 
 bool ConstrainCrossLinePoint3D(const TConstrain& a, const TConstrain& b, double tol, TConstrain* out) {
     const vec3d w = P3(b) - P3(a);
     const double t = dot(w, D3(a));
-    if (norm2(w) - t * t < tol * tol) SetPoint(out, P3(b));
-    else SetNone(out);
+    if (norm2(w) - t * t < tol * tol)
+        SetPoint(out, P3(b));
+    else
+        SetNone(out);
     return true;
 }
 
@@ -130,14 +162,18 @@ bool ConstrainCrossLineLine3D(const TConstrain& a, const TConstrain& b, double t
         return true;
     }
     const double ww = norm2(w), t = dot(ad, w);
-    if (ww > tol * tol && std::fabs(ww - t * t) > tol * tol) SetNone(out);
-    else SetCopy(out, a);
+    if (ww > tol * tol && std::fabs(ww - t * t) > tol * tol)
+        SetNone(out);
+    else
+        SetCopy(out, a);
     return true;
 }
 
 bool ConstrainCrossPlanePoint3D(const TConstrain& a, const TConstrain& b, double tol, TConstrain* out) {
-    if (std::fabs(dot(P3(a), P3(b)) + a.v[3]) <= tol) SetPoint(out, P3(b));
-    else SetNone(out);
+    if (std::fabs(dot(P3(a), P3(b)) + a.v[3]) <= tol)
+        SetPoint(out, P3(b));
+    else
+        SetNone(out);
     return true;
 }
 
@@ -179,8 +215,10 @@ bool ConstrainCrossPlanePlane3D(const TConstrain& a, const TConstrain& b, double
 
 bool ConstrainCrossSpecPlanePoint3D(const TConstrain& a, const TConstrain& b, double tol, TConstrain* out) {
     const vec3d p = P3(b);
-    if (std::fabs(p[Axis(a.v[0])] - a.v[1]) <= tol) SetPoint(out, p);
-    else SetNone(out);
+    if (std::fabs(p[Axis(a.v[0])] - a.v[1]) <= tol)
+        SetPoint(out, p);
+    else
+        SetNone(out);
     return true;
 }
 
@@ -189,8 +227,10 @@ bool ConstrainCrossSpecPlaneLine3D(const TConstrain& a, const TConstrain& b, dou
     const std::size_t ax = Axis(a.v[0]);
     const double e = a.v[1] - p[ax], g = d[ax];
     if (std::fabs(g) <= tol) {
-        if (std::fabs(e) <= tol) SetCopy(out, b);
-        else SetNone(out);
+        if (std::fabs(e) <= tol)
+            SetCopy(out, b);
+        else
+            SetNone(out);
         return true;
     }
     SetPoint(out, p + d * (e / g));
@@ -203,7 +243,8 @@ bool ConstrainCrossSpecPlanePlane3D(const TConstrain& a, const TConstrain& b, do
     return ConstrainCrossPlanePlane3D(pa, b, tol, out);
 }
 
-bool ConstrainCrossSpecPlaneSpecPlane3D(const TConstrain& a, const TConstrain& b, double tol, TConstrain* out) {
+bool ConstrainCrossSpecPlaneSpecPlane3D(const TConstrain& a, const TConstrain& b, double tol,
+                                        TConstrain* out) {
     const std::size_t ax = Axis(a.v[0]), bx = Axis(b.v[0]);
     if (ax != bx) {
         vec3d p, d;
@@ -238,7 +279,8 @@ bool Cross(const TConstrain& a, const TConstrain& b, double tol, TConstrain* out
         {},
         {nullptr, ConstrainCrossPointPoint2D},
         {nullptr, ConstrainCrossLinePoint2D, ConstrainCrossLineLine2D},
-        {nullptr, ConstrainCrossSpecLinePoint2D, ConstrainCrossSpecLineLine2D, ConstrainCrossSpecLineSpecLine2D},
+        {nullptr, ConstrainCrossSpecLinePoint2D, ConstrainCrossSpecLineLine2D,
+         ConstrainCrossSpecLineSpecLine2D},
         {nullptr, nullptr, nullptr, nullptr, ConstrainCrossPointPoint3D},
         {nullptr, nullptr, nullptr, nullptr, ConstrainCrossLinePoint3D, ConstrainCrossLineLine3D},
         {nullptr, nullptr, nullptr, nullptr, ConstrainCrossPlanePoint3D, ConstrainCrossPlaneLine3D,
@@ -257,38 +299,58 @@ bool Cross(const TConstrain& a, const TConstrain& b, double tol, TConstrain* out
 
 double DistanceSqr(const TConstrain& c, const vec2d& p) {
     switch (c.kind) {
-    case TConstrain::Point2D: return DistanceSqr(P2(c), p);
-    case TConstrain::Line2D: return DistanceSqrN(line2d{P2(c), D2(c)}, p);
-    case TConstrain::SpecLine2D: return DistanceSqr(specline2d{c.v[0], c.v[1]}, p);
-    default: return DBL_MAX;
+    case TConstrain::Point2D:
+        return DistanceSqr(P2(c), p);
+    case TConstrain::Line2D:
+        return DistanceSqrN(line2d{P2(c), D2(c)}, p);
+    case TConstrain::SpecLine2D:
+        return DistanceSqr(specline2d{c.v[0], c.v[1]}, p);
+    default:
+        return DBL_MAX;
     }
 }
 
 double DistanceSqr(const TConstrain& c, const vec3d& p) {
     switch (c.kind) {
-    case TConstrain::Point3D: return DistanceSqr(P3(c), p);
-    case TConstrain::Line3D: return DistanceSqrN(line3d{P3(c), D3(c)}, p);
-    case TConstrain::Plane3D: return DistanceSqrN(plane3d{P3(c), c.v[3]}, p);
-    case TConstrain::SpecPlane3D: return DistanceSqr(specplane3d{c.v[0], c.v[1]}, p);
-    default: return DBL_MAX;
+    case TConstrain::Point3D:
+        return DistanceSqr(P3(c), p);
+    case TConstrain::Line3D:
+        return DistanceSqrN(line3d{P3(c), D3(c)}, p);
+    case TConstrain::Plane3D:
+        return DistanceSqrN(plane3d{P3(c), c.v[3]}, p);
+    case TConstrain::SpecPlane3D:
+        return DistanceSqr(specplane3d{c.v[0], c.v[1]}, p);
+    default:
+        return DBL_MAX;
     }
 }
 
 bool GetNearest(const TConstrain& c, const vec2d& p, vec2d& out) {
     switch (c.kind) {
-    case TConstrain::Point2D: out = P2(c); return true;
-    case TConstrain::Line2D: return GetLineNearestN(line2d{P2(c), D2(c)}, p, out);
-    case TConstrain::SpecLine2D: return GetSpecLineNearest(specline2d{c.v[0], c.v[1]}, p, out);
-    default: return false;
+    case TConstrain::Point2D:
+        out = P2(c);
+        return true;
+    case TConstrain::Line2D:
+        return GetLineNearestN(line2d{P2(c), D2(c)}, p, out);
+    case TConstrain::SpecLine2D:
+        return GetSpecLineNearest(specline2d{c.v[0], c.v[1]}, p, out);
+    default:
+        return false;
     }
 }
 
 bool GetNearest(const TConstrain& c, const vec3d& p, vec3d& out) {
     switch (c.kind) {
-    case TConstrain::Point3D: out = P3(c); return true;
-    case TConstrain::Line3D: return GetLineNearestN(line3d{P3(c), D3(c)}, p, out);
-    case TConstrain::Plane3D: return GetPlaneNearestN(plane3d{P3(c), c.v[3]}, p, out);
-    case TConstrain::SpecPlane3D: return GetSpecPlaneNearest(specplane3d{c.v[0], c.v[1]}, p, out);
-    default: return false;
+    case TConstrain::Point3D:
+        out = P3(c);
+        return true;
+    case TConstrain::Line3D:
+        return GetLineNearestN(line3d{P3(c), D3(c)}, p, out);
+    case TConstrain::Plane3D:
+        return GetPlaneNearestN(plane3d{P3(c), c.v[3]}, p, out);
+    case TConstrain::SpecPlane3D:
+        return GetSpecPlaneNearest(specplane3d{c.v[0], c.v[1]}, p, out);
+    default:
+        return false;
     }
 }

@@ -8,12 +8,18 @@
 namespace {
 // A double axis index as a vector index; anything outside 0..2^31 maps to an index that the
 // vector's checked access refuses.
-std::size_t Axis(double a) { return a >= 0 && a < 2147483648.0 ? static_cast<std::size_t>(a) : std::size_t(-1); }
+std::size_t Axis(double a) {
+    return a >= 0 && a < 2147483648.0 ? static_cast<std::size_t>(a) : std::size_t(-1);
+}
 constexpr double kDegenerate = 1e-16;
 } // namespace
 
-double DistanceSqr(const vec2d& a, const vec2d& b) { return norm2(b - a); }
-double DistanceSqr(const vec3d& a, const vec3d& b) { return norm2(b - a); }
+double DistanceSqr(const vec2d& a, const vec2d& b) {
+    return norm2(b - a);
+}
+double DistanceSqr(const vec3d& a, const vec3d& b) {
+    return norm2(b - a);
+}
 
 double DistanceSqr(const line2d& l, const vec2d& p) {
     const double dd = norm2(l.d);
@@ -111,7 +117,9 @@ int LineCrossLine(const vec2d& p1, const vec2d& d1, const vec2d& p2, const vec2d
     out = p1;
     return 2;
 }
-int LineCrossLine(const line2d& a, const line2d& b, vec2d& out) { return LineCrossLine(a.p, a.d, b.p, b.d, out); }
+int LineCrossLine(const line2d& a, const line2d& b, vec2d& out) {
+    return LineCrossLine(a.p, a.d, b.p, b.d, out);
+}
 
 bool GetIntersection(const line3d& a, const line3d& b, vec3d& out) {
     const double den = norm2(cross(a.d, b.d));

@@ -8,7 +8,9 @@
 
 namespace {
 
-bool Finite(const vec_t_<double, 2>& p) { return std::isfinite(p.x) && std::isfinite(p.y); }
+bool Finite(const vec_t_<double, 2>& p) {
+    return std::isfinite(p.x) && std::isfinite(p.y);
+}
 
 // Strictly increasing finite x and finite y over [first, first + count). Written as !(a < b)
 // so that a NaN fails the test.
@@ -49,14 +51,19 @@ void TKrCubeSpline::GetPoints(std::vector<CUBESPLINE_POINT>& out) const {
 }
 
 long TKrCubeSpline::InsertPoint(CUBESPLINE_POINT_TYPE type, const vec_t_<double, 2>& pt, bool recalc) {
-    if (!Finite(pt)) ThrowNotFinite("long TKrCubeSpline::InsertPoint(CUBESPLINE_POINT_TYPE, const vec_t_<double,2>&, bool)");
+    if (!Finite(pt))
+        ThrowNotFinite(
+            "long TKrCubeSpline::InsertPoint(CUBESPLINE_POINT_TYPE, const vec_t_<double,2>&, bool)");
     const auto it = std::upper_bound(m_points.begin(), m_points.end(), pt.x,
                                      [](double x, const TKRCUBESPLINEPOINT& p) { return x < p.x; });
     return InsertPoint(static_cast<long>(it - m_points.begin()), type, pt, recalc);
 }
 
-long TKrCubeSpline::InsertPoint(long index, CUBESPLINE_POINT_TYPE type, const vec_t_<double, 2>& pt, bool recalc) {
-    if (!Finite(pt)) ThrowNotFinite("long TKrCubeSpline::InsertPoint(long, CUBESPLINE_POINT_TYPE, const vec_t_<double,2>&, bool)");
+long TKrCubeSpline::InsertPoint(long index, CUBESPLINE_POINT_TYPE type, const vec_t_<double, 2>& pt,
+                                bool recalc) {
+    if (!Finite(pt))
+        ThrowNotFinite(
+            "long TKrCubeSpline::InsertPoint(long, CUBESPLINE_POINT_TYPE, const vec_t_<double,2>&, bool)");
     const long n = static_cast<long>(m_points.size());
     const long at = std::clamp(index, 0L, n);
     TKRCUBESPLINEPOINT p;
@@ -83,7 +90,8 @@ bool TKrCubeSpline::Recalc() {
     std::size_t s = 0;
     while (s + 1 < n) {
         std::size_t e = s + 1;
-        while (e + 1 < n && m_points[e].type == CUBESPLINE_POINT_SMOOTH) ++e;
+        while (e + 1 < n && m_points[e].type == CUBESPLINE_POINT_SMOOTH)
+            ++e;
         RecalcPart(s, e - s + 1);
         s = e;
     }

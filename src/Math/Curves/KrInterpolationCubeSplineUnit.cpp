@@ -32,8 +32,12 @@ int EntryOf(double v, long top) {
     return static_cast<int>(w);
 }
 
-bool WriteExactly(TKrStream* s, const void* buf, streamsize_t n) { return s->Write(buf, n) == n; }
-bool ReadExactly(TKrStream* s, void* buf, streamsize_t n) { return s->Read(buf, n) == n; }
+bool WriteExactly(TKrStream* s, const void* buf, streamsize_t n) {
+    return s->Write(buf, n) == n;
+}
+bool ReadExactly(TKrStream* s, void* buf, streamsize_t n) {
+    return s->Read(buf, n) == n;
+}
 
 } // namespace
 

@@ -25,8 +25,7 @@ std::string TBaseOctoTree::CheckShape(const limits3d& limits, unsigned levels) {
 
 void TBaseOctoTree::Create(const limits3d& limits, unsigned levels) {
     const std::string reason = CheckShape(limits, levels);
-    if (!reason.empty())
-        throw TKrMessage("@kr::TBaseOctoTree::Create(const limits3d&, unsigned): " + reason);
+    if (!reason.empty()) throw TKrMessage("@kr::TBaseOctoTree::Create(const limits3d&, unsigned): " + reason);
     SetShape(limits, levels, std::vector<std::uint32_t>(1, 0));
 }
 

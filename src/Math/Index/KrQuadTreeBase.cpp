@@ -17,7 +17,9 @@ inline vec2d ChildCentre(const vec2d& c, unsigned quadrant, const vec2d& half) {
 // Runs of object records grow to 2^8 per node.
 constexpr std::uint16_t kMaxRunLog = 8;
 
-inline bool IsNaN(const vec2d& p) { return std::isnan(p.x) || std::isnan(p.y); }
+inline bool IsNaN(const vec2d& p) {
+    return std::isnan(p.x) || std::isnan(p.y);
+}
 
 } // namespace
 
@@ -91,7 +93,8 @@ std::uint32_t TKrQuadTreeBase::NewObject(std::uint32_t node, std::uint64_t id) {
         // A new run for this node; its spare records are marked unused so that DeleteObject
         // refuses their numbers.
         const std::uint32_t size = 1u << nd.RunLog;
-        if (m_objects.size() + size >= kFreed) throw std::length_error("KrQuadTree::TKrQuadTreeBase: too many objects");
+        if (m_objects.size() + size >= kFreed)
+            throw std::length_error("KrQuadTree::TKrQuadTreeBase: too many objects");
         n = static_cast<std::uint32_t>(m_objects.size());
         for (std::uint32_t k = 0; k < size; ++k)
             m_objects[m_objects.Add()].Prev = kFreed;
@@ -181,8 +184,7 @@ bool TKrQuadTreeBase::DeleteObject(std::uint64_t id, const SObjRcrdNums& nums) {
     return true;
 }
 
-template <class Sink>
-void TKrQuadTreeBase::Collect(vec2d lo, vec2d hi, SNodePath& path, Sink& sink) const {
+template <class Sink> void TKrQuadTreeBase::Collect(vec2d lo, vec2d hi, SNodePath& path, Sink& sink) const {
     if (!m_initialized || !Clamp(lo, hi)) return;
     auto emit = [&](std::uint32_t o) {
         for (; o != kNone; o = m_objects[o].Next)
@@ -225,8 +227,8 @@ void TKrQuadTreeBase::GetRectImpl(const vec2d& a, const vec2d& b, std::vector<st
     Collect(a, b, path, sink);
 }
 
-std::size_t TKrQuadTreeBase::GetRectImpl(const limits2d& rect, std::size_t& count, std::vector<std::uint64_t>& ids,
-                                         SNodePath& path) const {
+std::size_t TKrQuadTreeBase::GetRectImpl(const limits2d& rect, std::size_t& count,
+                                         std::vector<std::uint64_t>& ids, SNodePath& path) const {
     count = 0;
     if (rect.is_empty()) return 0;
     auto sink = [&ids, &count](std::uint64_t id) {

@@ -47,15 +47,13 @@ std::uint64_t MaxNodes(unsigned levels) {
     return total;
 }
 
-template <class V>
-void Put(std::string& out, V value) {
+template <class V> void Put(std::string& out, V value) {
     char bytes[sizeof value];
     std::memcpy(bytes, &value, sizeof value);
     out.append(bytes, sizeof value);
 }
 
-template <class V>
-V Get(const char* at) {
+template <class V> V Get(const char* at) {
     V value;
     std::memcpy(&value, at, sizeof value);
     return value;
@@ -63,20 +61,17 @@ V Get(const char* at) {
 
 } // namespace
 
-template <class T>
-void TRangeOctoTreeI<T>::Create(const limits3d& limits, unsigned levels) {
+template <class T> void TRangeOctoTreeI<T>::Create(const limits3d& limits, unsigned levels) {
     TBaseOctoTree::Create(limits, levels);
     m_ranges.assign(1, EmptyRange());
 }
 
-template <class T>
-void TRangeOctoTreeI<T>::Destroy() noexcept {
+template <class T> void TRangeOctoTreeI<T>::Destroy() noexcept {
     TBaseOctoTree::Destroy();
     std::vector<range_t>().swap(m_ranges);
 }
 
-template <class T>
-std::uint32_t TRangeOctoTreeI<T>::SplitNode(std::uint32_t node) {
+template <class T> std::uint32_t TRangeOctoTreeI<T>::SplitNode(std::uint32_t node) {
     // Ranges first: when splitting fails the surplus ranges are dropped again.
     const std::size_t count = GetNodesCount();
     m_ranges.resize(count + 8, EmptyRange());
@@ -88,8 +83,7 @@ std::uint32_t TRangeOctoTreeI<T>::SplitNode(std::uint32_t node) {
     }
 }
 
-template <class T>
-bool TRangeOctoTreeI<T>::AddValue(const vec3d& p, T value) {
+template <class T> bool TRangeOctoTreeI<T>::AddValue(const vec3d& p, T value) {
     index_t cell;
     if (!GetLocalClamptedIndex(p, &cell)) return false;
     const unsigned levels = GetLevels();
@@ -110,8 +104,7 @@ bool TRangeOctoTreeI<T>::AddValue(const vec3d& p, T value) {
     return true;
 }
 
-template <class T>
-bool TRangeOctoTreeI<T>::SetCellRange(const index_t& cell, const range_t& range) {
+template <class T> bool TRangeOctoTreeI<T>::SetCellRange(const index_t& cell, const range_t& range) {
     const int n = GetCellsPerSide();
     if (!IsCreated() || cell.x < 0 || cell.y < 0 || cell.z < 0 || cell.x >= n || cell.y >= n || cell.z >= n)
         return false;
@@ -147,8 +140,7 @@ const typename TRangeOctoTreeI<T>::range_t& TRangeOctoTreeI<T>::GetNodeRange(std
     return m_ranges[node];
 }
 
-template <class T>
-void TRangeOctoTreeI<T>::UpdateNodeRange(std::uint32_t node) {
+template <class T> void TRangeOctoTreeI<T>::UpdateNodeRange(std::uint32_t node) {
     if (node >= m_ranges.size()) throw std::out_of_range("kr::TRangeOctoTreeI: node number out of range");
     const std::uint32_t first = m_firstChild[node];
     if (!first) return;
@@ -162,16 +154,14 @@ void TRangeOctoTreeI<T>::UpdateNodeRange(std::uint32_t node) {
     m_ranges[node] = r;
 }
 
-template <class T>
-void TRangeOctoTreeI<T>::UpdateNodesRange() {
+template <class T> void TRangeOctoTreeI<T>::UpdateNodesRange() {
     // Children always have higher numbers than their parent: going down the numbers updates
     // every child before its parent.
     for (std::size_t n = m_ranges.size(); n-- > 0;)
         UpdateNodeRange(static_cast<std::uint32_t>(n));
 }
 
-template <class T>
-bool TRangeOctoTreeI<T>::GetRange(const limits3d& box, range_t* range) const {
+template <class T> bool TRangeOctoTreeI<T>::GetRange(const limits3d& box, range_t* range) const {
     if (!IsCreated() || box.is_empty()) return false;
     const limits3d& lim = GetLimits();
     for (std::size_t a = 0; a < 3; ++a) {
@@ -222,8 +212,7 @@ bool TRangeOctoTreeI<T>::GetRange(const limits3d& box, range_t* range) const {
     return true;
 }
 
-template <class T>
-void TRangeOctoTreeI<T>::Flatten(std::string& split, std::string& ranges) const {
+template <class T> void TRangeOctoTreeI<T>::Flatten(std::string& split, std::string& ranges) const {
     const std::size_t count = GetNodesCount();
     std::vector<std::uint32_t> order;
     order.reserve(count);
@@ -265,7 +254,9 @@ void TRangeOctoTreeI<T>::Replace(const limits3d& limits, unsigned levels, const 
     for (std::size_t i = 0; i < count; ++i) {
         if (i >= next) throw TKrMessage(std::string("@") + where + ": node %1% has no parent") << i;
         const unsigned char flag = static_cast<unsigned char>(split[i]);
-        if (flag > 1) throw TKrMessage(std::string("@") + where + ": invalid split flag %1% at node %2%") << unsigned(flag) << i;
+        if (flag > 1)
+            throw TKrMessage(std::string("@") + where + ": invalid split flag %1% at node %2%")
+                << unsigned(flag) << i;
         range_t& r = values[i];
         r.min = Get<T>(ranges.data() + i * 2 * sizeof(T));
         r.max = Get<T>(ranges.data() + (i * 2 + 1) * sizeof(T));
@@ -274,7 +265,8 @@ void TRangeOctoTreeI<T>::Replace(const limits3d& limits, unsigned levels, const 
         if (flag) {
             if (depth[i] + 1u >= levels)
                 throw TKrMessage(std::string("@") + where + ": node %1% of the finest level is split") << i;
-            if (count - next < 8) throw TKrMessage(std::string("@") + where + ": node %1% has too few children") << i;
+            if (count - next < 8)
+                throw TKrMessage(std::string("@") + where + ": node %1% has too few children") << i;
             firstChild[i] = static_cast<std::uint32_t>(next);
             for (std::size_t k = 0; k < 8; ++k)
                 depth[next + k] = static_cast<unsigned char>(depth[i] + 1);
@@ -287,8 +279,7 @@ void TRangeOctoTreeI<T>::Replace(const limits3d& limits, unsigned levels, const 
     m_ranges.swap(values);
 }
 
-template <class T>
-void TRangeOctoTreeI<T>::SaveE(TKrStream* stream) const {
+template <class T> void TRangeOctoTreeI<T>::SaveE(TKrStream* stream) const {
     if (!stream) throw Failure(kSaveE, "no stream");
     if (!IsCreated()) throw Failure(kSaveE, "the tree is not created");
     std::string split, ranges, head;
@@ -307,11 +298,11 @@ void TRangeOctoTreeI<T>::SaveE(TKrStream* stream) const {
     std::string tail;
     Put(tail, crc);
     for (const std::string* part : {&head, &split, &ranges, &tail})
-        if (!stream->WriteAll(part->data(), part->size())) throw Failure(kSaveE, "the stream refused the data");
+        if (!stream->WriteAll(part->data(), part->size()))
+            throw Failure(kSaveE, "the stream refused the data");
 }
 
-template <class T>
-void TRangeOctoTreeI<T>::LoadE(TKrStream* stream) {
+template <class T> void TRangeOctoTreeI<T>::LoadE(TKrStream* stream) {
     if (!stream) throw Failure(kLoadE, "no stream");
     std::uint32_t crc = 0;
     auto read = [&](char* to, std::size_t n) {
@@ -330,13 +321,15 @@ void TRangeOctoTreeI<T>::LoadE(TKrStream* stream) {
 
     char head[kHeaderSize];
     read(head, sizeof kMagic);
-    if (std::memcmp(head, kMagic, sizeof kMagic) != 0) throw Failure(kLoadE, "wrong signature (no range octree)");
+    if (std::memcmp(head, kMagic, sizeof kMagic) != 0)
+        throw Failure(kLoadE, "wrong signature (no range octree)");
     read(head + sizeof kMagic, kHeaderSize - sizeof kMagic);
     const char* at = head + sizeof kMagic;
     const std::uint32_t version = Get<std::uint32_t>(at);
     const std::uint32_t valueSize = Get<std::uint32_t>(at + 4);
     const std::uint32_t levels = Get<std::uint32_t>(at + 8);
-    if (version != kVersion) throw TKrMessage(std::string("@") + kLoadE + ": unsupported version %1%") << version;
+    if (version != kVersion)
+        throw TKrMessage(std::string("@") + kLoadE + ": unsupported version %1%") << version;
     if (valueSize != sizeof(T))
         throw TKrMessage(std::string("@") + kLoadE + ": value size %1% where %2% is expected")
             << valueSize << static_cast<unsigned>(sizeof(T));
@@ -358,8 +351,7 @@ void TRangeOctoTreeI<T>::LoadE(TKrStream* stream) {
     Replace(limits, levels, split, ranges, kLoadE);
 }
 
-template <class T>
-void TRangeOctoTreeI<T>::XIniSaveE(TKrXIniWriter* writer) const {
+template <class T> void TRangeOctoTreeI<T>::XIniSaveE(TKrXIniWriter* writer) const {
     if (!writer) throw Failure(kXIniSaveE, "no writer");
     if (!IsCreated()) throw Failure(kXIniSaveE, "the tree is not created");
     std::string split, ranges;
@@ -375,8 +367,7 @@ void TRangeOctoTreeI<T>::XIniSaveE(TKrXIniWriter* writer) const {
     writer->WriteBinarySE(kRanges, ranges);
 }
 
-template <class T>
-void TRangeOctoTreeI<T>::XIniLoadE(TKrXIniReader* reader, std::size_t index) {
+template <class T> void TRangeOctoTreeI<T>::XIniLoadE(TKrXIniReader* reader, std::size_t index) {
     if (!reader) throw Failure(kXIniLoadE, "no reader");
     const std::size_t level = reader->EnterSectionE(index);
     try {
@@ -394,7 +385,8 @@ void TRangeOctoTreeI<T>::XIniLoadE(TKrXIniReader* reader, std::size_t index) {
         const unsigned long count = reader->ReadE<unsigned long>(reader->FindFE(kNodes, 0));
         const std::string split = reader->ReadBinaryE(reader->FindFE(kSplit, 0));
         if (split.size() != count)
-            throw TKrMessage(std::string("@") + kXIniLoadE + ": %1% split flags for %2% nodes") << split.size() << count;
+            throw TKrMessage(std::string("@") + kXIniLoadE + ": %1% split flags for %2% nodes")
+                << split.size() << count;
         const std::string ranges = reader->ReadBinaryE(reader->FindFE(kRanges, 0));
         Replace(limits, levels < 0 ? 0u : static_cast<unsigned>(levels), split, ranges, kXIniLoadE);
     } catch (...) {

@@ -11,7 +11,9 @@ namespace {
 
 constexpr double kMark = DBL_MAX;
 
-vec2d xy(const vec3d& p) { return {p.x, p.y}; }
+vec2d xy(const vec3d& p) {
+    return {p.x, p.y};
+}
 
 // Indices of the vertices that survive the coincident-vertex rule; dims is 2 or 3. Vertices
 // whose z holds the removal mark never survive. A closed line that loses every vertex keeps 0.
@@ -24,7 +26,8 @@ std::vector<std::size_t> KeptAfterCoincided(const std::vector<vec3d>& line, bool
             return std::fabs(a.x - b.x) <= tol && std::fabs(a.y - b.y) <= tol &&
                    (dims == 2 || std::fabs(a.z - b.z) <= tol);
         };
-        for (std::size_t k = 0; k < n; ++k) drop[k] = line[k].z == kMark;
+        for (std::size_t k = 0; k < n; ++k)
+            drop[k] = line[k].z == kMark;
         std::size_t ref = 0;
         for (std::size_t k = 1; k < n; ++k) {
             if (drop[k]) continue;
@@ -49,8 +52,7 @@ std::vector<std::size_t> KeptAfterCoincided(const std::vector<vec3d>& line, bool
 
 // The corridor pass over `idx` (indices into pts); `within(a, j, k)` says whether vertex k lies
 // inside the corridor of the chord a→j. Vertex 0 and, on an open line, the last vertex stay.
-template <class Within>
-void CorridorPass(std::vector<std::size_t>& idx, bool closed, Within within) {
+template <class Within> void CorridorPass(std::vector<std::size_t>& idx, bool closed, Within within) {
     const std::size_t n = idx.size();
     if (n < 3) return;
     const std::size_t m = closed ? n + 1 : n;
@@ -64,7 +66,8 @@ void CorridorPass(std::vector<std::size_t>& idx, bool closed, Within within) {
             ++j;
             continue;
         }
-        for (std::size_t k = a + 1; k + 1 < j; ++k) drop[k] = 1;
+        for (std::size_t k = a + 1; k + 1 < j; ++k)
+            drop[k] = 1;
         a = j - 1;
         ++j;
     }
@@ -76,14 +79,16 @@ void CorridorPass(std::vector<std::size_t>& idx, bool closed, Within within) {
 
 std::vector<std::size_t> Iota(std::size_t n) {
     std::vector<std::size_t> idx(n);
-    for (std::size_t i = 0; i < n; ++i) idx[i] = i;
+    for (std::size_t i = 0; i < n; ++i)
+        idx[i] = i;
     return idx;
 }
 
 void Gather(std::vector<vec3d>& line, const std::vector<std::size_t>& idx) {
     std::vector<vec3d> out;
     out.reserve(idx.size());
-    for (std::size_t i : idx) out.push_back(line[i]);
+    for (std::size_t i : idx)
+        out.push_back(line[i]);
     line.swap(out);
 }
 
@@ -91,7 +96,9 @@ void RemoveCoincided(std::vector<vec3d>& line, bool closed, double tol, int dims
     if (line.size() >= 3) Gather(line, KeptAfterCoincided(line, closed, tol, dims));
 }
 
-bool BadTol(double t) { return !(t >= 0); }
+bool BadTol(double t) {
+    return !(t >= 0);
+}
 
 } // namespace
 
@@ -190,7 +197,8 @@ bool ThinOutLine3d(const std::vector<vec3d>& line, unsigned closed, double tol,
     });
     if (out) {
         out->clear();
-        for (std::size_t i : idx) out->push_back(line[i]);
+        for (std::size_t i : idx)
+            out->push_back(line[i]);
     }
     if (keptIndices) *keptIndices = std::move(idx);
     return true;
@@ -218,7 +226,8 @@ void ThickenLine(std::vector<vec3d>& line, bool closed, double step) {
         const vec3d p = line[i], d = line[(i + 1) % n] - line[i];
         const std::size_t k = parts[i];
         out.push_back(p);
-        for (std::size_t t = 1; t < k; ++t) out.push_back(p + d * (double(t) / double(k)));
+        for (std::size_t t = 1; t < k; ++t)
+            out.push_back(p + d * (double(t) / double(k)));
     }
     if (!closed) out.push_back(line[n - 1]);
     line.swap(out);

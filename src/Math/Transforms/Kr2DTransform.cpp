@@ -1,4 +1,5 @@
-// The plane-transform root's default slots, and the serializer registry that re-creates stored transforms by name.
+// The plane-transform root's default slots, and the serializer registry that re-creates stored transforms by
+// name.
 #include "Math/Transforms/Kr2DTransform.h"
 
 #include "Math/Transforms/KrAffineTransform.h"
@@ -116,11 +117,11 @@ struct TRegistryEntry {
 };
 using TRegistryTable = std::map<std::string, TRegistryEntry, std::less<>>;
 
-std::mutex g_lifecycle;                   // guards the two call counters below
-std::size_t g_unitUsers = 0;              // starts of the registry unit
-std::size_t g_initCalls = 0;              // U_InitTransforms_Initialize calls
+std::mutex g_lifecycle;      // guards the two call counters below
+std::size_t g_unitUsers = 0; // starts of the registry unit
+std::size_t g_initCalls = 0; // U_InitTransforms_Initialize calls
 std::atomic<TRegistryUnit*> g_unit{nullptr};
-TRegistryTable* g_table = nullptr;        // under the table lock; null while nothing is registered
+TRegistryTable* g_table = nullptr; // under the table lock; null while nothing is registered
 
 // Loads nest (a chain loads its elements); a document nested deeper than this is refused
 // rather than allowed to exhaust the stack.

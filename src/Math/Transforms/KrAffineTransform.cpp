@@ -70,12 +70,15 @@ TAffineTransform::TAffineTransform(const TAffine& a) : m_fwd(a) {
 }
 
 TAffineTransform::TAffineTransform(const TShiftTransform& s)
-    : m_fwd(ShiftAffine(s.GetShift().x, s.GetShift().y)), m_inv(ShiftAffine(-s.GetShift().x, -s.GetShift().y)) {}
+    : m_fwd(ShiftAffine(s.GetShift().x, s.GetShift().y)),
+      m_inv(ShiftAffine(-s.GetShift().x, -s.GetShift().y)) {}
 
 TAffineTransform::TAffineTransform(const TShiftTransform& s, int)
-    : m_fwd(ShiftAffine(-s.GetShift().x, -s.GetShift().y)), m_inv(ShiftAffine(s.GetShift().x, s.GetShift().y)) {}
+    : m_fwd(ShiftAffine(-s.GetShift().x, -s.GetShift().y)),
+      m_inv(ShiftAffine(s.GetShift().x, s.GetShift().y)) {}
 
-TAffineTransform::TAffineTransform(const TAffineTransform& t, int) : TKr2DTransform(t), m_fwd(t.m_inv), m_inv(t.m_fwd) {}
+TAffineTransform::TAffineTransform(const TAffineTransform& t, int)
+    : TKr2DTransform(t), m_fwd(t.m_inv), m_inv(t.m_fwd) {}
 
 void TAffineTransform::SetAffine(const TAffine& a) {
     TAffine inv;
@@ -118,8 +121,8 @@ var_a<TKr2DTransform*> TAffineTransform::CreateInverseTransform() const {
     return new_a<TAffineTransform>(*this, 0);
 }
 
-void TAffineTransform::GetTraCoordM(const vec2d* src, std::uint64_t srcStride, std::uint64_t count, vec2d* dst,
-                                    std::uint64_t dstStride) const {
+void TAffineTransform::GetTraCoordM(const vec2d* src, std::uint64_t srcStride, std::uint64_t count,
+                                    vec2d* dst, std::uint64_t dstStride) const {
     MapAffine(m_fwd, src, srcStride, count, dst, dstStride);
 }
 

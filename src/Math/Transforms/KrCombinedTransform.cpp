@@ -178,8 +178,8 @@ void RunChain(const var_a<TKr2DTransform*>* first, std::ptrdiff_t step, std::siz
 
 } // namespace
 
-void TCombinedTransform::GetTraCoordM(const vec2d* src, std::uint64_t srcStride, std::uint64_t count, vec2d* dst,
-                                      std::uint64_t dstStride) const {
+void TCombinedTransform::GetTraCoordM(const vec2d* src, std::uint64_t srcStride, std::uint64_t count,
+                                      vec2d* dst, std::uint64_t dstStride) const {
     const std::size_t n = m_transforms.size();
     if (n == 0) return KrTransformLoops::CopyPoints(src, srcStride, count, dst, dstStride);
     if (n == 1) return m_first[0]->GetTraCoordM(src, srcStride, count, dst, dstStride);

@@ -1,4 +1,5 @@
-// Least-squares fits of plane transforms to point pairs, class choice, screening, similarity limits, 3D rotation fits.
+// Least-squares fits of plane transforms to point pairs, class choice, screening, similarity limits, 3D
+// rotation fits.
 #include "Math/Transforms/KrMatchPoints.h"
 
 #include "Math/Transforms/KrZelMatrix.h"
@@ -58,7 +59,7 @@ TCentroids Centroids(const TKrPointPairs& pairs) {
 
 // Sums of the centred sources' second moments and of their products with the centred targets.
 struct TMoments {
-    double sxx = 0, sxy = 0, syy = 0;         // Σ x̃², Σ x̃ỹ, Σ ỹ²
+    double sxx = 0, sxy = 0, syy = 0;      // Σ x̃², Σ x̃ỹ, Σ ỹ²
     double xX = 0, yX = 0, xY = 0, yY = 0; // Σ x̃x̃′, Σ ỹx̃′, Σ x̃ỹ′, Σ ỹỹ′
 };
 
@@ -91,8 +92,7 @@ void MatchCentroids(matr3x3& m, const TCentroids& c) {
     m.m12 = c.dst.y - (m.m10 * c.src.x + m.m11 * c.src.y);
 }
 
-template <class E>
-[[noreturn]] void Throw(const char* text) {
+template <class E> [[noreturn]] void Throw(const char* text) {
     throw E(text);
 }
 
@@ -101,12 +101,18 @@ bool TranWithFlip(const TKrPointPairs& pairs, matr3x3& out, int type);
 
 bool FitOfType(const TKrPointPairs& pairs, matr3x3& m, int type) {
     switch (type) {
-    case 1: return MatchPoints_Translation(pairs, m);
-    case 2: return MatchPoints_Isometry(pairs, m);
-    case 3: return MatchPoints_Similarity(pairs, m);
-    case 4: return MatchPoints_AffineEx(pairs, m);
-    case 5: return MatchPoints_ProjectiveEx(pairs, m);
-    default: return false;
+    case 1:
+        return MatchPoints_Translation(pairs, m);
+    case 2:
+        return MatchPoints_Isometry(pairs, m);
+    case 3:
+        return MatchPoints_Similarity(pairs, m);
+    case 4:
+        return MatchPoints_AffineEx(pairs, m);
+    case 5:
+        return MatchPoints_ProjectiveEx(pairs, m);
+    default:
+        return false;
     }
 }
 
@@ -308,7 +314,8 @@ bool MatchPoints_Isometry(const TKrPointPairs& pairs, matr3x3& out) {
 
 matr3x3 MatchPoints_Isometry(const TKrPointPairs& pairs) {
     matr3x3 m;
-    if (!MatchPoints_Isometry(pairs, m)) Throw<std::runtime_error>("@MatchPoints_Isometry: degenerate transformation");
+    if (!MatchPoints_Isometry(pairs, m))
+        Throw<std::runtime_error>("@MatchPoints_Isometry: degenerate transformation");
     return m;
 }
 
@@ -338,8 +345,10 @@ bool MatchPoints_Affine(const TKrPointPairs& pairs, matr3x3& out) {
 matr3x3 MatchPoints_AffineF(const TKrPointPairs& pairs, bool forbidFlip) {
     if (pairs.size() < 3) Throw<std::length_error>("@MatchPoints_Affine: points.size() < 3.");
     matr3x3 m;
-    if (!MatchPoints_AffineEx(pairs, m)) Throw<std::runtime_error>("@MatchPoints_Affine: degenerate transformation.");
-    if (forbidFlip && !(m.m00 * m.m11 - m.m01 * m.m10 > 0)) Throw<std::runtime_error>("@MatchPoints_Affine: flipping.");
+    if (!MatchPoints_AffineEx(pairs, m))
+        Throw<std::runtime_error>("@MatchPoints_Affine: degenerate transformation.");
+    if (forbidFlip && !(m.m00 * m.m11 - m.m01 * m.m10 > 0))
+        Throw<std::runtime_error>("@MatchPoints_Affine: flipping.");
     return m;
 }
 
@@ -414,9 +423,12 @@ bool MatchPoints_SelfDefining(const TKrPointPairs& pairs, matr3x3& out, bool for
     const std::size_t n = pairs.size();
     if (maxType == TranType_None || n == 0) return finish(true);
     int top = maxType;
-    if (n == 1) top = std::min(top, 1);
-    else if (n == 2) top = std::min(top, 3);
-    else if (n == 3) top = std::min(top, 4);
+    if (n == 1)
+        top = std::min(top, 1);
+    else if (n == 2)
+        top = std::min(top, 3);
+    else if (n == 3)
+        top = std::min(top, 4);
 
     double e = 0;
     for (const auto& p : pairs)
@@ -433,11 +445,21 @@ bool MatchPoints_SelfDefining(const TKrPointPairs& pairs, matr3x3& out, bool for
         if (t > 5) return finish(false);
         if (forbidFlip) {
             switch (t) {
-            case 1: ok = MatchPoints_Translation(pairs, m); break;
-            case 2: ok = MatchPoints_Isometry(pairs, m); break;
-            case 3: ok = MatchPoints_Similarity(pairs, m); break;
-            case 4: ok = MatchPoints_Affine(pairs, m); break;
-            default: ok = MatchPoints_Projective(pairs, m); break;
+            case 1:
+                ok = MatchPoints_Translation(pairs, m);
+                break;
+            case 2:
+                ok = MatchPoints_Isometry(pairs, m);
+                break;
+            case 3:
+                ok = MatchPoints_Similarity(pairs, m);
+                break;
+            case 4:
+                ok = MatchPoints_Affine(pairs, m);
+                break;
+            default:
+                ok = MatchPoints_Projective(pairs, m);
+                break;
             }
         } else {
             ok = t <= 3 ? TranWithFlip(pairs, m, t) : FitOfType(pairs, m, t);
@@ -574,8 +596,8 @@ void RestrictSimilarity(matr3x3& m, double refScale, double scaleTol, double ref
     m = T * R * S;
 }
 
-void RestrictProjTran(matr3x3& m, const std::vector<vec2d>& area, double maxDev, double refScale, double scaleTol,
-                      double refAngle, double angleTol, int symmetryOrder) {
+void RestrictProjTran(matr3x3& m, const std::vector<vec2d>& area, double maxDev, double refScale,
+                      double scaleTol, double refAngle, double angleTol, int symmetryOrder) {
     if (area.empty()) return;
     const std::vector<vec2d> corners = AreaCorners(area);
     TKrPointPairs toMapped;
@@ -634,10 +656,8 @@ bool FindRot3d(const TKrPointPairs3d& pairs, matr3x3* R) {
     TZelMatrix ata(4, 4);
     for (const auto& p : pairs) {
         const vec3d d = p.second - p.first, s = p.first + p.second;
-        const double a[4][4] = {{0, -d.x, -d.y, -d.z},
-                                {d.x, 0, -s.z, s.y},
-                                {d.y, s.z, 0, -s.x},
-                                {d.z, -s.y, s.x, 0}};
+        const double a[4][4] = {
+            {0, -d.x, -d.y, -d.z}, {d.x, 0, -s.z, s.y}, {d.y, s.z, 0, -s.x}, {d.z, -s.y, s.x, 0}};
         for (int i = 0; i < 4; ++i)
             for (int j = 0; j <= i; ++j) {
                 double sum = 0;
@@ -658,9 +678,9 @@ bool FindRot3d(const TKrPointPairs3d& pairs, matr3x3* R) {
     y /= len;
     z /= len;
     if (R)
-        *R = matr3x3(1 - 2 * (y * y + z * z), 2 * (x * y - w * z), 2 * (x * z + w * y),
-                     2 * (x * y + w * z), 1 - 2 * (x * x + z * z), 2 * (y * z - w * x),
-                     2 * (x * z - w * y), 2 * (y * z + w * x), 1 - 2 * (x * x + y * y));
+        *R = matr3x3(1 - 2 * (y * y + z * z), 2 * (x * y - w * z), 2 * (x * z + w * y), 2 * (x * y + w * z),
+                     1 - 2 * (x * x + z * z), 2 * (y * z - w * x), 2 * (x * z - w * y), 2 * (y * z + w * x),
+                     1 - 2 * (x * x + y * y));
     return true;
 }
 

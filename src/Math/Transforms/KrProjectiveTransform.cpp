@@ -1,4 +1,5 @@
-// TProjectiveTransform: normalisation, adjugate inverse, composition, batch loops and the items "m00" … "m22".
+// TProjectiveTransform: normalisation, adjugate inverse, composition, batch loops and the items "m00" …
+// "m22".
 #include "Math/Transforms/KrProjectiveTransform.h"
 
 #include "Math/Transforms/KrTransformItems.h"
@@ -81,8 +82,8 @@ matr3x3 MatrixOf(const TKr2DTransform& t, bool inverse) {
 
 TProjectiveTransform::TProjectiveTransform() : m_fwd(matr3x3::Unit()), m_inv(matr3x3::Unit()) {}
 
-TProjectiveTransform::TProjectiveTransform(double m00, double m01, double m02, double m10, double m11, double m12,
-                                           double m20, double m21, double m22) {
+TProjectiveTransform::TProjectiveTransform(double m00, double m01, double m02, double m10, double m11,
+                                           double m12, double m20, double m21, double m22) {
     Assign(matr3x3(m00, m01, m02, m10, m11, m12, m20, m21, m22));
 }
 

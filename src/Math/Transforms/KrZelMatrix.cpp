@@ -30,7 +30,8 @@ void Sqrt(TZelMatrix& a) {
 
 TZelVec Solve(const TZelMatrix& a, const TZelVec& b) {
     const std::size_t n = a.Rows();
-    if (a.Cols() != n || b.Size() != n) throw std::invalid_argument("Solve(TZelMatrix, TZelVec): sizes do not match");
+    if (a.Cols() != n || b.Size() != n)
+        throw std::invalid_argument("Solve(TZelMatrix, TZelVec): sizes do not match");
     TZelMatrix l = a;
     Sqrt(l);
     TZelVec x(n);

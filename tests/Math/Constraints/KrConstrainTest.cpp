@@ -16,26 +16,40 @@ namespace {
 TConstrain C(std::int32_t kind, std::vector<double> v) {
     TConstrain c;
     c.kind = kind;
-    for (std::size_t i = 0; i < v.size(); ++i) c.v[i] = v[i];
+    for (std::size_t i = 0; i < v.size(); ++i)
+        c.v[i] = v[i];
     return c;
 }
-vec3d Unit(vec3d d) { return d / norm(d); }
-TConstrain Pt3(vec3d p) { return C(4, {p.x, p.y, p.z}); }
-TConstrain Ln3(vec3d p, vec3d d) { d = Unit(d); return C(5, {p.x, p.y, p.z, d.x, d.y, d.z}); }
-TConstrain Pl3(vec3d p, vec3d n) { n = Unit(n); return C(6, {n.x, n.y, n.z, -dot(n, p)}); }
-TConstrain Ln2(vec2d p, vec2d d) { d = d / norm(d); return C(2, {p.x, p.y, d.x, d.y}); }
+vec3d Unit(vec3d d) {
+    return d / norm(d);
+}
+TConstrain Pt3(vec3d p) {
+    return C(4, {p.x, p.y, p.z});
+}
+TConstrain Ln3(vec3d p, vec3d d) {
+    d = Unit(d);
+    return C(5, {p.x, p.y, p.z, d.x, d.y, d.z});
+}
+TConstrain Pl3(vec3d p, vec3d n) {
+    n = Unit(n);
+    return C(6, {n.x, n.y, n.z, -dot(n, p)});
+}
+TConstrain Ln2(vec2d p, vec2d d) {
+    d = d / norm(d);
+    return C(2, {p.x, p.y, d.x, d.y});
+}
 
 // Distance from q to the constraint through its nearest point: the squared-distance forms of
 // lines lose digits to cancellation (|w|² − (w·d)²), the foot does not.
-template <class V>
-double Off(const TConstrain& c, const V& q) {
+template <class V> double Off(const TConstrain& c, const V& q) {
     V f;
     return GetNearest(c, q, f) ? norm(f - q) : INFINITY;
 }
 
 // Projects a few probes onto the result and requires each projection on both inputs.
 template <class V>
-void ExpectOnBoth(const TConstrain& a, const TConstrain& b, const TConstrain& out, const std::vector<V>& probes) {
+void ExpectOnBoth(const TConstrain& a, const TConstrain& b, const TConstrain& out,
+                  const std::vector<V>& probes) {
     for (const V& s : probes) {
         V q;
         ASSERT_TRUE(GetNearest(out, s, q)) << "kind " << out.kind;
@@ -46,9 +60,14 @@ void ExpectOnBoth(const TConstrain& a, const TConstrain& b, const TConstrain& ou
 
 TEST(Constrain, EveryPairThroughOnePointCrossesThere) {
     const vec3d P{1.5, -2.25, 3.0};
-    const std::vector<TConstrain> space = {
-        Pt3(P), Ln3(P, {1, 2, -0.5}), Ln3(P, {-0.3, 0.1, 1}), Pl3(P, {0.2, -1, 0.7}), Pl3(P, {1, 1, 1}),
-        C(7, {0, P.x}), C(7, {1, P.y}), C(7, {2, P.z})};
+    const std::vector<TConstrain> space = {Pt3(P),
+                                           Ln3(P, {1, 2, -0.5}),
+                                           Ln3(P, {-0.3, 0.1, 1}),
+                                           Pl3(P, {0.2, -1, 0.7}),
+                                           Pl3(P, {1, 1, 1}),
+                                           C(7, {0, P.x}),
+                                           C(7, {1, P.y}),
+                                           C(7, {2, P.z})};
     const std::vector<vec3d> probes = {{0, 0, 0}, {10, -3, 7}, {-5, 8, 2}};
     for (const TConstrain& a : space)
         for (const TConstrain& b : space) {
@@ -61,8 +80,8 @@ TEST(Constrain, EveryPairThroughOnePointCrossesThere) {
             ExpectOnBoth(a, b, out, probes);
         }
     const vec2d Q{-0.75, 4.5};
-    const std::vector<TConstrain> plane = {C(1, {Q.x, Q.y}), Ln2(Q, {1, 3}), Ln2(Q, {-2, 0.5}), C(3, {0, Q.x}),
-                                           C(3, {1, Q.y})};
+    const std::vector<TConstrain> plane = {C(1, {Q.x, Q.y}), Ln2(Q, {1, 3}), Ln2(Q, {-2, 0.5}),
+                                           C(3, {0, Q.x}), C(3, {1, Q.y})};
     for (const TConstrain& a : plane)
         for (const TConstrain& b : plane) {
             if (a.kind == b.kind && a.v[0] == b.v[0] && a.v[2] == b.v[2]) continue;
@@ -91,7 +110,8 @@ TEST(Constrain, ParallelCoincidentAndTolerances) {
         {"same axis lines apart", C(3, {0, 1}), C(3, {0, 2}), 0.5, true, 0},
         {"parallel planes 1 apart", Pl3({0, 0, 0}, {0, 0, 1}), Pl3({0, 0, 1}, {0, 0, 1}), 0.1, false, 0},
         {"same plane, opposite normals", Pl3({0, 0, 2}, {0, 0, 1}), Pl3({5, 1, 2}, {0, 0, -1}), 0.1, true, 6},
-        {"line parallel to a plane, apart", Pl3({0, 0, 0}, {0, 0, 1}), Ln3({0, 0, 1}, {1, 1, 0}), 0.1, false, 0},
+        {"line parallel to a plane, apart", Pl3({0, 0, 0}, {0, 0, 1}), Ln3({0, 0, 1}, {1, 1, 0}), 0.1, false,
+         0},
         {"line inside a plane", Pl3({0, 0, 0}, {0, 0, 1}), Ln3({4, 0, 0}, {1, 1, 0}), 0.1, true, 5},
         {"axis planes x=1, x=1.05, tol 0.1", C(7, {0, 1}), C(7, {0, 1.05}), 0.1, true, 7},
         {"axis planes x=1, x=1.05, tol 0.01", C(7, {0, 1}), C(7, {0, 1.05}), 0.01, true, 0},
@@ -115,7 +135,8 @@ TEST(Constrain, ParallelCoincidentAndTolerances) {
     TConstrain out;
     ASSERT_TRUE(Cross(C(7, {0, 1}), C(7, {1, 2}), 0.1, &out));
     EXPECT_EQ(out.kind, 5);
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(out.v[i], (std::vector<double>{1, 2, 0, 0, 0, 1}[i]));
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(out.v[i], (std::vector<double>{1, 2, 0, 0, 0, 1}[i]));
     ASSERT_TRUE(Cross(C(7, {2, 5}), Ln3({3, 4, 0}, {0, 0, 1}), 1e-9, &out));
     EXPECT_EQ(out.kind, 4);
     EXPECT_EQ(DistanceSqr(out, vec3d{3, 4, 5}), 0);
@@ -141,12 +162,17 @@ TEST(Constrain, DispatchAndMeasures) {
     TConstrain pl;
     ConstrainSpecPlaneToPlane3D(C(7, {1, 4}), &pl);
     EXPECT_EQ(pl.kind, 6);
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(pl.v[i], (std::vector<double>{0, 1, 0, -4}[i]));
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(pl.v[i], (std::vector<double>{0, 1, 0, -4}[i]));
 }
 
 TEST(Constrain, AxisOutOfRangeThrowsVectorMessages) {
     auto message = [](auto f) {
-        try { f(); } catch (const std::invalid_argument& e) { return std::string(e.what()); }
+        try {
+            f();
+        } catch (const std::invalid_argument& e) {
+            return std::string(e.what());
+        }
         return std::string("no throw");
     };
     TConstrain out;
@@ -155,14 +181,18 @@ TEST(Constrain, AxisOutOfRangeThrowsVectorMessages) {
     EXPECT_EQ(message([] { return DistanceSqr(C(3, {2, 1}), vec2d{}); }), read2);
     EXPECT_EQ(message([&] { return Cross(C(7, {-1, 1}), C(7, {1, 1}), 1, &out); }), write3);
     EXPECT_EQ(message([&] { ConstrainSpecPlaneToPlane3D(C(7, {3, 1}), &out); }), write3);
-    EXPECT_EQ(message([&] { return DistanceSqr(specplane3d{3, 1}, vec3d{}); }),
+    EXPECT_EQ(message([&] {
+                  return DistanceSqr(specplane3d{3, 1}, vec3d{});
+              }),
               "vec_t_<T,3>::operator[]( size_t idx) const: index out of range");
 }
 
 TEST(LinePrimitives, CrossingsNearestAndDegenerates) {
     vec2d p;
     EXPECT_EQ(LineCrossLine(line2d{{0, 1}, {2, 2}}, line2d{{4, 0}, {-1, 1}}, p), 1);
-    EXPECT_LE(std::sqrt(DistanceSqr(line2d{{0, 1}, {2, 2}}, p)) + std::sqrt(DistanceSqr(line2d{{4, 0}, {-1, 1}}, p)), 1e-12);
+    EXPECT_LE(std::sqrt(DistanceSqr(line2d{{0, 1}, {2, 2}}, p)) +
+                  std::sqrt(DistanceSqr(line2d{{4, 0}, {-1, 1}}, p)),
+              1e-12);
     EXPECT_EQ(LineCrossLine(line2d{{0, 0}, {1, 1}}, line2d{{0, 1}, {2, 2}}, p), 0);
     EXPECT_EQ(LineCrossLine({3, 3}, {1, 1}, {3, 3}, {1, 1}, p), 2);
     EXPECT_EQ(p, (vec2d{3, 3}));

@@ -22,7 +22,9 @@ constexpr double kNaN = NAN;
 constexpr CUBESPLINE_POINT_TYPE S = CUBESPLINE_POINT_SMOOTH, B = CUBESPLINE_POINT_BREAK;
 using TTable = std::vector<int>;
 
-double Eval(const TKRCUBESPLINEPOINT& p, double x) { return ((p.a3 * x + p.a2) * x + p.a1) * x + p.a0; }
+double Eval(const TKRCUBESPLINEPOINT& p, double x) {
+    return ((p.a3 * x + p.a2) * x + p.a1) * x + p.a0;
+}
 
 std::vector<CUBESPLINE_POINT> Pts(std::initializer_list<std::pair<double, double>> xy) {
     std::vector<CUBESPLINE_POINT> v;
@@ -131,7 +133,8 @@ TEST(InterpolationCubeSpline, TablesAndRescaling) {
     TKrInterpolationCubeSpline s(Pts({{0, 10}, {100, 200}, {255, 255}}));
     const TTable t = Table(s);
     for (int x : {1, 30, 100, 191, 254})
-        EXPECT_EQ(t[x], std::clamp(static_cast<int>(std::floor(Eval(s.Points()[x >= 100], x) + 0.5)), 0, 255));
+        EXPECT_EQ(t[x],
+                  std::clamp(static_cast<int>(std::floor(Eval(s.Points()[x >= 100], x) + 0.5)), 0, 255));
     s.SetRange(65536, true, true); // 65535 / 255 = 257
     EXPECT_EQ(s.Points()[1].y, 51400);
     EXPECT_EQ(Table(s)[25700], 51400);
@@ -147,8 +150,9 @@ TEST(InterpolationCubeSpline, Records) {
     s.SetRange(0x1'0000'0100ul, false, false); // only the low 32 bits are stored
     const auto good = Bytes(s);
     ASSERT_EQ(good.size(), 60u);
-    const unsigned char head[] = {'I', 'C', 'R', 'V', 'R', 'A', 'N', 'G', 0, 1, 0, 0, 'P', 'N', 'T', 'S', 2, 0, 0, 0,
-                                  1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xf8, 0x3f, 4, 3, 2, 1};
+    const unsigned char head[] = {'I', 'C', 'R', 'V', 'R', 'A', 'N', 'G', 0,    1,    0, 0, 'P', 'N', 'T',
+                                  'S', 2,   0,   0,   0,   1,   0,   0,   0,    0,    0, 0, 0,   0,   0,
+                                  0,   0,   0,   0,   0,   0,   0,   0,   0xf8, 0x3f, 4, 3, 2,   1};
     EXPECT_EQ(std::memcmp(good.data(), head, sizeof head), 0);
     TKrFixedMemStream in(good.data(), good.size());
     ASSERT_TRUE(back.Load(&in, true));

@@ -20,12 +20,17 @@ TEST(KrDataGrid, FindCellRoundsHalvesAwayFromZeroWithinTheGrid) {
         bool ok, frn;
         int i, j;
     } cases[] = {
-        {0.5, 0.5, true, true, 1, 1},  // halves go up, away from zero
-        {-0.49, 0, true, true, 0, 0},  {-0.5, 0, false, true, 0, 0}, // rounds to −1; _frn takes cell 0
-        {-0.51, 0, false, false, 0, 0}, {3.49, 2.49, true, true, 3, 2},
-        {3.5, 0, false, true, 3, 0},   {3.99, 2.99, false, true, 3, 2}, // rounds to n; _frn clamps
-        {4.0, 0, false, false, 0, 0},  {0, 2.5, false, true, 0, 2},
-        {std::numeric_limits<double>::quiet_NaN(), 0, false, false, 0, 0}, {1e300, 0, false, false, 0, 0},
+        {0.5, 0.5, true, true, 1, 1}, // halves go up, away from zero
+        {-0.49, 0, true, true, 0, 0},
+        {-0.5, 0, false, true, 0, 0}, // rounds to −1; _frn takes cell 0
+        {-0.51, 0, false, false, 0, 0},
+        {3.49, 2.49, true, true, 3, 2},
+        {3.5, 0, false, true, 3, 0},
+        {3.99, 2.99, false, true, 3, 2}, // rounds to n; _frn clamps
+        {4.0, 0, false, false, 0, 0},
+        {0, 2.5, false, true, 0, 2},
+        {std::numeric_limits<double>::quiet_NaN(), 0, false, false, 0, 0},
+        {1e300, 0, false, false, 0, 0},
     };
     for (const auto& k : cases) {
         const vec2d p(10 + 2 * k.x, 5 - k.y);

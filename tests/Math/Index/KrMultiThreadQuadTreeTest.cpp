@@ -42,7 +42,8 @@ TEST(KrMultiThreadQuadTree, ConcurrentQueriesGiveTheSingleThreadedAnswers) {
                 } else {
                     tree.GetRect(queries[n], count, ids);
                 }
-                wrong += count != expected[n].size() || !std::equal(expected[n].begin(), expected[n].end(), ids.begin());
+                wrong += count != expected[n].size() ||
+                         !std::equal(expected[n].begin(), expected[n].end(), ids.begin());
             }
         });
     for (std::thread& t : threads)

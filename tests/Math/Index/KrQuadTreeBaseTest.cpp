@@ -30,7 +30,8 @@ struct SBox {
 
 bool Meets(const SBox& p, const SBox& q) {
     for (std::size_t k = 0; k < 2; ++k)
-        if (std::min(p.a[k], p.b[k]) > std::max(q.a[k], q.b[k]) || std::min(q.a[k], q.b[k]) > std::max(p.a[k], p.b[k]))
+        if (std::min(p.a[k], p.b[k]) > std::max(q.a[k], q.b[k]) ||
+            std::min(q.a[k], q.b[k]) > std::max(p.a[k], p.b[k]))
             return false;
     return true;
 }
@@ -42,12 +43,18 @@ SBox RandomBox(std::mt19937_64& gen) {
     auto grid = [&] { return static_cast<double>(gen() % 65) / 8; };
     const vec2d p(grid(), grid());
     switch (gen() % 8) {
-    case 0: return {p, p};
-    case 1: return {p, vec2d(grid(), grid())};
-    case 2: return {vec2d(-kInf, any(gen)), vec2d(any(gen), kInf)};
-    case 3: return {vec2d(-1e300, -1e300), vec2d(1e300, 1e300)};
-    case 4: return {vec2d(9 + any(gen), any(gen)), vec2d(12, any(gen))};
-    case 5: return {vec2d(4, 4), vec2d(4, 4)};
+    case 0:
+        return {p, p};
+    case 1:
+        return {p, vec2d(grid(), grid())};
+    case 2:
+        return {vec2d(-kInf, any(gen)), vec2d(any(gen), kInf)};
+    case 3:
+        return {vec2d(-1e300, -1e300), vec2d(1e300, 1e300)};
+    case 4:
+        return {vec2d(9 + any(gen), any(gen)), vec2d(12, any(gen))};
+    case 5:
+        return {vec2d(4, 4), vec2d(4, 4)};
     default: {
         const vec2d q(any(gen), any(gen));
         const double w = std::ldexp(any(gen), -static_cast<int>(gen() % 12));
@@ -82,7 +89,8 @@ TEST(KrQuadTreeBase, CandidatesAreASupersetOfTheExactAnswer) {
                 live[k] = false;
             }
         }
-        EXPECT_EQ(single.GetObjectsCount(), static_cast<std::size_t>(std::count(live.begin(), live.end(), true)));
+        EXPECT_EQ(single.GetObjectsCount(),
+                  static_cast<std::size_t>(std::count(live.begin(), live.end(), true)));
 
         std::vector<std::uint64_t> ids, buffer(3, 77);
         for (int n = 0; n < 300; ++n) {
@@ -148,9 +156,14 @@ TEST(KrQuadTreeBase, DeleteNeedsTheRecordNumbersOfALiveObject) {
         SObjRcrdNums nums;
         bool ok;
     } cases[] = {
-        {2, {b.Node, 1000}, false}, {2, {1000, b.Object}, false}, {1, b, false}, // no such record, wrong id
-        {2, b, true}, {2, b, false},                                             // middle of the list, twice
-        {3, {0, c.Object}, false}, {3, c, true}, {1, a, true},                  // head: its node must match
+        {2, {b.Node, 1000}, false},
+        {2, {1000, b.Object}, false},
+        {1, b, false}, // no such record, wrong id
+        {2, b, true},
+        {2, b, false}, // middle of the list, twice
+        {3, {0, c.Object}, false},
+        {3, c, true},
+        {1, a, true}, // head: its node must match
     };
     for (const auto& k : cases)
         EXPECT_EQ(tree.DeleteObject(k.id, k.nums), k.ok) << "id " << k.id;
@@ -171,9 +184,11 @@ TEST(KrQuadTreeBase, InitAndAddRejectDegenerateInput) {
         unsigned levels;
         bool ok;
     } cases[] = {
-        {{0, 0}, {1e-30, 1}, 10, true},     {{0, 0}, {0.9e-30, 1}, 10, false}, {{1, 1}, {0, 2}, 10, false},
-        {{kNaN, 0}, {1, 1}, 10, false},     {{0, 0}, {kInf, 1}, 10, false},    {{-1e308, 0}, {1e308, 1}, 10, false},
-        {{0, 0}, {1, 1}, 17, false},        {{0, 0}, {1, 1}, 16, true},        {{0, 0}, {1, 1}, 0, true},
+        {{0, 0}, {1e-30, 1}, 10, true}, {{0, 0}, {0.9e-30, 1}, 10, false},
+        {{1, 1}, {0, 2}, 10, false},    {{kNaN, 0}, {1, 1}, 10, false},
+        {{0, 0}, {kInf, 1}, 10, false}, {{-1e308, 0}, {1e308, 1}, 10, false},
+        {{0, 0}, {1, 1}, 17, false},    {{0, 0}, {1, 1}, 16, true},
+        {{0, 0}, {1, 1}, 0, true},
     };
     for (const auto& k : cases) {
         STreeOptions options;

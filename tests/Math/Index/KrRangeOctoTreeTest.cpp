@@ -32,15 +32,13 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 const limits3d kCube(vec3d(0, 0, 0), vec3d(8, 8, 8));
 using index_t = kr::TBaseOctoTree::index_t;
 
-template <class Tree>
-std::string Saved(const Tree& tree) {
+template <class Tree> std::string Saved(const Tree& tree) {
     TKrMemoryStream s;
     tree.SaveE(&s);
     return std::string(s.GetBuffer(), s.getSize());
 }
 
-template <class Tree>
-void LoadBytes(Tree& tree, const std::string& bytes) {
+template <class Tree> void LoadBytes(Tree& tree, const std::string& bytes) {
     TKrFixedMemStream s(bytes.data(), bytes.size());
     tree.LoadE(&s);
 }
@@ -50,8 +48,7 @@ void LoadBytes(Tree& tree, const std::string& bytes) {
 struct SPayload {
     std::string bytes;
 
-    template <class V>
-    SPayload Patched(std::size_t at, const V& value) const {
+    template <class V> SPayload Patched(std::size_t at, const V& value) const {
         SPayload p = *this;
         std::memcpy(&p.bytes[at], &value, sizeof value);
         return p;
@@ -63,8 +60,7 @@ struct SPayload {
     }
 };
 
-template <class T>
-class KrRangeOctoTreeT : public ::testing::Test {
+template <class T> class KrRangeOctoTreeT : public ::testing::Test {
 protected:
     using TTree = kr::TRangeOctoTreeI<T>;
     using TRange = typename TTree::range_t;
@@ -79,7 +75,8 @@ protected:
         TTree tree;
         tree.Create(kCube, levels);
         std::mt19937_64 gen(levels);
-        std::uniform_int_distribution<T> value(std::numeric_limits<T>::lowest(), std::numeric_limits<T>::max());
+        std::uniform_int_distribution<T> value(std::numeric_limits<T>::lowest(),
+                                               std::numeric_limits<T>::max());
         auto grid = [&] { return static_cast<double>(gen() % 37) / 4 - 0.5; };
         for (int i = 0; i < count; ++i) {
             values.push_back({vec3d(grid(), grid(), grid()), value(gen)});
@@ -127,19 +124,25 @@ TEST(KrBaseOctoTree, CreateRejectsBadShapesAndKeepsTheTree) {
         unsigned levels;
         const char* reason;
     } cases[] = {
-        {kCube, 0, "LevelsCount"}, {kCube, 22, "LevelsCount"}, {limits3d(), 3, "Limits"},
-        {limits3d(vec3d(0, 0, 0), vec3d(1, 1, 0)), 3, "Limits"}, {limits3d(vec3d(0, 2, 0), vec3d(1, 1, 1)), 3, "Limits"},
-        {limits3d(vec3d(0, 0, kNaN), vec3d(1, 1, 1)), 3, "Limits"}, {limits3d(vec3d(0, 0, 0), vec3d(1, kInf, 1)), 3, "Limits"},
+        {kCube, 0, "LevelsCount"},
+        {kCube, 22, "LevelsCount"},
+        {limits3d(), 3, "Limits"},
+        {limits3d(vec3d(0, 0, 0), vec3d(1, 1, 0)), 3, "Limits"},
+        {limits3d(vec3d(0, 2, 0), vec3d(1, 1, 1)), 3, "Limits"},
+        {limits3d(vec3d(0, 0, kNaN), vec3d(1, 1, 1)), 3, "Limits"},
+        {limits3d(vec3d(0, 0, 0), vec3d(1, kInf, 1)), 3, "Limits"},
         {limits3d(vec3d(-1e308, 0, 0), vec3d(1e308, 1, 1)), 3, "Limits"}, // the extent overflows
-        {limits3d(vec3d(0, 0, 0), vec3d(1e-320, 1, 1)), 21, "Limits"},   // the scale overflows
+        {limits3d(vec3d(0, 0, 0), vec3d(1e-320, 1, 1)), 21, "Limits"},    // the scale overflows
     };
     kr::TRangeOctoTreeI<int> tree;
     tree.Create(kCube, 3);
     tree.AddValue(vec3d(1, 1, 1), 5);
     for (const auto& k : cases) {
-        EXPECT_THAT([&] { tree.Create(k.limits, k.levels); },
-                    ThrowsMessage<TKrMessage>(testing::StrEq(
-                        std::string("@kr::TBaseOctoTree::Create(const limits3d&, unsigned): Invalid argument ") + k.reason)));
+        EXPECT_THAT(
+            [&] { tree.Create(k.limits, k.levels); },
+            ThrowsMessage<TKrMessage>(testing::StrEq(
+                std::string("@kr::TBaseOctoTree::Create(const limits3d&, unsigned): Invalid argument ") +
+                k.reason)));
         EXPECT_EQ(tree.GetNodesCount(), 17u);
     }
     tree.Create(kCube, 21);
@@ -157,10 +160,9 @@ TEST(KrBaseOctoTree, ClampedIndexOfPoints) {
         bool ok;
         index_t cell;
     } cases[] = {
-        {{1, 0.5, 0.25}, true, {1, 1, 1}},       {{7.999, 3.999, 1.999}, true, {7, 7, 7}},
-        {{8, 4, 2}, true, {7, 7, 7}},            // the far border belongs to the last cell
-        {{-kInf, 100, 1e300}, true, {0, 7, 7}},
-        {{kNaN, 0, 0}, false, {9, 9, 9}},
+        {{1, 0.5, 0.25}, true, {1, 1, 1}},      {{7.999, 3.999, 1.999}, true, {7, 7, 7}},
+        {{8, 4, 2}, true, {7, 7, 7}}, // the far border belongs to the last cell
+        {{-kInf, 100, 1e300}, true, {0, 7, 7}}, {{kNaN, 0, 0}, false, {9, 9, 9}},
     };
     for (const auto& k : cases) {
         index_t cell(9, 9, 9);
@@ -176,8 +178,9 @@ TYPED_TEST(KrRangeOctoTreeT, RangesMatchBruteForce) {
     }
     const auto tree = this->Sample();
     typename TestFixture::TRange r{1, 2};
-    for (const limits3d& box : {limits3d(), limits3d(vec3d(9, 0, 0), vec3d(10, 8, 8)),
-                                limits3d(vec3d(0, 0, 0), vec3d(kNaN, 1, 1)), limits3d(vec3d(2, 2, 2), vec3d(1, 3, 3))})
+    for (const limits3d& box :
+         {limits3d(), limits3d(vec3d(9, 0, 0), vec3d(10, 8, 8)), limits3d(vec3d(0, 0, 0), vec3d(kNaN, 1, 1)),
+          limits3d(vec3d(2, 2, 2), vec3d(1, 3, 3))})
         EXPECT_FALSE(tree.GetRange(box, &r));
     EXPECT_EQ(r, (typename TestFixture::TRange{1, 2}));
 }
@@ -250,9 +253,11 @@ TYPED_TEST(KrRangeOctoTreeT, EveryTruncatedOrAlteredStreamFails) {
     } cases[] = {
         {good.Patched(8, 2u).Sealed(), "unsupported version 2"},
         {good.Patched(16, 2u).Sealed(), "invalid node count"}, // more nodes than 2 levels hold
-        {SPayload{good.Patched(68, 9u).bytes.substr(0, 72 + 9) + good.bytes.substr(ranges, 9 * pair)}.Sealed(),
+        {SPayload{good.Patched(68, 9u).bytes.substr(0, 72 + 9) + good.bytes.substr(ranges, 9 * pair)}
+             .Sealed(),
          "has too few children"},
-        {good.Patched(16, 21u).Patched(68, 0xFFFFFFF9u).Sealed(), "the data ends early"}, // no 4 GiB allocation
+        {good.Patched(16, 21u).Patched(68, 0xFFFFFFF9u).Sealed(),
+         "the data ends early"}, // no 4 GiB allocation
         {good.Patched(ranges - 1, '\1').Sealed(), "of the finest level is split"},
         {good.Patched(72 + 3, '\2').Sealed(), "invalid split flag 2 at node 3"},
         {good.Patched(72, '\0').Patched(ranges, TTree::EmptyRange()).Sealed(), "node 1 has no parent"},
@@ -270,7 +275,8 @@ TYPED_TEST(KrRangeOctoTreeT, AlteredXIniFailsWithAMessage) {
     const long count = static_cast<long>(tree.GetNodesCount());
     for (const auto& [item, value, reason] :
          {std::make_tuple("value_size", 2L, std::string("value size 2 where")),
-          std::make_tuple("nodes", count + 1, std::to_string(count) + " split flags for " + std::to_string(count + 1))}) {
+          std::make_tuple("nodes", count + 1,
+                          std::to_string(count) + " split flags for " + std::to_string(count + 1))}) {
         TKrXIniTreeWriter w(nullptr);
         w.BeginSectionSE("octree");
         XIniSaveE(&w, tree);

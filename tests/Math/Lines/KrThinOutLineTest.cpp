@@ -38,7 +38,10 @@ double Deviation(const Line& orig, const Line& thin, bool closed, bool useZ = fa
 // A wobbly line with a reproducible generator: open along x, or closed around a circle.
 Line Wobbly(std::size_t n, bool closed, std::uint32_t seed) {
     Line out;
-    auto rnd = [&seed] { seed = seed * 1664525u + 1013904223u; return (seed >> 8) / double(1u << 24) - 0.5; };
+    auto rnd = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) / double(1u << 24) - 0.5;
+    };
     for (std::size_t i = 0; i < n; ++i) {
         const double t = closed ? 2 * M_PI * double(i) / double(n) : double(i) * 0.1;
         const double r = 10 + 0.06 * rnd();
@@ -51,7 +54,8 @@ Line Wobbly(std::size_t n, bool closed, std::uint32_t seed) {
 bool IsSubsequence(const Line& sub, const Line& of) {
     std::size_t i = 0;
     for (const vec3d& p : sub) {
-        while (i < of.size() && of[i] != p) ++i;
+        while (i < of.size() && of[i] != p)
+            ++i;
         if (i++ >= of.size()) return false;
     }
     return true;
@@ -83,8 +87,10 @@ TEST(ThinOutLine, StaysInsideTheCorridor) {
             Line s;
             ASSERT_TRUE(ThinOutLine3d(orig, closed, tol, &idx, &s));
             ASSERT_EQ(idx.size(), s.size());
-            for (std::size_t i = 0; i < idx.size(); ++i) EXPECT_EQ(s[i], orig[idx[i]]);
-            EXPECT_LE(Deviation(orig, s, closed, true), (1 + (tol < 0.1 ? 0 : std::sqrt(3.0))) * tol * (1 + 1e-12));
+            for (std::size_t i = 0; i < idx.size(); ++i)
+                EXPECT_EQ(s[i], orig[idx[i]]);
+            EXPECT_LE(Deviation(orig, s, closed, true),
+                      (1 + (tol < 0.1 ? 0 : std::sqrt(3.0))) * tol * (1 + 1e-12));
         }
 }
 
@@ -99,9 +105,14 @@ TEST(ThinOutLine, EndsCoincidenceAndMarks) {
         {"open, last two coincide", {{0, 0, 0}, {5, 0, 1}, {5.001, 0, 2}}, 0, {{0, 0, 0}, {5.001, 0, 2}}},
         {"closed ring within tol", {{0, 0, 0}, {0.001, 0, 1}, {0, 0.002, 2}, {-0.001, 0, 3}}, 1, {{0, 0, 0}}},
         {"open line all coincident", {{0, 0, 0}, {0, 0, 1}, {0, 0, 2}, {0, 0, 3}}, 0, {{0, 0, 0}, {0, 0, 3}}},
-        {"closed: vertex 0 meets the last", {{0, 0, 0}, {1, 0, 1}, {1, 1, 2}, {0.001, 0, 3}}, 1,
+        {"closed: vertex 0 meets the last",
+         {{0, 0, 0}, {1, 0, 1}, {1, 1, 2}, {0.001, 0, 3}},
+         1,
          {{1, 0, 1}, {1, 1, 2}, {0.001, 0, 3}}},
-        {"marked vertex goes alone", {{0, 0, 0}, {1, 1, big}, {2, 0, 2}, {3, 1, 3}}, 0, {{0, 0, 0}, {2, 0, 2}, {3, 1, 3}}},
+        {"marked vertex goes alone",
+         {{0, 0, 0}, {1, 1, big}, {2, 0, 2}, {3, 1, 3}},
+         0,
+         {{0, 0, 0}, {2, 0, 2}, {3, 1, 3}}},
     };
     for (const Case& c : cases) {
         Line l = c.in;
@@ -115,7 +126,8 @@ TEST(ThinOutLine, EndsCoincidenceAndMarks) {
 
 TEST(ThinOutLine, StraightLinesAndOneSidedCorridor) {
     Line straight;
-    for (int i = 0; i < 10; ++i) straight.push_back({double(i), 2.0 * i, double(i)});
+    for (int i = 0; i < 10; ++i)
+        straight.push_back({double(i), 2.0 * i, double(i)});
     Line l = straight;
     EXPECT_TRUE(ThinOutLine(l, 0, 1e-9));
     EXPECT_EQ(l, (Line{straight.front(), straight.back()}));
@@ -150,7 +162,8 @@ TEST(ThickenLine, NoPieceLongerThanTheStep) {
     Line l = {{0, 0, 0}, {10, 0, 4}};
     ThickenLine(l, false, 3);
     ASSERT_EQ(l.size(), 5u);
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(l[i], (vec3d{2.5 * i, 0, 1.0 * i}));
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(l[i], (vec3d{2.5 * i, 0, 1.0 * i}));
 
     for (bool closed : {false, true})
         for (double step : {0.05, 0.7, 3.0, 100.0}) {

@@ -1,5 +1,5 @@
-// Plane transforms: forward then inverse over a grid reaching the far field, batch forms against single points,
-// chain merging and matrices, singular matrices, quarter-turn rotations, effective transforms.
+// Plane transforms: forward then inverse over a grid reaching the far field, batch forms against single
+// points, chain merging and matrices, singular matrices, quarter-turn rotations, effective transforms.
 #include "Math/Transforms/KrAffineTransform.h"
 #include "Math/Transforms/KrCombinedTransform.h"
 #include "Math/Transforms/KrProjectiveTransform.h"
@@ -220,7 +220,8 @@ TEST(Kr2DTransform, CompositionUpdatesBothDirections) {
     for (const vec2d& q : {vec2d(3, 4), vec2d(-1e4, 2e3)}) {
         ExpectClose(a.GetInverseTraCoord(a.GetTraCoord(q)), q, 1e-12, "affine");
         ExpectClose(p.GetInverseTraCoord(p.GetTraCoord(q)), q, 1e-12, "projective");
-        ExpectClose(p.GetTraCoord(q), kShift.GetTraCoord(kProj.GetTraCoord(kAffine.GetTraCoord(q))), 1e-12, "order");
+        ExpectClose(p.GetTraCoord(q), kShift.GetTraCoord(kProj.GetTraCoord(kAffine.GetTraCoord(q))), 1e-12,
+                    "order");
     }
     EXPECT_EQ(p.GetForward().m22, 1);
     EXPECT_EQ(TProjectiveTransform(kAffine, 0).GetForward(), TProjectiveTransform(kAffine).GetInverse());
@@ -229,13 +230,20 @@ TEST(Kr2DTransform, CompositionUpdatesBothDirections) {
 TEST(Kr2DTransform, SingularMatricesAreRefused) {
     EXPECT_EQ(ThrownText([] { TAffineTransform(1e-20, 0, 0, 0, 1, 0); }), "TAffineTransform::InitInverseE()");
     EXPECT_EQ(ThrownText([] { TAffineTransform(2e-20, 0, 0, 0, 1, 0); }), "(nothing thrown)");
-    EXPECT_EQ(ThrownText([] { TAffineTransform(std::nan(""), 0, 0, 0, 1, 0); }), "TAffineTransform::InitInverseE()");
-    EXPECT_EQ(ThrownText([] { TProjectiveTransform(1, 2, 3, 2, 4, 6, 0, 0, 1); }), "TProjectiveTransform::InitInverse()");
+    EXPECT_EQ(ThrownText([] { TAffineTransform(std::nan(""), 0, 0, 0, 1, 0); }),
+              "TAffineTransform::InitInverseE()");
+    EXPECT_EQ(ThrownText([] { TProjectiveTransform(1, 2, 3, 2, 4, 6, 0, 0, 1); }),
+              "TProjectiveTransform::InitInverse()");
     // Non-singular, but the inverse sends the origin to infinity: no normalised inverse exists.
-    EXPECT_EQ(ThrownText([] { TProjectiveTransform(0, 1, 0, 0, 0, 1, 1, 0, 1); }), "TProjectiveTransform::InitInverse()");
-    EXPECT_EQ(ThrownText([] { TProjectiveTransform(1, 0, 0, 0, 1, 0, 1, 0, 0); }), "TProjectiveTransform::Normalize()");
+    EXPECT_EQ(ThrownText([] { TProjectiveTransform(0, 1, 0, 0, 0, 1, 1, 0, 1); }),
+              "TProjectiveTransform::InitInverse()");
+    EXPECT_EQ(ThrownText([] { TProjectiveTransform(1, 0, 0, 0, 1, 0, 1, 0, 0); }),
+              "TProjectiveTransform::Normalize()");
     TAffineTransform a = kAffine;
-    EXPECT_EQ(ThrownText([&] { a.SetAffine(TAffine{1, 2, 0, 2, 4, 0}); }), "TAffineTransform::InitInverseE()");
+    EXPECT_EQ(ThrownText([&] {
+                  a.SetAffine(TAffine{1, 2, 0, 2, 4, 0});
+              }),
+              "TAffineTransform::InitInverseE()");
     EXPECT_EQ(a.GetAffine().m00, kAffine.GetAffine().m00); // unchanged after the failure
     TAffine inv;
     EXPECT_FALSE((TAffine{1, 1, 0, 1, 1, 0}.GetInverse(inv)));
@@ -247,9 +255,9 @@ TEST(Kr2DTransform, RotFlipAndEffectiveTransforms) {
         bool swap;
         vec2d origin, corner; // images of (0, 0) and (100, 50)
     } rots[] = {
-        {1, false, vec2d(50, 0), vec2d(0, 100)},    {1, true, vec2d(100, 0), vec2d(50, 100)},
-        {2, false, vec2d(100, 50), vec2d(0, 0)},    {3, false, vec2d(0, 100), vec2d(50, 0)},
-        {5, false, vec2d(50, 0), vec2d(0, 100)},    {-1, false, vec2d(0, 0), vec2d(100, 50)},
+        {1, false, vec2d(50, 0), vec2d(0, 100)}, {1, true, vec2d(100, 0), vec2d(50, 100)},
+        {2, false, vec2d(100, 50), vec2d(0, 0)}, {3, false, vec2d(0, 100), vec2d(50, 0)},
+        {5, false, vec2d(50, 0), vec2d(0, 100)}, {-1, false, vec2d(0, 0), vec2d(100, 50)},
         {0, true, vec2d(0, 0), vec2d(100, 50)},
     };
     for (const TRot& r : rots) {

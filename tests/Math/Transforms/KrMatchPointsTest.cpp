@@ -193,7 +193,8 @@ TEST(KrMatchPoints, NoisyDataGivesTheLeastSquaresSolution) {
             matr3x3 m;
             ASSERT_TRUE(c.fit(pairs, m)) << c.name;
             ExpectNear(m, want, 1e-9, std::string(c.name) + " n=" + std::to_string(n));
-            EXPECT_NEAR(ResidualRms(pairs, m), ResidualRms(pairs, want), 1e-9 * ResidualRms(pairs, want)) << c.name;
+            EXPECT_NEAR(ResidualRms(pairs, m), ResidualRms(pairs, want), 1e-9 * ResidualRms(pairs, want))
+                << c.name;
         }
 }
 
@@ -201,8 +202,11 @@ TEST(KrMatchPoints, ImpossibleFitsFailWithTheirTexts) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const TKrPointPairs one{{vec2d(1, 2), vec2d(3, 4)}};
     const TKrPointPairs two{{vec2d(0, 0), vec2d(1, 1)}, {vec2d(1, 0), vec2d(2, 1)}};
-    const TKrPointPairs three{{vec2d(0, 0), vec2d(0, 0)}, {vec2d(1, 0), vec2d(1, 0)}, {vec2d(0, 1), vec2d(0, 1)}};
-    const TKrPointPairs coincident{{vec2d(5, 5), vec2d(0, 0)}, {vec2d(5, 5), vec2d(1, 0)}, {vec2d(5, 5), vec2d(2, 2)},
+    const TKrPointPairs three{
+        {vec2d(0, 0), vec2d(0, 0)}, {vec2d(1, 0), vec2d(1, 0)}, {vec2d(0, 1), vec2d(0, 1)}};
+    const TKrPointPairs coincident{{vec2d(5, 5), vec2d(0, 0)},
+                                   {vec2d(5, 5), vec2d(1, 0)},
+                                   {vec2d(5, 5), vec2d(2, 2)},
                                    {vec2d(5, 5), vec2d(3, 1)}};
     TKrPointPairs collinear;
     for (int i = 0; i < 6; ++i)
@@ -244,7 +248,8 @@ TEST(KrMatchPoints, ImpossibleFitsFailWithTheirTexts) {
          "@MatchPoints_Projective: degenerate transformation.", false},
         {&mirrored, MatchPoints_Projective, [](auto& p) { return MatchPoints_Projective(p); },
          "@MatchPoints_Projective: flipping.", false},
-        {&withNan, nullptr, [](auto& p) { return MatchPoints_SelfDefining(p, false, nullptr, TranType_Projective, 0); },
+        {&withNan, nullptr,
+         [](auto& p) { return MatchPoints_SelfDefining(p, false, nullptr, TranType_Projective, 0); },
          "@MatchPoints_SelfDefining", false},
         {&withNan, nullptr,
          [](auto& p) { return MatchPoints_Screening(p, false, nullptr, TranType_Projective, 0, 0.2); },
@@ -295,7 +300,8 @@ TEST(KrMatchPoints, SelfDefiningClimbsWhileTheResidualDoesNotGrow) {
     ETranType used = TranType_None;
     matr3x3 m;
     // One pair allows a translation only.
-    ASSERT_TRUE(MatchPoints_SelfDefining({{vec2d(1, 1), vec2d(2, 3)}}, m, true, nullptr, TranType_Projective, 0, &used));
+    ASSERT_TRUE(MatchPoints_SelfDefining({{vec2d(1, 1), vec2d(2, 3)}}, m, true, nullptr, TranType_Projective,
+                                         0, &used));
     EXPECT_EQ(used, TranType_Translation);
     // With tolerance 0 every class up to the maximum is accepted.
     const TKrPointPairs shifted = MakePairs(kFits[0].truth, 10, 0);
@@ -310,7 +316,8 @@ TEST(KrMatchPoints, SelfDefiningClimbsWhileTheResidualDoesNotGrow) {
     EXPECT_EQ(used, TranType_Affine);
     // A maximum beyond projective is refused after the classes that exist (noisy data, so that
     // no class ends the climb by a residual grown from rounding alone).
-    EXPECT_FALSE(MatchPoints_SelfDefining(MakePairs(kFits[3].truth, 30, 1.0), m, true, nullptr, ETranType(6), 0));
+    EXPECT_FALSE(
+        MatchPoints_SelfDefining(MakePairs(kFits[3].truth, 30, 1.0), m, true, nullptr, ETranType(6), 0));
     // With an area, a projective fit that sends part of it across the horizon is refused.
     const matr3x3 steep(1, 0, 0, 0, 1, 0, 1.5e-3, 0, 1); // horizon at x = −667
     const std::vector<vec2d> area{vec2d(-1000, 0), vec2d(1000, 1000)};
@@ -338,7 +345,8 @@ TEST(KrMatchPoints, ScreeningDropsGrossOutliers) {
     }
     // Too few pairs to screen: the first result stands.
     const TKrPointPairs three = MakePairs(kFits[3].truth, 3, 0);
-    ExpectNear(MatchPoints_Screening(three, true, nullptr, TranType_Affine, 0, 0.5), kFits[3].truth, 1e-9, "n=3");
+    ExpectNear(MatchPoints_Screening(three, true, nullptr, TranType_Affine, 0, 0.5), kFits[3].truth, 1e-9,
+               "n=3");
 }
 
 TEST(KrMatchPoints, RestrictSimilarityClampsScaleAndAngle) {
@@ -346,16 +354,16 @@ TEST(KrMatchPoints, RestrictSimilarityClampsScaleAndAngle) {
         return matr3x3(s * std::cos(a), -s * std::sin(a), 5, s * std::sin(a), s * std::cos(a), 7, 0, 0, 1);
     };
     struct TCase {
-        double scale, angle;        // of the input
-        double scaleTol, angleTol;  // limits around scale 2, angle 0.5 with 4-fold symmetry
+        double scale, angle;       // of the input
+        double scaleTol, angleTol; // limits around scale 2, angle 0.5 with 4-fold symmetry
         double wantScale, wantAngle;
     } cases[] = {
-        {2.1, 0.52, 0.1, 0.1, 2.1, 0.52},          // inside both ranges: unchanged
-        {3.0, 0.5, 0.1, 0.1, 2 / 0.9, 0.5},        // scale above 2/0.9
-        {1.0, 0.5, 0.1, 0.1, 1.8, 0.5},            // scale below 0.9·2
-        {2.0, 0.9, 0.5, 0.1, 2.0, 0.6},            // angle beyond 0.5 + 0.1
+        {2.1, 0.52, 0.1, 0.1, 2.1, 0.52},                               // inside both ranges: unchanged
+        {3.0, 0.5, 0.1, 0.1, 2 / 0.9, 0.5},                             // scale above 2/0.9
+        {1.0, 0.5, 0.1, 0.1, 1.8, 0.5},                                 // scale below 0.9·2
+        {2.0, 0.9, 0.5, 0.1, 2.0, 0.6},                                 // angle beyond 0.5 + 0.1
         {2.0, 0.5 + kHalfPi - 0.3, 0.5, 0.1, 2.0, 0.5 + kHalfPi - 0.1}, // next symmetric direction
-        {2.0, 0.9, 2.0, 4.0, 2.0, 0.9},            // tolerances beyond the ranges: no limits
+        {2.0, 0.9, 2.0, 4.0, 2.0, 0.9}, // tolerances beyond the ranges: no limits
     };
     for (const TCase& c : cases) {
         matr3x3 m = similarity(c.scale, c.angle);
@@ -393,7 +401,8 @@ TEST(KrMatchPoints, RotationsInSpaceMatchTheSvdSolution) {
         Eigen::Matrix3d cov = Eigen::Matrix3d::Zero();
         for (int i = 0; i < 40; ++i) {
             const Eigen::Vector3d a(coord(rng), coord(rng), coord(rng));
-            const Eigen::Vector3d b = 1.5 * truth * a + sigma * Eigen::Vector3d(noise(rng), noise(rng), noise(rng));
+            const Eigen::Vector3d b =
+                1.5 * truth * a + sigma * Eigen::Vector3d(noise(rng), noise(rng), noise(rng));
             pairs.emplace_back(vec3d(a.x(), a.y(), a.z()), vec3d(b.x(), b.y(), b.z()));
             cov += b * a.transpose();
         }
@@ -435,7 +444,8 @@ TEST(KrZelMatrix, SolveAndEigenProblemAgreeWithEigen) {
     const Eigen::SelfAdjointEigenSolver<Eigen::Matrix3d> es(e);
     for (int i = 0; i < 3; ++i) {
         EXPECT_NEAR(values(i + 1), es.eigenvalues()(i), 1e-12);
-        const double dotp = vectors(1, i + 1) * es.eigenvectors()(0, i) + vectors(2, i + 1) * es.eigenvectors()(1, i) +
+        const double dotp = vectors(1, i + 1) * es.eigenvectors()(0, i) +
+                            vectors(2, i + 1) * es.eigenvectors()(1, i) +
                             vectors(3, i + 1) * es.eigenvectors()(2, i);
         EXPECT_NEAR(std::fabs(dotp), 1, 1e-12);
     }

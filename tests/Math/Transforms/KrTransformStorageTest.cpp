@@ -51,7 +51,8 @@ std::string LoadError(const std::string& text) {
     } catch (const TKrMessage& m) {
         std::string s;
         for (const auto* p : m.body()->m_parameters)
-            if (!dynamic_cast<const KrMessageHelpers::TParameterKrMessage*>(p)) s += "[" + p->GetString("") + "]";
+            if (!dynamic_cast<const KrMessageHelpers::TParameterKrMessage*>(p))
+                s += "[" + p->GetString("") + "]";
         return s;
     } catch (const std::exception& e) {
         return e.what();
@@ -88,7 +89,8 @@ TEST_F(KrTransformStorage, RoundTripsAreByteIdentical) {
     nested.SetEnableCollapse(false);
     nested.AddTransform(chain);
     nested.AddTransform(TShiftTransform(1, 2));
-    const TKr2DTransform* all[] = {&shift, &affine, &proj, &chain, &nested, new TUnityTransform, new TCombinedTransform};
+    const TKr2DTransform* all[] = {
+        &shift, &affine, &proj, &chain, &nested, new TUnityTransform, new TCombinedTransform};
     for (const TKr2DTransform* t : all) {
         const std::string text = SaveText(*t);
         const var_a<TKr2DTransform*> loaded = LoadText(text);
@@ -105,34 +107,42 @@ TEST_F(KrTransformStorage, RoundTripsAreByteIdentical) {
     ASSERT_EQ(loaded->GetTransformsCount(), 3u);
     EXPECT_STREQ(loaded->GetTransform(1)->GetContentName(), "AffineTransform");
     // A projective matrix is stored as given and normalised on load.
-    const auto scaled = LoadText(Doc("<s n=\"name\" v=\"ProjectiveTransform\"/><x n=\"data\"><d n=\"m00\" v=\"2\"/>"
-                                     "<d n=\"m01\" v=\"0\"/><d n=\"m02\" v=\"4\"/><d n=\"m10\" v=\"0\"/><d n=\"m11\" "
-                                     "v=\"2\"/><d n=\"m12\" v=\"0\"/><d n=\"m20\" v=\"0\"/><d n=\"m21\" v=\"0\"/>"
-                                     "<d n=\"m22\" v=\"2\"/></x>"));
+    const auto scaled =
+        LoadText(Doc("<s n=\"name\" v=\"ProjectiveTransform\"/><x n=\"data\"><d n=\"m00\" v=\"2\"/>"
+                     "<d n=\"m01\" v=\"0\"/><d n=\"m02\" v=\"4\"/><d n=\"m10\" v=\"0\"/><d n=\"m11\" "
+                     "v=\"2\"/><d n=\"m12\" v=\"0\"/><d n=\"m20\" v=\"0\"/><d n=\"m21\" v=\"0\"/>"
+                     "<d n=\"m22\" v=\"2\"/></x>"));
     EXPECT_EQ(scaled->GetTraCoord(vec2d(1, 1)), vec2d(3, 1));
 }
 
 TEST_F(KrTransformStorage, DamagedDocumentsFailWithTheirTexts) {
     const std::string shiftData = "<x n=\"data\"><d n=\"x\" v=\"1\"/><d n=\"y\" v=\"2\"/></x>";
-    const std::string singular = "<x n=\"data\"><d n=\"m00\" v=\"1\"/><d n=\"m01\" v=\"2\"/><d n=\"m02\" v=\"0\"/>"
-                                 "<d n=\"m10\" v=\"2\"/><d n=\"m11\" v=\"4\"/><d n=\"m12\" v=\"0\"/></x>";
+    const std::string singular =
+        "<x n=\"data\"><d n=\"m00\" v=\"1\"/><d n=\"m01\" v=\"2\"/><d n=\"m02\" v=\"0\"/>"
+        "<d n=\"m10\" v=\"2\"/><d n=\"m11\" v=\"4\"/><d n=\"m12\" v=\"0\"/></x>";
     struct TCase {
         std::string doc;
         std::string error;
     } cases[] = {
         {Doc("<s n=\"name\" v=\"ShiftTransform\"/>" + shiftData), "(loaded)"},
-        {Doc("<s n=\"name\" v=\"Warp\"/>" + shiftData), R"([<s#0 "name">][@TKr2DTransform::Load: invalid name: Warp])"},
+        {Doc("<s n=\"name\" v=\"Warp\"/>" + shiftData),
+         R"([<s#0 "name">][@TKr2DTransform::Load: invalid name: Warp])"},
         {Doc(shiftData), R"([<#0+ "name">])"}, // no name: the reader's not-found error
         {Doc("<s n=\"name\" v=\"ShiftTransform\"/>"), R"([<#0+ "data">])"},
-        {Doc("<s n=\"name\" v=\"ShiftTransform\"/><x n=\"data\"><d n=\"x\" v=\"1\"/></x>"), R"([<x#1 "data"> <#0+ "y">])"},
-        {Doc("<s n=\"name\" v=\"ShiftTransform\"/><x n=\"data\"><d n=\"x\" v=\"1\"/><s n=\"y\" v=\"2\"/></x>"),
+        {Doc("<s n=\"name\" v=\"ShiftTransform\"/><x n=\"data\"><d n=\"x\" v=\"1\"/></x>"),
+         R"([<x#1 "data"> <#0+ "y">])"},
+        {Doc("<s n=\"name\" v=\"ShiftTransform\"/><x n=\"data\"><d n=\"x\" v=\"1\"/><s n=\"y\" "
+             "v=\"2\"/></x>"),
          R"([<x#1 "data"> <s#1 "y">])"},
-        {Doc("<s n=\"name\" v=\"ShiftTransform\"/><x n=\"data\"><d n=\"x\" v=\"nan\"/><d n=\"y\" v=\"2\"/></x>"),
+        {Doc("<s n=\"name\" v=\"ShiftTransform\"/><x n=\"data\"><d n=\"x\" v=\"nan\"/><d n=\"y\" "
+             "v=\"2\"/></x>"),
          R"([<x#1 "data"> <d#0 "x">])"}, // then the reader's "invalid value" text
         {Doc("<s n=\"name\" v=\"AffineTransform\"/>" + singular), "TAffineTransform::InitInverseE()"},
-        {Doc("<s n=\"name\" v=\"CombinedTransform\"/><x n=\"data\"><x n=\"\"><s n=\"name\" v=\"Warp\"/></x></x>"),
+        {Doc("<s n=\"name\" v=\"CombinedTransform\"/><x n=\"data\"><x n=\"\"><s n=\"name\" "
+             "v=\"Warp\"/></x></x>"),
          R"([<x#1 "data"> <x#0> <s#0 "name">][@TKr2DTransform::Load: invalid name: Warp])"},
-        {Doc("<s n=\"name\" v=\"ShiftTransform\"/><x n=\"data\"><d n=\"x\" v=\"1\"/>"), R"([<x#1 "data">])"}, // cut short
+        {Doc("<s n=\"name\" v=\"ShiftTransform\"/><x n=\"data\"><d n=\"x\" v=\"1\"/>"),
+         R"([<x#1 "data">])"}, // cut short
     };
     for (const TCase& c : cases) {
         EXPECT_EQ(LoadError(c.doc).substr(0, c.error.size()), c.error) << c.doc;
@@ -166,7 +176,8 @@ TEST(KrTransformRegistry, LifecycleAndFirstRegistrationWins) {
     TS::RegisterName("ShiftTransform", &TKr2DTransform::TRegistrator<TShiftTransform>::CreateNewT);
 
     // With every name gone the table goes too.
-    for (const char* n : {"UnityTransform", "ShiftTransform", "AffineTransform", "ProjectiveTransform", "CombinedTransform"})
+    for (const char* n :
+         {"UnityTransform", "ShiftTransform", "AffineTransform", "ProjectiveTransform", "CombinedTransform"})
         TS::UnregisterName(n);
     EXPECT_EQ(LoadError(shift), "@TKr2DTransform::Load: no serializers");
     TS::UnregisterName("never registered"); // ignored
@@ -185,7 +196,8 @@ TEST_F(KrTransformStorage, LoadsRunWhileNamesAreRegistered) {
                 if (LoadText(text)->GetTraCoord(vec2d(1, 1)) != vec2d(6, 16)) ++failures;
         });
     for (int i = 0; i < 300; ++i) {
-        TKr2DTransform::TSerializer::RegisterName("Extra", &TKr2DTransform::TRegistrator<TUnityTransform>::CreateNewT);
+        TKr2DTransform::TSerializer::RegisterName("Extra",
+                                                  &TKr2DTransform::TRegistrator<TUnityTransform>::CreateNewT);
         TKr2DTransform::TSerializer::UnregisterName("Extra");
     }
     for (std::thread& t : readers)
