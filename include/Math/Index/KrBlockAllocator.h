@@ -23,6 +23,7 @@ template <class T, std::size_t BlockSize = 1024> class TBlockAllocator {
     static_assert(BlockSize > 0, "blocks hold at least one element");
 
 public:
+    using value_type = T;
     static constexpr std::size_t kBlockSize = BlockSize;
 
     TBlockAllocator() noexcept = default;

@@ -90,8 +90,6 @@ private:
         TNode node[4];
     };
 
-    TNode* NewChild(TNode* node, unsigned c);
-
     TBlockAllocator<TQuad> m_quads;
     TNode m_rootNode{};
     TItemChunkPool<TCell> m_chunks;

@@ -122,7 +122,6 @@ private:
         TNode node[4];
     };
 
-    TNode* NewChild(TNode* node, unsigned c);
     void AddItem(TObjectId id, const TCellBox& cells, TObjectHandle* handle, const char* signature);
     TObjectHandle HandleOf(const TCellBox& cells) const noexcept;
     bool Unlink(TObjectId id, TNode* node) noexcept;

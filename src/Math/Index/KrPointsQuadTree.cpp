@@ -59,22 +59,6 @@ void TPointsQuadTree::Clear() noexcept {
     m_rootNode = TNode{};
 }
 
-TPointsQuadTree::TNode* TPointsQuadTree::NewChild(TNode* node, unsigned c) {
-    TNode* first = nullptr;
-    if (node->childCount == 0) {
-        first = m_quads.New(TQuad{})->node;
-    } else {
-        for (unsigned i = 0; i < 4 && !first; ++i)
-            if (node->child[i]) first = node->child[i] - i;
-    }
-    TNode* child = first + c;
-    *child = TNode{};
-    child->parent = node;
-    node->child[c] = child;
-    ++node->childCount;
-    return child;
-}
-
 void TPointsQuadTree::PushDown(TNode* node, int depth) {
     if (!node || node->childCount != 0 || depth < 0 || depth >= m_levels - 1) return;
     const int bit = m_levels - 2 - depth;
@@ -82,7 +66,7 @@ void TPointsQuadTree::PushDown(TNode* node, int depth) {
         for (std::uint32_t i = 0; i < c->count; ++i) {
             const TCell cell = c->Cells()[i];
             const unsigned k = ChildOf(cell.x, cell.y, bit);
-            TNode* child = node->child[k] ? node->child[k] : NewChild(node, k);
+            TNode* child = node->child[k] ? node->child[k] : QuadWalk::NewChild(m_quads, node, k);
             m_chunks.Push(child->items, c->Ids()[i], cell);
             ++child->itemCount;
         }
@@ -101,7 +85,7 @@ void TPointsQuadTree::AddObject(TObjectId id, const vec2d& point) {
             PushDown(node, depth);
         }
         const unsigned c = ChildOf(x, y, m_levels - 2 - depth);
-        node = node->child[c] ? node->child[c] : NewChild(node, c);
+        node = node->child[c] ? node->child[c] : QuadWalk::NewChild(m_quads, node, c);
     }
     m_chunks.Push(node->items, id, TCell{x, y});
     ++node->itemCount;

@@ -60,22 +60,6 @@ void TQuadTree::Clear() noexcept {
     m_rootNode = TNode{};
 }
 
-TQuadTree::TNode* TQuadTree::NewChild(TNode* node, unsigned c) {
-    TNode* first = nullptr;
-    if (node->childCount == 0) {
-        first = m_quads.New(TQuad{})->node;
-    } else {
-        for (unsigned i = 0; i < 4 && !first; ++i)
-            if (node->child[i]) first = node->child[i] - i;
-    }
-    TNode* child = first + c;
-    *child = TNode{};
-    child->parent = node;
-    node->child[c] = child;
-    ++node->childCount;
-    return child;
-}
-
 TQuadTree::TObjectHandle TQuadTree::HandleOf(const TCellBox& c) const noexcept {
     const int shift = std::max(BitLength(c.x0 ^ c.x1), BitLength(c.y0 ^ c.y1));
     return MakeHandle(m_levels - 1 - shift, c.x0 >> shift, c.y0 >> shift);
@@ -110,7 +94,7 @@ TQuadTree::TNode* TQuadTree::QueryNode(TObjectHandle index) {
     TNode* node = m_root;
     for (int bit = level - 1; bit >= 0; --bit) {
         const unsigned c = ((x >> bit) & 1) | (((y >> bit) & 1) << 1);
-        node = node->child[c] ? node->child[c] : NewChild(node, c);
+        node = node->child[c] ? node->child[c] : QuadWalk::NewChild(m_quads, node, c);
     }
     return node;
 }

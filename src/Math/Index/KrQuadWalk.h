@@ -1,4 +1,5 @@
-// Rectangle queries over the pointer quad trees: the walk shared by kr::TQuadTree and kr::TPointsQuadTree.
+// The pointer quad trees' shared mechanics: child creation and the rectangle walk of kr::TQuadTree and
+// kr::TPointsQuadTree.
 #pragma once
 
 #include "Math/Index/KrCellFrame.h"
@@ -23,6 +24,24 @@ template <class TChunk> inline void PrefetchItems(const TChunk* chunk, bool cell
     const std::size_t cellBytes = std::size_t(chunk->count) * sizeof(*chunk->Cells());
     for (std::size_t at = 0; at < cellBytes && at < 512; at += 64)
         __builtin_prefetch(first + at);
+}
+
+/// Makes child `c` of `node` (a node with parent, child[4] and childCount). The four children of
+/// a node live in one block taken from `quads` when the first of them is made.
+template <class TNode, class TQuads> TNode* NewChild(TQuads& quads, TNode* node, unsigned c) {
+    TNode* first = nullptr;
+    if (node->childCount == 0) {
+        first = quads.New(typename TQuads::value_type{})->node;
+    } else {
+        for (unsigned i = 0; i < 4 && !first; ++i)
+            if (node->child[i]) first = node->child[i] - i;
+    }
+    TNode* child = first + c;
+    *child = TNode{};
+    child->parent = node;
+    node->child[c] = child;
+    ++node->childCount;
+    return child;
 }
 
 /// Appends the ids stored at and below `node` (a node with child[4], childCount and items).
