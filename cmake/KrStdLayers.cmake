@@ -243,8 +243,12 @@ krstd_layer(Shapes USES MathTypes
   UNITS Math/Shapes/KrFigure Math/Shapes/KrContourSteps Math/Shapes/KrContourIntegral
         Math/Shapes/KrFeatureCorrR2)
 
+# Plane regions: contours, domains with holes and planar sets, in doubles and on integer grids.
+krstd_layer(PolygonModel USES MathTypes
+  UNITS Math/Polygon/KrPolygonTypes)
+
 # Module start-up: the one unit that calls every layer's initialiser.
-krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Lines Ini Shapes
+krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Lines Ini Shapes PolygonModel
   UNITS Core/KrModuleStartup Core/KrModuleInternal)
 
 krstd_check_layers()

@@ -62,6 +62,7 @@
 #include "Math/KrMatrix.h"
 #include "Math/KrVec.h"
 #include "Math/Lines/KrThinOutLine.h"
+#include "Math/Polygon/KrPolygonTypes.h"
 #include "Math/Shapes/KrContourIntegral.h"
 #include "Math/Shapes/KrFeatureCorrR2.h"
 #include "Math/Shapes/KrFigure.h"
