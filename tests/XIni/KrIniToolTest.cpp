@@ -1,4 +1,4 @@
-// krtool ini: set creates and updates a file, get decodes, dump lists, a missing key fails.
+// krtool ini and reg: set creates and updates, get decodes, dump and list show, a missing key fails.
 #include "System/KrFsTestUtils.h"
 
 #include <gtest/gtest.h>
@@ -17,4 +17,22 @@ TEST(KrIniTool, SetGetDump) {
     EXPECT_EQ(RunShell(dir.path, krtool + "ini dump t.ini", &status), "[A]\nq=\"a!Qb\"\n[B]\nk=1\n");
     RunShell(dir.path, krtool + "ini get t.ini A none 2>/dev/null", &status);
     EXPECT_NE(status, 0);
+}
+
+TEST(KrIniTool, RegistryValuesLiveInTheUsersStore) {
+    const std::string krtool = Krtool();
+    if (krtool.empty()) GTEST_SKIP() << "this build has no krtool";
+    TScratchDir dir;
+    ASSERT_FALSE(dir.path.empty());
+    const std::string reg = "HOME=" + dir.path + " " + krtool + "reg ";
+    int status = -1;
+    RunShell(dir.path, reg + "set hkcu 'Soft\\My App\\W' 640 && " + reg + "set hkcu 'Soft\\My App\\T' 'a b'",
+             &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(RunShell(dir.path, reg + "get hkcu 'Soft\\My App\\W'", &status), "640\n");
+    EXPECT_EQ(RunShell(dir.path, reg + "list hkcu 'Soft\\My App'", &status), "T = a b\nW = 640\n");
+    RunShell(dir.path, reg + "get hkcu 'Soft\\My App\\none' 2>/dev/null", &status);
+    EXPECT_NE(status, 0);
+    EXPECT_NE(ReadFile(dir.path + "/.config/tessal/korvinex/7/config.ini").find("Soft\\My_App\\W=640"),
+              std::string::npos);
 }
