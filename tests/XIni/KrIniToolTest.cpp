@@ -36,3 +36,19 @@ TEST(KrIniTool, RegistryValuesLiveInTheUsersStore) {
     EXPECT_NE(ReadFile(dir.path + "/.config/tessal/korvinex/7/config.ini").find("Soft\\My_App\\W=640"),
               std::string::npos);
 }
+
+// QSettings locks the store file around each read-modify-write, so two writers of different keys
+// both survive.
+TEST(KrIniTool, TwoProcessesWritingTheUsersStoreLoseNoKey) {
+    const std::string krtool = Krtool();
+    if (krtool.empty()) GTEST_SKIP() << "this build has no krtool";
+    TScratchDir dir;
+    ASSERT_FALSE(dir.path.empty());
+    const std::string reg = "HOME=" + dir.path + " " + krtool + "reg set hkcu ";
+    const std::string writer = "for i in $(seq 1 15); do " + reg + "P/$1$i $i || exit 1; done";
+    int status = -1;
+    RunShell(dir.path, "w() { " + writer + "; }; w a & w b & wait", &status);
+    EXPECT_EQ(status, 0);
+    const std::string list = RunShell(dir.path, "HOME=" + dir.path + " " + krtool + "reg list hkcu P | wc -l", &status);
+    EXPECT_EQ(list, "30\n");
+}
