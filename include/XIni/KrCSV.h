@@ -22,7 +22,9 @@ KRSTD_API double atof_Smart(const char* text);
 /// the maximum line length; with quotes on, a quoted field may span line ends (its bytes kept as
 /// they stand) as long as the record fits in that length. The plain forms never throw; the E
 /// forms report unterminated quotes, cut lines and unreadable numbers as messages naming the
-/// line. Not thread-safe.
+/// line. The parser reads ahead of the current line (the stream's position still ends up after
+/// each line's end), so bytes changed in the stream ahead of that position are not seen until
+/// the stream is repositioned or `Init` is called again. Not thread-safe.
 class KRSTD_API TKrCSVParser {
 public:
     TKrCSVParser();
@@ -90,9 +92,23 @@ private:
     bool ParseDouble(const char* text, double& value, bool whole) const;
     [[noreturn]] void ThrowField(std::size_t i, const char* reason) const;
 
+    // The bytes of the next line: a view into the look-ahead window, refilled from the stream
+    // when the window does not hold a whole maximum-length line at the stream's position.
+    bool LineBytes(streamsize_t pos, const char*& bytes, std::size_t& n);
+    void BuildStopTable();
+
     var_a<TKrStream*> m_stream;
     std::size_t m_maxLine = 2048;
     std::string m_separators;
+    // Bytes that stop a field scan: 1 for a separator, 2 for CR or LF; built for m_stopTableOf.
+    unsigned char m_stop[256] = {};
+    std::string m_stopTableOf = std::string(1, '\0');
+    // Stream bytes [m_aheadPos, m_aheadPos + m_aheadLen) read ahead of the current line, so that
+    // short lines cost neither a read of the maximum length each nor a system call each.
+    std::vector<char> m_ahead;
+    streamsize_t m_aheadPos = 0;
+    std::size_t m_aheadLen = 0;
+    bool m_aheadAtEnd = false;
     bool m_strict = false, m_quotes = true, m_decimalComma = false, m_ansi = true, m_angles = false;
     std::vector<char> m_line, m_fieldBuf;
     std::size_t m_lineLen = 0;

@@ -80,6 +80,7 @@ TKrCSVParser::~TKrCSVParser() = default;
 void TKrCSVParser::Init(var_a<TKrStream*> stream, bool rewind) {
     m_stream = stream;
     if (rewind && m_stream) m_stream->setPosition(0);
+    m_aheadLen = 0;
     m_fields.clear();
     m_fields.reserve(100);
     m_lineLen = 0;
@@ -107,19 +108,53 @@ void TKrCSVParser::SetMaxLineLength(std::size_t bytes) {
     m_lineLen = 0;
 }
 
+void TKrCSVParser::BuildStopTable() {
+    std::memset(m_stop, 0, sizeof m_stop);
+    for (char c : m_separators)
+        if (c != 0) m_stop[static_cast<unsigned char>(c)] = 1;
+    m_stop[static_cast<unsigned char>('\r')] = m_stop[static_cast<unsigned char>('\n')] = 2;
+    m_stopTableOf = m_separators;
+}
+
+bool TKrCSVParser::LineBytes(streamsize_t pos, const char*& bytes, std::size_t& n) {
+    // Reading ahead is only sound while the position is known; the window is dropped when the
+    // stream is repositioned outside it, and the end of the data is read again once reached, so
+    // that a stream that grows meanwhile is followed.
+    if (pos != TKrStream::invalid_value && pos >= m_aheadPos && pos < m_aheadPos + streamsize_t(m_aheadLen)) {
+        const std::size_t off = std::size_t(pos - m_aheadPos), avail = m_aheadLen - off;
+        if (avail >= m_maxLine || m_aheadAtEnd) {
+            bytes = m_ahead.data() + off;
+            n = std::min(avail, m_maxLine);
+            return true;
+        }
+    }
+    constexpr std::size_t kAhead = 64 * 1024;
+    m_ahead.resize(std::max(kAhead, m_maxLine));
+    m_aheadLen = 0;
+    const streamsize_t got = m_stream->Read(m_ahead.data(), m_ahead.size());
+    if (got == TKrStream::invalid_value || got == 0) return false;
+    m_aheadLen = pos == TKrStream::invalid_value ? 0 : std::size_t(got);
+    m_aheadPos = pos;
+    m_aheadAtEnd = std::size_t(got) < m_ahead.size();
+    bytes = m_ahead.data();
+    n = std::min(std::size_t(got), m_maxLine);
+    return true;
+}
+
 bool TKrCSVParser::NextString() {
     m_fields.clear();
     m_lineLen = 0;
     m_unterminated = m_truncated = false;
     if (!m_stream) return false;
     const streamsize_t pos = m_stream->getPosition();
-    streamsize_t got = m_stream->Read(m_line.data(), m_maxLine);
-    if (got == TKrStream::invalid_value || got == 0) return false;
-    const std::size_t n = got;
-    const char* b = m_line.data();
+    const char* b = nullptr;
+    std::size_t n = 0;
+    if (!LineBytes(pos, b, n)) return false;
+    if (m_stopTableOf != m_separators) BuildStopTable();
+    const unsigned char* stop = m_stop;
     char* out = m_fieldBuf.data();
     std::size_t o = 0, i = 0, breaks = 0;
-    auto isSep = [&](char c) { return c != 0 && m_separators.find(c) != std::string::npos; };
+    auto isSep = [&](char c) { return stop[static_cast<unsigned char>(c)] == 1; };
     auto atEnd = [&] { return i >= n || b[i] == '\r' || b[i] == '\n'; };
     bool pending = false; // a separator was read, so a field follows even when empty
     for (;;) {
@@ -153,7 +188,7 @@ bool TKrCSVParser::NextString() {
             }
             if (!closed) m_unterminated = true;
         }
-        while (!atEnd() && !isSep(b[i]))
+        while (i < n && !stop[static_cast<unsigned char>(b[i])])
             out[o++] = b[i++];
         out[o++] = 0;
         pending = false;
@@ -170,6 +205,7 @@ bool TKrCSVParser::NextString() {
             pending = true;
         }
     }
+    std::memcpy(m_line.data(), b, i);
     m_lineLen = i;
     m_lineNo = m_nextLineNo;
     std::size_t next = i;

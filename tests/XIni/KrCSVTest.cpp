@@ -109,6 +109,41 @@ TEST(KrCSVParser, LooseSeparatorsAndLineNumbers) {
     EXPECT_EQ(lines, (std::vector<std::size_t>{1, 2, 4}));
 }
 
+// The parser reads ahead in large blocks; what callers see must stay as if it read line by line:
+// the stream sits after each line's end, a repositioned stream is read from the new place, and a
+// stream that grows after its end was reached is followed.
+TEST(KrCSVParser, ReadAheadKeepsTheStreamPosition) {
+    std::string text;
+    std::vector<std::size_t> starts;
+    for (int k = 0; text.size() < 200000; ++k) {
+        starts.push_back(text.size());
+        text += std::string(static_cast<std::size_t>(k * 37 % 1500), 'a' + k % 26) + "," + std::to_string(k) +
+                (k % 3 ? "\r\n" : "\n");
+    }
+    var_a<TKrStringStream*> s = new_a<TKrStringStream>(text);
+    TKrCSVParser p(s, true);
+    p.SetSeparators(",");
+    p.SetStrictSeparators(true);
+    std::size_t line = 0;
+    while (p.NextString()) {
+        ASSERT_EQ(p.Get<int>(1), int(line)) << "line " << line;
+        ASSERT_EQ(s->getPosition(), line + 1 < starts.size() ? starts[line + 1] : text.size());
+        ++line;
+    }
+    EXPECT_EQ(line, starts.size());
+
+    s->setPosition(starts[3]);
+    ASSERT_TRUE(p.NextString());
+    EXPECT_EQ(p.Get<int>(1), 3);
+    s->setPosition(s->getSize());
+    ASSERT_FALSE(p.NextString());
+    const std::string more = "z,77\n";
+    s->Write(more.data(), more.size());
+    s->setPosition(text.size());
+    ASSERT_TRUE(p.NextString());
+    EXPECT_EQ(p.Get<int>(1), 77);
+}
+
 TEST(KrCSVParser, NumbersAnglesAndDecimalComma) {
     TKrCSVParser p(new_a<TKrStringStream>("12\xB0\x33\x30'15.5;-12 30 0;12 75 0;3,25;42;0x10;\"7\"\n"), true);
     p.SetSeparators(";");
