@@ -7,8 +7,16 @@ conditions. The table lists, per case ("case" name), the points ("p" type x y) a
 positions with the segment they fall in and SciPy's value there ("v" segment x y). The output is committed so that the tests run without SciPy.
 
 Usage: scripts/gen-spline-tables.py [output file]  (Debian's python3-scipy, hence /usr/bin/python3)
+       scripts/gen-spline-tables.py --check FILE  (exit 0 when FILE holds what SciPy gives now, to
+       1e-12 relative; 77 when SciPy is missing, which the test run counts as skipped)
 """
 import sys
+
+if len(sys.argv) == 3 and sys.argv[1] == "--check":
+    try:
+        import scipy  # noqa: F401
+    except ImportError:
+        sys.exit(77)
 
 import numpy as np
 from scipy.interpolate import CubicSpline
@@ -53,8 +61,29 @@ def random_xs(rng, n, lo=0.0, hi=255.0):
             return xs
 
 
+def same_table(a, b):
+    """Line by line the same words, numbers equal to 1e-12 relative."""
+    if len(a) != len(b):
+        return False
+    for la, lb in zip(a, b):
+        wa, wb = la.split(), lb.split()
+        if len(wa) != len(wb):
+            return False
+        for x, y in zip(wa, wb):
+            if x == y:
+                continue
+            try:
+                fx, fy = float(x), float(y)
+            except ValueError:
+                return False
+            if abs(fx - fy) > 1e-12 * max(1.0, abs(fx), abs(fy)):
+                return False
+    return True
+
+
 def main():
-    path = sys.argv[1] if len(sys.argv) > 1 else "tests/Math/Curves/data/natural_splines.txt"
+    check = len(sys.argv) == 3 and sys.argv[1] == "--check"
+    path = sys.argv[2] if check else sys.argv[1] if len(sys.argv) > 1 else "tests/Math/Curves/data/natural_splines.txt"
     rng = np.random.default_rng(20261206)
     out = ["# Natural cubic spline reference values from SciPy's CubicSpline(bc_type=\"natural\").",
            "# Written by scripts/gen-spline-tables.py; regenerate rather than edit."]
@@ -77,6 +106,12 @@ def main():
     case(out, rng, "flat", [SMOOTH] * 5, [0, 60, 130, 200, 255], [77] * 5)
     case(out, rng, "nearly_flat", [SMOOTH] * 7, random_xs(rng, 7), 128 + rng.uniform(-1e-9, 1e-9, 7))
     case(out, rng, "wide_range", [SMOOTH] * 10, random_xs(rng, 10, 0, 65535), rng.uniform(0, 65535, 10))
+    if check:
+        with open(path, encoding="ascii") as f:
+            committed = f.read().splitlines()
+        if not same_table(committed, out):
+            sys.exit(f"{path} differs from what SciPy gives now; regenerate it with {sys.argv[0]}")
+        return
     with open(path, "w", encoding="ascii", newline="\n") as f:
         f.write("\n".join(out) + "\n")
 
