@@ -43,7 +43,7 @@ public:
     TKrProcHandle& operator=(TKrProcHandle&& other) noexcept;
     ~TKrProcHandle();
 
-    /// True when the handle holds a child (running or finished).
+    /// True when the handle holds no process (made empty, or moved from).
     bool empty() const noexcept { return !m_process; }
     /// The child's process id; 0 when there is none.
     std::uint64_t processId() const;
