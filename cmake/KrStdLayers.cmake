@@ -247,8 +247,16 @@ krstd_layer(Shapes USES MathTypes
 krstd_layer(PolygonModel USES MathTypes
   UNITS Math/Polygon/KrPolygonTypes)
 
+# Dynamic libraries, the package protocol and the store of persistent packages.
+krstd_layer(Packages USES Paths
+  UNITS System/KrLibrary System/KrPackage System/KrPersistentModules)
+
+# Child processes, the process table, machine facts, sleeping, last-resort notifications.
+krstd_layer(Processes USES Paths
+  UNITS System/KrProcess System/KrSysProcessInfo System/KrSysInfo System/KrSysTime System/KrSysNotify)
+
 # Module start-up: the one unit that calls every layer's initialiser.
-krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Lines Ini Shapes PolygonModel
+krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Lines Ini Shapes PolygonModel Packages Processes
   UNITS Core/KrModuleStartup Core/KrModuleInternal)
 
 krstd_check_layers()

@@ -9,6 +9,7 @@
 #include "Streams/KrURLManager.h"
 #include "Streams/KrURLMemHandler.h"
 #include "Streams/KrZLib.h"
+#include "System/KrPersistentModules.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -49,8 +50,7 @@ void UnregisterMemScheme() noexcept {
 // The start-up order; the tear-down walks it backwards.
 const TServiceStep kServices[] = {
     {"monotonic timer", &StartTimer, nullptr},
-    // InitializePersistentModuleStorage() / FinalizePersistentModuleStorage()
-    {"persistent modules", nullptr, nullptr},
+    {"persistent modules", &InitializePersistentModuleStorage, &FinalizePersistentModuleStorage},
     {"transform serializers", &U_InitTransforms_Initialize, &U_InitTransforms_Finalize},
     {"log", &KrLogInitialize, &LogFinalize},
     {"URL manager", &TKrURLManager::Init, &URLManagerDeInit},
