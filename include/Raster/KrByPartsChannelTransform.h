@@ -26,7 +26,8 @@ public:
     void Init(var_a<TKrDibData*> source, const TKrDibChannels& output);
     void SetOutputChannels(const TKrDibChannels& output);
     /// Extra source pixels read on every side of a tile (0 by default), for transforms that look
-    /// at neighbours. Tiles shrink so that the widened tile still fits the scratch limit.
+    /// at neighbours. Tiles shrink by twice the margin (to one pixel at least); a margin above
+    /// the tile size makes GetRect throw TKrMessage.
     void SetMargin(std::size_t margin) noexcept { m_margin = margin; }
     std::size_t GetMargin() const noexcept { return m_margin; }
 

@@ -64,7 +64,10 @@ TKrGetRectResult TKrByPartsChannelTransform::GetRect(const TKrDibDataOutBuffer& 
 
     // Tiles shrink by the margins so that the widened tile fits the scratch limit.
     const auto limit = static_cast<std::int64_t>(std::max<std::size_t>(GetDefaultDibDataMemTileSize(), 1));
-    const auto margin = static_cast<std::int64_t>(std::min<std::size_t>(m_margin, 1u << 20));
+    if (m_margin > static_cast<std::size_t>(limit))
+        throw TKrMessage("@TKrByPartsChannelTransform::GetRect: margin %1% exceeds the tile size %2%.")
+            << static_cast<unsigned long long>(m_margin) << static_cast<long long>(limit);
+    const auto margin = static_cast<std::int64_t>(m_margin);
     const std::int64_t tile = std::max<std::int64_t>(limit - 2 * margin, 1);
     m_bufferCache.SetLinerarSizeLimit(static_cast<std::size_t>(tile + 2 * margin));
 

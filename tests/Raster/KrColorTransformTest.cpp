@@ -417,6 +417,10 @@ TEST(ByPartsChannelTransform, MarginsReachAcrossTilesAndFailuresPropagate) {
             ASSERT_EQ(sums[y * 300 + x], ref) << x << "," << y;
         }
 
+    box.SetMargin(129); // wider than a tile
+    EXPECT_NE(ThrownText([&] { ReadAll<std::uint16_t>(box, Grid(0, 0, 4, 4)); }).find("margin 129"),
+              std::string::npos);
+
     var_a<TKrDibData*> failing = new_a<TFailingSource>(MemSource(img, 300, 260, gray), 2);
     var_a<TKrDibData*> rgba = TKrColorTransformDibData::VCreate(failing, TKrDibChannels(1, 1, 6, 4, 3, 289));
     std::vector<unsigned char> out(300 * 260 * 4);
