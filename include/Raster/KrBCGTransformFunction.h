@@ -27,8 +27,7 @@ public:
 protected:
     /// Called after the converter changed.
     virtual void Rebuild() {}
-    TBCGConverter m_converter;
-    bool m_built = false;
+    TBCGConverter m_converter; ///< what the table (if any) was built for: the identity at first
 };
 
 /// Unsigned 1-byte samples: a 256-entry table, entry v = round(bcg(v / 255) · 255) clamped to

@@ -28,10 +28,9 @@ void TBCGTransformFunction::SetBCG(double b, double c, double g) {
 void TBCGTransformFunction::SetBCGEffective(double a, double k, double g) {
     TBCGConverter next;
     next.InitEffective(a, k, g);
-    if (m_built && next == m_converter) return;
+    if (next == m_converter) return; // the table already holds these parameters
     m_converter = next;
     Rebuild();
-    m_built = true;
 }
 
 void TBCGTransformFunction::TransformSamples(char* out, const char* in, std::size_t n,
