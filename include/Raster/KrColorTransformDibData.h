@@ -38,6 +38,6 @@ public:
                              TColorTransformFunction function);
 
 private:
-    TKrDibChannels m_input;
+    TKrDibChannels m_input, m_output;
     TColorTransformFunction m_function;
 };

@@ -67,6 +67,9 @@ bool TKrBCGDibData::IsEquivalentTransform() {
 
 bool TKrBCGDibData::TransformBuffer(const TKrDibDataOutBuffer& destination, const TKrDibDataOutBuffer& source,
                                     const TKrDibRect& grid) {
+    // Init or SetOutputChannels may have changed the layout the functions were made for.
+    if (m_source->Channels() != m_channels || m_functions.size() != m_channels.size())
+        throw TKrMessage("@TKrBCGDibData: the channels changed after the functions were made.");
     const std::size_t bps = m_channels.BytesPS, bpp = m_channels.GetBytesPP(), channels = m_functions.size();
     const auto n = static_cast<std::size_t>(grid.count.x);
     for (std::uint64_t y = 0; y < grid.count.y; ++y) {

@@ -18,7 +18,7 @@ TKrColorTransformDibData::TKrColorTransformDibData(var_a<TKrDibData*> source, co
 TKrColorTransformDibData::TKrColorTransformDibData(TPrepared, var_a<TKrDibData*> source,
                                                    const TKrDibChannels& output,
                                                    TColorTransformFunction function)
-    : TKrByPartsChannelTransform(source, output), m_input(source->Channels()),
+    : TKrByPartsChannelTransform(source, output), m_input(source->Channels()), m_output(output),
       m_function(std::move(function)) {}
 
 var_a<TKrDibData*> TKrColorTransformDibData::VCreate(var_a<TKrDibData*> source,
@@ -41,6 +41,9 @@ bool TKrColorTransformDibData::IsEquivalentTransform() {
 
 bool TKrColorTransformDibData::TransformBuffer(const TKrDibDataOutBuffer& destination,
                                                const TKrDibDataOutBuffer& source, const TKrDibRect& grid) {
+    // Init or SetOutputChannels may have changed the layouts the transforms were made for.
+    if (m_source->Channels() != m_input || m_channels != m_output)
+        throw TKrMessage("@TKrColorTransformDibData: the channels changed after the transforms were made.");
     const auto n = static_cast<std::size_t>(grid.count.x);
     for (std::uint64_t y = 0; y < grid.count.y; ++y) {
         const auto row = static_cast<std::int64_t>(y);

@@ -65,6 +65,10 @@ bool TKrMaskDibData::IsEquivalentTransform() {
 
 bool TKrMaskDibData::TransformBuffer(const TKrDibDataOutBuffer& destination,
                                      const TKrDibDataOutBuffer& source, const TKrDibRect& grid) {
+    // Init or SetOutputChannels may have changed the layouts the mask was made for.
+    const TKrDibChannels& in = m_source->Channels();
+    if (in.size() != m_SrcChCount || in.BytesPS != 1 || m_channels != TOutChannels::Get())
+        throw TKrMessage("@TKrMaskDibData: the channels changed after the mask was made.");
     const auto n = static_cast<std::size_t>(grid.count.x);
     const bool exact = m_low == 0 && m_high == 0;
     auto row = exact ? (m_SrcChCount == 1   ? &MaskRow<1, true>

@@ -160,6 +160,11 @@ TEST(BCGDibData, PerChannelAdjustmentAcrossTilesAndOutsideTheSource) {
     unsigned r = 0;
     ReadAll<unsigned char>(bcg, Grid(400, 0, 10, 10), &r);
     EXPECT_EQ(r, grComplete);
+    // A new source of another layout does not fit the tables made for the old one.
+    auto g = RandomImage<unsigned char>(10, 10, 1, 9);
+    bcg.Init(MemSource(g, 10, 10, TKrDibChannels(1, 1, 1)), TKrDibChannels(1, 1, 1));
+    EXPECT_NE(ThrownText([&] { ReadAll<unsigned char>(bcg, Grid(0, 0, 10, 10)); }).find("channels changed"),
+              std::string::npos);
 }
 
 TEST(ChannelMixers, FixedPointAgreesWithDoublesAndReportsOverflow) {
