@@ -244,9 +244,11 @@ int Read(const std::vector<std::string>& args) {
         scaled = adjusted;
     }
     if (mask) {
+        const TKrDibChannels& in = scaled->Channels();
+        if (in.Type != TE_KrDibChannelType::ctUInt || in.BytesPS != 1 || in.size() > 4)
+            throw std::runtime_error("--mask needs unsigned 8-bit samples and at most 4 channels");
         const unsigned black[4] = {0, 0, 0, 0};
-        scaled =
-            TKrMaskDibData::VCreate(scaled, black, std::min<std::size_t>(scaled->Channels().size(), 4), 0, 0);
+        scaled = TKrMaskDibData::VCreate(scaled, black, in.size(), 0, 0);
     }
     const TKrDibChannels ch = scaled->Channels();
     const std::size_t bpp = ch.GetBytesPP();
