@@ -255,8 +255,20 @@ krstd_layer(Packages USES Paths
 krstd_layer(Processes USES Paths
   UNITS System/KrProcess System/KrSysProcessInfo System/KrSysInfo System/KrSysTime System/KrSysNotify)
 
+# Channel and colour transforms of raster sources read tile by tile: layout conversions and
+# channel remaps, brightness/contrast/gamma tables, background masks.
+krstd_layer(RasterColor USES Raster
+  UNITS Raster/KrByPartsChannelTransform Raster/KrChannelMixer Raster/KrChannelTransform
+        Raster/KrColorTransformDibData Raster/KrBCGConverter Raster/KrBCGTransformFunction
+        Raster/KrBCGDibData Raster/KrMaskDibData)
+
+# Composite and synthetic raster sources: overlays (mosaics), detachable placeholders, the
+# checkerboard pyramid and the deterministic test patterns.
+krstd_layer(RasterComposite USES Raster
+  UNITS Raster/KrOverlayDibData Raster/KrTearSourceDibData Raster/KrCheckersDibData Raster/KrTestDibData)
+
 # Module start-up: the one unit that calls every layer's initialiser.
-krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Lines Ini Shapes PolygonModel Packages Processes
+krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Lines Ini Shapes PolygonModel Packages Processes RasterColor RasterComposite
   UNITS Core/KrModuleStartup Core/KrModuleInternal)
 
 krstd_check_layers()

@@ -218,6 +218,37 @@ TEST_F(GdalDibData, KrtoolReadMatchesSrcwinAndBlockMeans) {
             }
     EXPECT_LE(worst, 4) << "largest difference from the block mean, in quarters";
 }
+
+TEST_F(GdalDibData, KrtoolReadRemapsAdjustsAndMasks) {
+    const std::string src = (m_dir / "src.tif").string();
+    MakeTiff(src, 30, 20, 3, GDT_Byte);
+    int ws = 0, hs = 0, bs = 0;
+    const auto full = ReadBytes(src, ws, hs, bs);
+    auto run = [&](const std::string& out, const std::string& options) {
+        const std::string cmd = std::string("\"") + KRTOOL_FILE + "\" raster read \"" + src + "\" \"" + out +
+                                "\" " + options + " > /dev/null 2>&1";
+        return std::system(cmd.c_str());
+    };
+    // Blue and red swapped, then brightness 0.2 (contrast 1 and gamma 1 keep the slope): v + 51.
+    const std::string swapped = (m_dir / "swapped.png").string();
+    ASSERT_EQ(run(swapped, "--channels 2,1,0 --bcg 0.2,1,1"), 0);
+    int w = 0, h = 0, b = 0;
+    const auto px = ReadBytes(swapped, w, h, b);
+    ASSERT_EQ(std::make_tuple(w, h, b), std::make_tuple(30, 20, 3));
+    for (std::size_t i = 0; i < px.size(); ++i) {
+        const std::size_t pixel = i / 3, c = i % 3;
+        ASSERT_EQ(px[i], std::min(255, full[pixel * 3 + (2 - c)] + 51)) << i;
+    }
+    // The mask of black: one band, 255 wherever any channel is non-zero.
+    const std::string mask = (m_dir / "mask.png").string();
+    ASSERT_EQ(run(mask, "--channels 0 --mask"), 0);
+    const auto m = ReadBytes(mask, w, h, b);
+    ASSERT_EQ(b, 1);
+    for (std::size_t i = 0; i < m.size(); ++i)
+        ASSERT_EQ(m[i], full[i * 3] == 0 ? 0 : 255) << i;
+    EXPECT_NE(run(mask, "--channels 0,3"), 0);
+    EXPECT_NE(run(mask, "--bcg 1,2"), 0);
+}
 #endif
 
 } // namespace

@@ -3,8 +3,11 @@
 
 #ifdef KRTOOL_WITH_GDAL
 
+#include "Raster/KrBCGDibData.h"
+#include "Raster/KrColorTransformDibData.h"
 #include "Raster/KrDibChannels.h"
 #include "Raster/KrGdalDibData.h"
+#include "Raster/KrMaskDibData.h"
 #include "Raster/KrMultiScaleDibData.h"
 #include "Raster/KrScaleDibData.h"
 
@@ -144,12 +147,45 @@ void WriteImage(const std::string& path, const std::vector<char>& pixels, const 
     GDALClose(written);
 }
 
+// "B,C,G": brightness, contrast and gamma.
+bool ParseBCG(const std::string& text, double (&bcg)[3]) {
+    std::size_t start = 0;
+    for (int i = 0; i < 3; ++i) {
+        const std::size_t comma = i < 2 ? text.find(',', start) : text.size();
+        if (comma == std::string::npos) return false;
+        if (!ParseDouble(text.substr(start, comma - start), bcg[i])) return false;
+        start = comma + 1;
+    }
+    return true;
+}
+
+// "2,1,0": source channel indices, one per output channel.
+bool ParseChannels(const std::string& text, std::vector<std::size_t>& map) {
+    map.clear();
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t comma = text.find(',', start);
+        if (comma == std::string::npos) comma = text.size();
+        std::size_t v = 0;
+        const char* first = text.data() + start;
+        const char* last = text.data() + comma;
+        const auto r = std::from_chars(first, last, v);
+        if (first == last || r.ec != std::errc() || r.ptr != last || map.size() >= 64) return false;
+        map.push_back(v);
+        start = comma + 1;
+    }
+    return true;
+}
+
 int Read(const std::vector<std::string>& args) {
     std::vector<std::string> files;
     double rect[4] = {0, 0, 0, 0};
     bool haveRect = false;
     double pixelSize = 1;
     TKrScaleDibData::TFilterType filter = TKrScaleDibData::ftNearest;
+    double bcg[3] = {0, 1, 1};
+    bool haveBCG = false, mask = false;
+    std::vector<std::size_t> channelMap;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--rect" && i + 4 < args.size()) {
@@ -166,6 +202,13 @@ int Read(const std::vector<std::string>& args) {
                 filter = TKrScaleDibData::ftLinear;
             else
                 return KrToolUsage("raster");
+        } else if (a == "--bcg" && i + 1 < args.size()) {
+            if (!ParseBCG(args[++i], bcg)) return KrToolUsage("raster");
+            haveBCG = true;
+        } else if (a == "--channels" && i + 1 < args.size()) {
+            if (!ParseChannels(args[++i], channelMap)) return KrToolUsage("raster");
+        } else if (a == "--mask") {
+            mask = true;
         } else if (a.compare(0, 2, "--") != 0) {
             files.push_back(a);
         } else {
@@ -192,6 +235,21 @@ int Read(const std::vector<std::string>& args) {
         throw std::runtime_error("the output is too large");
 
     var_a<TKrDibData*> scaled = TKrScaleDibData::VCreate(source, vec2d(0, 0), vec2d(1, 1), filter);
+    // Pixel adjustments run on the resampled pixels: remap, then brightness/contrast/gamma, then
+    // the mask of black (zero) background.
+    if (!channelMap.empty()) scaled = TKrColorTransformDibData::VCreateRemap(scaled, channelMap);
+    if (haveBCG) {
+        var_a<TKrBCGDibData*> adjusted = new_a<TKrBCGDibData>(scaled);
+        adjusted->SetBCG(bcg[0], bcg[1], bcg[2]);
+        scaled = adjusted;
+    }
+    if (mask) {
+        const TKrDibChannels& in = scaled->Channels();
+        if (in.Type != TE_KrDibChannelType::ctUInt || in.BytesPS != 1 || in.size() > 4)
+            throw std::runtime_error("--mask needs unsigned 8-bit samples and at most 4 channels");
+        const unsigned black[4] = {0, 0, 0, 0};
+        scaled = TKrMaskDibData::VCreate(scaled, black, in.size(), 0, 0);
+    }
     const TKrDibChannels ch = scaled->Channels();
     const std::size_t bpp = ch.GetBytesPP();
     std::vector<char> pixels(grid.count.x * grid.count.y * bpp, 0);
@@ -215,9 +273,12 @@ int RunRaster(const std::vector<std::string>& args) {
 
 KRTOOL_COMMAND(
     raster, "raster",
-    "info FILE | read FILE OUT.png|OUT.tif [--rect X Y W H] [--pixel-size S] [--filter nearest|linear]",
+    "info FILE | read FILE OUT.png|OUT.tif [--rect X Y W H] [--pixel-size S] [--filter nearest|linear] "
+    "[--channels I,J,...] [--bcg B,C,G] [--mask]",
     "describe an image file (size, channels, pyramid levels) or write a window of it resampled to "
-    "pixel size S (in source pixels; default 1, the whole image)",
+    "pixel size S (in source pixels; default 1, the whole image); --channels picks and orders the "
+    "source channels (2,1,0 swaps red and blue), --bcg adjusts brightness, contrast (1 = unchanged) "
+    "and gamma, --mask writes 0 where every channel is 0 (8-bit images) and 255 elsewhere",
     RunRaster);
 
 #endif // KRTOOL_WITH_GDAL

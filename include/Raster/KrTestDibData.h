@@ -1,0 +1,85 @@
+// Deterministic test sources: patterns of known layouts for checking decorators and callers.
+#pragma once
+
+#include "Core/KrExport.h"
+#include "Raster/KrDibData.h"
+#include "Raster/KrMultiScaleDibData.h"
+
+#include <cstddef>
+#include <cstdint>
+
+/// A single-level pattern over the grid (origin 0, 0; pixel size 1, 1; counts `size`). Any
+/// request grid is served exactly: a sample takes the pixel whose centre is nearest (pixel
+/// centres are whole numbers). Samples outside the grid are left untouched. PurgeCache does
+/// nothing.
+class KRSTD_API TKrTestDibData : public TKrDibData {
+public:
+    TKrTestDibData(const TKrDibChannels& channels, TKrDibSize size);
+    ~TKrTestDibData() override;
+
+    TKrDibRect BoundsEx(const TKrDibRect& level) override;
+    const TKrDibChannels& Channels() override;
+    /// The request, exact.
+    TKrDibRect GetInterpolationLevel(const TKrDibRect& request, const TInterpolationQuality& quality,
+                                     bool* exact) override;
+    /// 3 when a sample lay on the grid, else 2.
+    TKrGetRectResult GetRect(const TKrDibDataOutBuffer& out, const TKrDibRect& request,
+                             const TInterpolationQuality& quality, int flags,
+                             TKrProgressHandler* progress) override;
+    void PurgeCache() override;
+
+    /// Writes the pixel (x, y) of the pattern (0 <= x < size.x, 0 <= y < size.y).
+    virtual void Pixel(std::uint64_t x, std::uint64_t y, char* out) const = 0;
+
+protected:
+    TKrDibChannels m_channels;
+    TKrDibRect m_rect;
+};
+
+/// Unsigned 8-bit gray: (x + 2y) mod 256.
+class KRSTD_API TKrTestDibDataGray : public TKrTestDibData {
+public:
+    explicit TKrTestDibDataGray(TKrDibSize size = {256, 256});
+    void Pixel(std::uint64_t x, std::uint64_t y, char* out) const override;
+};
+
+/// Unsigned 8-bit gray of one value (the low 8 bits of `value`).
+class KRSTD_API TKrTestDibDataGrayConst : public TKrTestDibData {
+public:
+    explicit TKrTestDibDataGrayConst(unsigned value, TKrDibSize size = {256, 256});
+    void Pixel(std::uint64_t x, std::uint64_t y, char* out) const override;
+
+private:
+    unsigned char m_value;
+};
+
+/// Unsigned 16-bit gray: (97x + 389y) mod 65536.
+class KRSTD_API TKrTestDibDataGray16 : public TKrTestDibData {
+public:
+    explicit TKrTestDibDataGray16(TKrDibSize size = {256, 256});
+    void Pixel(std::uint64_t x, std::uint64_t y, char* out) const override;
+};
+
+/// Unsigned 16-bit gray-alpha: the gray of TKrTestDibDataGray16; alpha 0 where x + y is a
+/// multiple of 3, else 65535.
+class KRSTD_API TKrTestDibDataGray16A : public TKrTestDibData {
+public:
+    explicit TKrTestDibDataGray16A(TKrDibSize size = {256, 256});
+    void Pixel(std::uint64_t x, std::uint64_t y, char* out) const override;
+};
+
+/// A pyramid of any layout with default levels: byte b of pixel (x, y) of level k is
+/// (x + 3y + 17k + 5b) mod 256. PurgeCache does nothing.
+class KRSTD_API TKrTestDibDataMSDummy : public TKrMultiScaleDibData {
+public:
+    /// `levels` is clamped to 1..31; an invalid layout throws TKrMessage.
+    TKrTestDibDataMSDummy(unsigned levels, TKrDibSize size, const TKrDibChannels& channels);
+    const TKrDibChannels& Channels() override;
+    void PurgeCache() override;
+    using TKrMultiScaleDibData::GetRect;
+    TKrGetRectResult GetRect(std::size_t level, const TKrDibRectI& rect,
+                             const TKrDibDataOutBuffer& out) override;
+
+private:
+    TKrDibChannels m_channels;
+};
