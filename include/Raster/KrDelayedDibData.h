@@ -5,10 +5,10 @@
 #include "Core/KrVarA.h"
 #include "Raster/KrDibData.h"
 
-/// Stands for a source that is expensive to open (a file, a decoder): geometry and channels come
-/// from a stored description until the first GetRect calls the factory. When the created source
-/// has other channels than declared, a read throws TKrMessage (a converting decorator is the
-/// way to adapt them). One thread at a time.
+/// Stands for a source that is expensive to open (a file, a decoder): geometry and channels are
+/// the declared ones until the first GetRect calls the factory. When the created source has
+/// other channels than declared, that read throws TKrMessage (a converting decorator is the way
+/// to adapt them). One thread at a time.
 class KRSTD_API TKrDelayedDibData : public TKrDibData {
 public:
     /// Creates the real source from the two stored pointers; a null result means "not available".

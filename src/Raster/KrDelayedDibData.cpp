@@ -1,4 +1,4 @@
-// TKrDelayedDibData: the stored description until the first read, the created source afterwards.
+// TKrDelayedDibData: the declared grid and channels until the first read, the created source afterwards.
 #include "Raster/KrDelayedDibData.h"
 #include "Core/KrMessage.h"
 #include "Raster/KrRasterInternal.h"

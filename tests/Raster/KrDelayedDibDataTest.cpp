@@ -1,4 +1,4 @@
-// Sources created on first read: the stored description before, the created source after.
+// Sources created on first read: the declared grid and channels before, the created source after.
 #include "Core/KrMessage.h"
 #include "KrRasterTestUtils.h"
 #include "Raster/KrDelayedDibData.h"
