@@ -14,6 +14,7 @@
 #include <opencv2/imgproc.hpp>
 #endif
 
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -124,8 +125,43 @@ void BM_MissUnaligned(benchmark::State& state) {
 BENCHMARK(BM_MissAligned)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MissUnaligned)->Unit(benchmark::kMicrosecond);
 
-// Pyramid levels 1, 2, ... down to 128 pixels, each averaged from the full-resolution image
-// by the linear (area) rescaler, as a viewer's overview source would provide them.
+// One level of a whole-level pyramid cache seen as a single-level source (not owning the cache).
+class TLevelView : public TKrDibData {
+public:
+    TLevelView(kr::TMultiScaleFullCacheDibData* cache, const TKrDibRect& level)
+        : m_cache(cache), m_level(level) {}
+    TKrDibRect BoundsEx(const TKrDibRect&) override { return m_level; }
+    const TKrDibChannels& Channels() override { return m_cache->Channels(); }
+    // The level's samples covering the request (the rescaler averages them).
+    TKrDibRect GetInterpolationLevel(const TKrDibRect& request, const TInterpolationQuality&,
+                                     bool* exact) override {
+        if (exact) *exact = false;
+        if (request.IsEmpty()) return m_level;
+        TKrDibRect r = m_level;
+        for (int a = 0; a < 2; ++a) {
+            const double p = m_level.pixel_size[a], o = m_level.origin[a];
+            const double first = std::floor((request.origin[a] - o) / p);
+            const double last = std::ceil((request.Sample(a, double(request.count[a] - 1)) - o) / p);
+            r.origin[a] = o + first * p;
+            r.count[a] = static_cast<std::uint64_t>(last - first + 1);
+        }
+        return r;
+    }
+    TKrGetRectResult GetRect(const TKrDibDataOutBuffer& out, const TKrDibRect& request,
+                             const TInterpolationQuality& quality, int flags,
+                             TKrProgressHandler* progress) override {
+        return m_cache->GetRect(out, request, quality, flags, progress);
+    }
+    void PurgeCache() override {}
+
+private:
+    kr::TMultiScaleFullCacheDibData* m_cache;
+    TKrDibRect m_level;
+};
+
+// Pyramid levels 1, 2, ... down to 128 pixels, as a viewer's overview source would provide
+// them: each averaged by the linear (area) rescaler from the full-resolution image, or, once
+// chained through the cache that holds the levels, each from the level before it.
 class TAveragedLevels : public TKrFilterDibData {
 public:
     explicit TAveragedLevels(var_a<TKrDibData*> source)
@@ -135,9 +171,19 @@ public:
             m_levels.push_back(TKrDibRect{{o, o}, {kSide >> k, kSide >> k}, {p, p}});
         }
     }
+    /// From now on level k (k >= 2) is averaged from level k - 1 as `cache` holds it.
+    void ChainThrough(kr::TMultiScaleFullCacheDibData* cache) {
+        m_chain.assign(m_levels.size(), nullptr);
+        for (std::size_t k = 2; k < m_levels.size(); ++k)
+            m_chain[k] = TKrScaleDibData::VCreate(new_a<TLevelView>(cache, m_levels[k - 1]), {0, 0}, {1, 1},
+                                                  TKrScaleDibData::ftLinear);
+    }
     TKrGetRectResult GetRect(const TKrDibDataOutBuffer& out, const TKrDibRect& request,
                              const TInterpolationQuality& quality, int flags,
                              TKrProgressHandler* progress) override {
+        for (std::size_t k = 2; k < m_chain.size(); ++k)
+            if (request.pixel_size.x == m_levels[k].pixel_size.x)
+                return m_chain[k]->GetRect(out, request, quality, flags, progress);
         return m_source->GetRect(out, request, quality, flags, progress);
     }
     std::size_t GetAllLevels(std::vector<TKrDibRect>* levels) override {
@@ -147,15 +193,19 @@ public:
 
 private:
     std::vector<TKrDibRect> m_levels;
+    std::vector<var_a<TKrDibData*>> m_chain;
 };
 
-// Builds levels 1..6 (4096 down to 128 pixels; level 0 is the image itself on both sides). Each
-// of our levels is averaged from the full-resolution image; the peers halve the previous level.
+// Builds levels 1..6 (4096 down to 128 pixels; level 0 is the image itself on both sides). Our
+// levels are averaged from the full-resolution image (or from the previous level when chained);
+// the peers halve the previous level.
 // Cold: every round allocates its level buffers afresh on both sides. MP/s counts the
 // 67 megapixels of the full-resolution image per build.
 void BM_PyramidBuild(benchmark::State& state) {
     KrSetThreadsCountMax(1);
-    kr::TMultiScaleFullCacheDibData pyramid(new_a<TAveragedLevels>(Source()));
+    var_a<TAveragedLevels*> source = new_a<TAveragedLevels>(Source());
+    kr::TMultiScaleFullCacheDibData pyramid(source);
+    if (state.range(0) == 3) source->ChainThrough(&pyramid);
     std::vector<TKrDibRect> levels;
     pyramid.GetAllLevels(&levels);
     std::vector<unsigned char> probe(kBpp);
@@ -199,6 +249,16 @@ void BM_PyramidBuild(benchmark::State& state) {
         for (std::size_t i = 0; i < mine.size(); ++i)
             maxDiff = std::max(maxDiff, std::abs(int(mine[i]) - int(level1.data[i])));
         state.counters["max_diff_level1"] = maxDiff;
+        // Level 2 comes from level 1 on both sides when chained, from level 0 otherwise.
+        cv::Mat level2;
+        cv::resize(level1, level2, cv::Size(), 0.5, 0.5, cv::INTER_AREA);
+        mine.resize(level2.total() * kBpp);
+        pyramid.GetRect({reinterpret_cast<char*>(mine.data()), std::int64_t(level2.cols * kBpp)}, levels[2],
+                        q, 0, nullptr);
+        maxDiff = 0;
+        for (std::size_t i = 0; i < mine.size(); ++i)
+            maxDiff = std::max(maxDiff, std::abs(int(mine[i]) - int(level2.data[i])));
+        state.counters["max_diff_level2"] = maxDiff;
     }
 #else
     KrBenchCompareCpu(state, 0, megapixels, ours, [] {});
@@ -207,8 +267,9 @@ void BM_PyramidBuild(benchmark::State& state) {
     KrSetThreadsCountMax(20);
 }
 // 0: against pyrDown (Gaussian 5 × 5, then every other pixel); 1: against resize INTER_AREA;
-// 2: level 1 alone against one INTER_AREA halving (the per-pixel cost without the chain).
-BENCHMARK(BM_PyramidBuild)->Arg(0)->Arg(1)->Arg(2)->Iterations(3)->Unit(benchmark::kMillisecond);
+// 2: level 1 alone against one INTER_AREA halving (the per-pixel cost without the chain);
+// 3: our levels chained through the cache, against the INTER_AREA chain.
+BENCHMARK(BM_PyramidBuild)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
