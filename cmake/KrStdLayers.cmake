@@ -267,8 +267,14 @@ krstd_layer(RasterColor USES Raster
 krstd_layer(RasterComposite USES Raster
   UNITS Raster/KrOverlayDibData Raster/KrTearSourceDibData Raster/KrCheckersDibData Raster/KrTestDibData)
 
+# Tile caches over raster sources: the shared byte-budgeted memory cache, the tile cache, sources
+# created on first read, and pyramids held whole in memory.
+krstd_layer(RasterCache USES Raster
+  UNITS Raster/KrMemCache Raster/KrRectLoops Raster/KrCacheDibData Raster/KrDelayedDibData
+        Raster/KrMultiScaleFullCacheDibData)
+
 # Module start-up: the one unit that calls every layer's initialiser.
-krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Lines Ini Shapes PolygonModel Packages Processes RasterColor RasterComposite
+krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Lines Ini Shapes PolygonModel Packages Processes RasterColor RasterComposite RasterCache
   UNITS Core/KrModuleStartup Core/KrModuleInternal)
 
 krstd_check_layers()

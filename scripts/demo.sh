@@ -71,3 +71,9 @@ if "$krtool" --help 2>&1 | grep -q '^ *raster'; then
   run raster read "$root/samples/pattern.tif" "$tmp/pattern-half.png" --pixel-size 2 --filter linear
   run raster info "$tmp/pattern-half.png"
 fi
+if "$krtool" --help 2>&1 | grep -q '^ *raster'; then
+  echo
+  echo "# a 4x enlargement read through an 8 MiB tile cache, then every pyramid level of it"
+  run raster read "$root/samples/pattern.tif" "$tmp/pattern-x4.png" --pixel-size 0.25 --filter linear --cache 8
+  run raster pyramid "$tmp/pattern-x4.png" "$tmp/pattern-levels"
+fi

@@ -249,6 +249,41 @@ TEST_F(GdalDibData, KrtoolReadRemapsAdjustsAndMasks) {
     EXPECT_NE(run(mask, "--channels 0,3"), 0);
     EXPECT_NE(run(mask, "--bcg 1,2"), 0);
 }
+
+TEST_F(GdalDibData, KrtoolCachedReadAndPyramidLevels) {
+    const std::string src = (m_dir / "src.tif").string();
+    MakeTiff(src, 300, 200, 3, GDT_Byte);
+    const std::string plain = (m_dir / "plain.tif").string(), cached = (m_dir / "cached.tif").string();
+    const std::string read = std::string("\"") + KRTOOL_FILE + "\" raster read \"" + src + "\" \"";
+    ASSERT_EQ(std::system((read + plain + "\" --rect 37 11 250 170 > /dev/null").c_str()), 0);
+    ASSERT_EQ(std::system((read + cached + "\" --rect 37 11 250 170 --cache 0.1 > /dev/null").c_str()), 0);
+    int w1 = 0, h1 = 0, b1 = 0, w2 = 0, h2 = 0, b2 = 0;
+    EXPECT_TRUE(ReadBytes(plain, w1, h1, b1) == ReadBytes(cached, w2, h2, b2))
+        << "a smaller budget than the window";
+
+    const std::string dir = (m_dir / "levels").string();
+    ASSERT_EQ(std::system((std::string("\"") + KRTOOL_FILE + "\" raster pyramid \"" + src + "\" \"" + dir +
+                           "\" > /dev/null")
+                              .c_str()),
+              0);
+    const auto full = ReadBytes(src, w1, h1, b1);
+    EXPECT_TRUE(ReadBytes(dir + "/level_0.png", w2, h2, b2) == full);
+    const auto level1 = ReadBytes(dir + "/level_1.png", w2, h2, b2);
+    ASSERT_EQ(std::make_tuple(w2, h2, b2), std::make_tuple(150, 100, 3));
+    int worst = 0;
+    for (int y = 0; y < h2; ++y)
+        for (int x = 0; x < w2; ++x)
+            for (int c = 0; c < 3; ++c) {
+                int sum = 0;
+                for (int d = 0; d < 4; ++d)
+                    sum += full[((2 * y + d / 2) * w1 + 2 * x + d % 2) * 3 + c];
+                worst = std::max(worst, std::abs(4 * level1[(y * w2 + x) * 3 + c] - sum));
+            }
+    EXPECT_LE(worst, 4) << "largest difference from the block mean, in quarters";
+    ReadBytes(dir + "/level_2.png", w2, h2, b2);
+    EXPECT_EQ(std::make_tuple(w2, h2), std::make_tuple(75, 50));
+    EXPECT_FALSE(std::filesystem::exists(dir + "/level_3.png"));
+}
 #endif
 
 } // namespace

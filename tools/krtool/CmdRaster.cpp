@@ -5,10 +5,12 @@
 
 #include "Raster/KrBCGDibData.h"
 #include "Raster/KrColorTransformDibData.h"
+#include "Raster/KrCacheDibData.h"
 #include "Raster/KrDibChannels.h"
 #include "Raster/KrGdalDibData.h"
 #include "Raster/KrMaskDibData.h"
 #include "Raster/KrMultiScaleDibData.h"
+#include "Raster/KrMultiScaleFullCacheDibData.h"
 #include "Raster/KrScaleDibData.h"
 
 #include <gdal_priv.h>
@@ -17,6 +19,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -177,6 +180,14 @@ bool ParseChannels(const std::string& text, std::vector<std::size_t>& map) {
     return true;
 }
 
+/// `source` read through a tile cache of `mib` MiB (0 = unlimited) with the default tile edge;
+/// `memory` receives the cache's memory so that the caller can report what it holds.
+var_a<TKrDibData*> CachedSource(var_a<TKrDibData*> source, double mib, var_a<TKrMemCache*>& memory) {
+    const std::uint64_t tile = std::max<std::uint64_t>(GetDefaultDibDataMemTileSize(), 1);
+    memory = new_a<TKrMemCache>(static_cast<std::size_t>(mib * 1048576.0));
+    return TKrCacheDibData::VCreate(source, false, {tile, tile}, memory);
+}
+
 int Read(const std::vector<std::string>& args) {
     std::vector<std::string> files;
     double rect[4] = {0, 0, 0, 0};
@@ -186,9 +197,13 @@ int Read(const std::vector<std::string>& args) {
     double bcg[3] = {0, 1, 1};
     bool haveBCG = false, mask = false;
     std::vector<std::size_t> channelMap;
+    double cacheMiB = -1;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "--rect" && i + 4 < args.size()) {
+        if (a == "--cache" && i + 1 < args.size()) {
+            if (!ParseDouble(args[++i], cacheMiB) || cacheMiB < 0 || cacheMiB > 1048576)
+                return KrToolUsage("raster");
+        } else if (a == "--rect" && i + 4 < args.size()) {
             for (double& v : rect)
                 if (!ParseDouble(args[++i], v)) return KrToolUsage("raster");
             haveRect = true;
@@ -218,6 +233,8 @@ int Read(const std::vector<std::string>& args) {
     if (files.size() != 2) return KrToolUsage("raster");
 
     var_a<TKrDibData*> source = TKrGdalDibData::VCreate(files[0]);
+    var_a<TKrMemCache*> tileMemory;
+    if (cacheMiB >= 0) source = CachedSource(source, cacheMiB, tileMemory);
     const TKrDibRect bounds = source->Bounds();
     if (!haveRect) {
         rect[2] = static_cast<double>(bounds.count.x);
@@ -259,6 +276,60 @@ int Read(const std::vector<std::string>& args) {
     std::printf("%s: %llu x %llu pixels, pixel size %s\n", files[1].c_str(),
                 static_cast<unsigned long long>(grid.count.x), static_cast<unsigned long long>(grid.count.y),
                 Num(pixelSize).c_str());
+    if (tileMemory)
+        std::printf("tile cache: %zu tiles, %zu bytes\n", tileMemory->count(), tileMemory->used());
+    return 0;
+}
+
+/// The pyramid level layout of an image (halving until a level fits one tile), each level
+/// produced by area averaging of the full-resolution source.
+class TAveragedLevels : public TKrFilterDibData {
+public:
+    explicit TAveragedLevels(var_a<TKrDibData*> source)
+        : TKrFilterDibData(
+              TKrScaleDibData::VCreate(source, vec2d(0, 0), vec2d(1, 1), TKrScaleDibData::ftLinear)) {
+        TLevelLayout(source->Bounds().count).GetAllLevels(&m_levels);
+    }
+    TKrGetRectResult GetRect(const TKrDibDataOutBuffer& out, const TKrDibRect& request,
+                             const TInterpolationQuality& quality, int flags,
+                             TKrProgressHandler* progress) override {
+        return m_source->GetRect(out, request, quality, flags, progress);
+    }
+    std::size_t GetAllLevels(std::vector<TKrDibRect>* levels) override {
+        if (levels) *levels = m_levels;
+        return m_levels.size();
+    }
+    TKrDibSize GetScaleDimensions(std::size_t level) override {
+        return level < m_levels.size() ? m_levels[level].count : TKrDibSize{0, 0};
+    }
+
+private:
+    std::vector<TKrDibRect> m_levels;
+};
+
+int Pyramid(const std::vector<std::string>& args) {
+    if (args.size() != 3) return KrToolUsage("raster");
+    var_a<TKrDibData*> levels = new_a<TAveragedLevels>(TKrGdalDibData::VCreate(args[1]));
+    kr::TMultiScaleFullCacheDibData pyramid(levels);
+    const std::filesystem::path dir(args[2]);
+    std::filesystem::create_directories(dir);
+    std::vector<TKrDibRect> grids;
+    pyramid.GetAllLevels(&grids);
+    const TKrDibChannels ch = pyramid.Channels();
+    const std::size_t bpp = ch.GetBytesPP();
+    for (std::size_t k = 0; k < grids.size(); ++k) {
+        const TKrDibRect& g = grids[k];
+        if (g.count.x > 1u << 30 || g.count.y > 1u << 30) throw std::runtime_error("the image is too large");
+        std::vector<char> pixels(g.count.x * g.count.y * bpp, 0);
+        const TKrDibDataOutBuffer out{pixels.data(), static_cast<std::int64_t>(g.count.x * bpp)};
+        if (!(pyramid.GetRect(out, g, GetDisplayInterpolationQuality(), 0, nullptr) & grComplete))
+            throw std::runtime_error("level " + std::to_string(k) + " could not be read");
+        const std::string path = (dir / ("level_" + std::to_string(k) + ".png")).string();
+        WriteImage(path, pixels, g.count, ch);
+        std::printf("%s: %llu x %llu pixels, pixel size %s\n", path.c_str(),
+                    static_cast<unsigned long long>(g.count.x), static_cast<unsigned long long>(g.count.y),
+                    Num(g.pixel_size.x).c_str());
+    }
     return 0;
 }
 
@@ -266,6 +337,7 @@ int RunRaster(const std::vector<std::string>& args) {
     if (args.empty()) return KrToolUsage("raster");
     if (args[0] == "info") return Info(args);
     if (args[0] == "read") return Read(args);
+    if (args[0] == "pyramid") return Pyramid(args);
     return KrToolUsage("raster");
 }
 
@@ -274,11 +346,13 @@ int RunRaster(const std::vector<std::string>& args) {
 KRTOOL_COMMAND(
     raster, "raster",
     "info FILE | read FILE OUT.png|OUT.tif [--rect X Y W H] [--pixel-size S] [--filter nearest|linear] "
-    "[--channels I,J,...] [--bcg B,C,G] [--mask]",
-    "describe an image file (size, channels, pyramid levels) or write a window of it resampled to "
-    "pixel size S (in source pixels; default 1, the whole image); --channels picks and orders the "
-    "source channels (2,1,0 swaps red and blue), --bcg adjusts brightness, contrast (1 = unchanged) "
-    "and gamma, --mask writes 0 where every channel is 0 (8-bit images) and 255 elsewhere",
+    "[--channels I,J,...] [--bcg B,C,G] [--mask] [--cache MB] | pyramid FILE OUT_DIR",
+    "describe an image file (size, channels, pyramid levels), write a window of it resampled to "
+    "pixel size S (in source pixels; default 1, the whole image), or write every pyramid level as "
+    "OUT_DIR/level_<k>.png; --channels picks and orders the source channels (2,1,0 swaps red and "
+    "blue), --bcg adjusts brightness, contrast (1 = unchanged) and gamma, --mask writes 0 where "
+    "every channel is 0 (8-bit images) and 255 elsewhere, --cache reads the file through a tile "
+    "cache of MB MiB (0 = unlimited)",
     RunRaster);
 
 #endif // KRTOOL_WITH_GDAL
