@@ -269,7 +269,7 @@ krstd_layer(RasterComposite USES Raster
 
 # Tile caches over raster sources: the shared byte-budgeted memory cache, the tile cache, sources
 # created on first read, and pyramids held whole in memory.
-krstd_layer(RasterCache USES Raster
+krstd_layer(RasterCache USES RasterColor
   UNITS Raster/KrMemCache Raster/KrRectLoops Raster/KrCacheDibData Raster/KrDelayedDibData
         Raster/KrMultiScaleFullCacheDibData)
 

@@ -1,28 +1,17 @@
 // TKrDelayedDibData: the declared grid and channels until the first read, the created source afterwards.
 #include "Raster/KrDelayedDibData.h"
+
 #include "Core/KrMessage.h"
+#include "Raster/KrColorTransformDibData.h"
 #include "Raster/KrRasterInternal.h"
 #include "Raster/KrVoidDibData.h"
 
 namespace {
 
-std::string KindsText(const TKrDibChannels& ch) {
-    std::string text;
-    for (std::int32_t kind : ch.Kinds)
-        text += (text.empty() ? "" : ",") + ChannelKindToText(kind);
-    return text;
-}
-
-// Adapts a created source whose pixels differ from the declared ones. The colour-transform
-// decorator that converts between layouts lives in a layer above this one, so until the two
-// meet a mismatch is reported instead of converted.
+// A created source whose pixels differ from the declared ones is read through a colour
+// transform into the declared layout, so callers always get what the grid promised.
 var_a<TKrDibData*> ConvertToDeclared(var_a<TKrDibData*> source, const TKrDibChannels& declared) {
-    const TKrDibChannels& got = source->Channels();
-    throw TKrMessage("@TKrDelayedDibData::GetRect: the created source has channels %1% (type %2%, %3% bytes) "
-                     "where %4% (type %5%, %6% bytes) were declared.")
-        << KindsText(got) << static_cast<int>(got.Type) << static_cast<unsigned long>(got.BytesPS)
-        << KindsText(declared) << static_cast<int>(declared.Type)
-        << static_cast<unsigned long>(declared.BytesPS);
+    return TKrColorTransformDibData::VCreate(std::move(source), declared);
 }
 
 } // namespace

@@ -50,16 +50,19 @@ TEST(DelayedDibData, CreatesTheSourceOnTheFirstReadOnly) {
     EXPECT_EQ(state.calls, 3);
 }
 
-TEST(DelayedDibData, ACreatedSourceWithOtherChannelsIsAnError) {
+TEST(DelayedDibData, ACreatedSourceWithOtherChannelsIsConvertedToTheDeclaredOnes) {
     TFactoryState state;
     TKrDibChannels gray;
     gray.SetGray_U8();
     TKrDelayedDibData dib(TKrDibRect{{0, 0}, {64, 48}, {1, 1}}, state.channels, &Make, &state, &gray);
     krtest::TGuardedBuffer buf(8, 8, 3);
-    EXPECT_THROW(dib.GetRect(buf.Out(), TKrDibRect{{0, 0}, {8, 8}, {1, 1}}, GetDisplayInterpolationQuality(),
-                             0, nullptr),
-                 TKrMessage);
-    EXPECT_FALSE(dib.IsLoaded());
-    EXPECT_TRUE(buf.Untouched());
+    EXPECT_EQ(dib.GetRect(buf.Out(), TKrDibRect{{0, 0}, {8, 8}, {1, 1}}, GetDisplayInterpolationQuality(), 0,
+                          nullptr),
+              grCompleteData);
+    EXPECT_TRUE(dib.IsLoaded());
+    EXPECT_EQ(dib.Channels().size(), 3u);
+    const unsigned char g = state.pixels[7 * 64 + 5]; // the created source reads the bytes as gray
+    const unsigned char* px = buf.Pixel(5, 7, 3);
+    EXPECT_TRUE(px[0] == g && px[1] == g && px[2] == g);
     EXPECT_THROW(TKrDelayedDibData(TKrDibRect(), state.channels, nullptr, nullptr, nullptr), TKrMessage);
 }
