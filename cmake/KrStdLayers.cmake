@@ -247,8 +247,14 @@ krstd_layer(Shapes USES MathTypes
 krstd_layer(PolygonModel USES MathTypes
   UNITS Math/Polygon/KrPolygonTypes)
 
+# Space transforms (chains merge neighbours into one 4×4 matrix) and the rotation angles of an
+# exterior orientation with their settings section.
+krstd_layer(Transforms3D USES Transforms
+  UNITS Math/Transforms/Kr3DTransform Math/Transforms/KrSimple3DTransforms Math/Transforms/KrAffineTransform3D
+        Math/Transforms/Kr3DProjectiveTransform Math/Transforms/KrCombinedTransform3D Math/Transforms/KrAnglesAOK)
+
 # Module start-up: the one unit that calls every layer's initialiser.
-krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Lines Ini Shapes PolygonModel
+krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Lines Ini Shapes PolygonModel Transforms3D
   UNITS Core/KrModuleStartup Core/KrModuleInternal)
 
 krstd_check_layers()
