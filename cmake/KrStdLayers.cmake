@@ -152,7 +152,8 @@ krstd_layer(Xml USES MemStreams
 # The XIni item tree and the abstract reader and writer.
 krstd_layer(XIniTree USES Xml
   UNITS XIni/KrXIniItemType XIni/KrXIniTree XIni/KrXIniReader XIni/KrXIniWriter
-        XIni/KrXIniInternal XIni/KrXIniSerialize)
+        XIni/KrXIniInternal XIni/KrXIniSerialize
+        XIni/KrXIniDateTime)
 
 # Coordinate vectors, bounds and matrices shared by geometry, raster and transforms. Declared
 # below the language texts (which they do not need), so that their tests link the layers' objects
