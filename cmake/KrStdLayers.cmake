@@ -248,6 +248,11 @@ krstd_layer(Shapes USES MathTypes
 krstd_layer(PolygonModel USES MathTypes
   UNITS Math/Polygon/KrPolygonTypes)
 
+# Questions to the user through the process-wide handler (silent by default), and a console
+# handler that asks on a terminal.
+krstd_layer(Interaction USES Frame
+  UNITS Utils/KrQMLibHandlers Utils/KrConsoleQMLibHandlers)
+
 # Space transforms (chains merge neighbours into one 4×4 matrix) and the rotation angles of an
 # exterior orientation with their settings section.
 krstd_layer(Transforms3D USES Transforms
@@ -255,7 +260,7 @@ krstd_layer(Transforms3D USES Transforms
         Math/Transforms/Kr3DProjectiveTransform Math/Transforms/KrCombinedTransform3D Math/Transforms/KrAnglesAOK)
 
 # Module start-up: the one unit that calls every layer's initialiser.
-krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Lines Ini Shapes PolygonModel Transforms3D
+krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Lines Ini Shapes PolygonModel Transforms3D Interaction
   UNITS Core/KrModuleStartup Core/KrModuleInternal)
 
 krstd_check_layers()
