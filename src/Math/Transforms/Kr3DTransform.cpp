@@ -149,10 +149,15 @@ void XIniSaveE(TKrXIniWriter* writer, const TKr3DTransform& t) {
 void XIniLoadE(TKrXIniReader* reader, std::size_t index, var_a<TKr3DTransform*>& t) {
     const std::size_t level = reader->EnterSectionE(index);
     matr4x4 m;
-    for (int i = 0; i < 16; ++i) {
-        const std::size_t item = reader->FindFE(kItems[i], 0);
-        m.data()[i] = reader->ReadE<double>(item);
-        if (!std::isfinite(m.data()[i])) reader->throw_error_value(item);
+    try {
+        for (int i = 0; i < 16; ++i) {
+            const std::size_t item = reader->FindFE(kItems[i], 0);
+            m.data()[i] = reader->ReadE<double>(item);
+            if (!std::isfinite(m.data()[i])) reader->throw_error_value(item);
+        }
+    } catch (...) {
+        reader->ExitSection(level); // leave the reader where the caller had it
+        throw;
     }
     reader->ExitSectionE(level);
     t = VCreateTransform3D(m);

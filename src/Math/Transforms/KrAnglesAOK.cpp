@@ -145,9 +145,14 @@ bool angles_aok::Load(TKrXIniReader* reader, std::size_t index, const angles_aok
 void angles_aok::LoadE(TKrXIniReader* reader, std::size_t index) {
     const std::size_t level = reader->EnterSectionE(index);
     angles_aok a;
-    a.alpha = reader->ReadE<double>(reader->FindFE(kr::s_alpha, 0));
-    a.omega = reader->ReadE<double>(reader->FindFE(kr::s_omega, 0));
-    a.kappa = reader->ReadE<double>(reader->FindFE(kr::s_kappa, 0));
+    try {
+        a.alpha = reader->ReadE<double>(reader->FindFE(kr::s_alpha, 0));
+        a.omega = reader->ReadE<double>(reader->FindFE(kr::s_omega, 0));
+        a.kappa = reader->ReadE<double>(reader->FindFE(kr::s_kappa, 0));
+    } catch (...) {
+        reader->ExitSection(level); // leave the reader where the caller had it
+        throw;
+    }
     reader->ExitSectionE(level);
     *this = a;
 }
