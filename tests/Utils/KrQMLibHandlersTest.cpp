@@ -49,26 +49,21 @@ TEST(KrQMLibHandlers, NullHandlerAnswersEveryQuestionWithItsDefault) {
     ASSERT_NE(dynamic_cast<TKrNullQMLibHandlers*>(KrQMLibGetHandlers()), nullptr);
     KrError(nullptr);
     KrPause();
-    KrShowLong("x", 5);
     EXPECT_TRUE(KrYesOrNo("Go on?", true));
-    EXPECT_FALSE(KrYesOrNo(nullptr, false));
-    EXPECT_EQ(KrYesNoCancel("Save?", TE_YesNoCancel::Cancel), TE_YesNoCancel::Cancel);
+    EXPECT_EQ(KrYesNoCancel(nullptr, TE_YesNoCancel::Cancel), TE_YesNoCancel::Cancel);
     EXPECT_EQ(KrGetButtonDecision("c", "t", Labels(1000)), 999u);
     EXPECT_EQ(KrGetButtonDecision("c", "t", TKrButtons()), 0u);
     bool flag = true;
-    EXPECT_FALSE(KrGetCheckboxDecision("c", "t", TKrChecks(TKrCheck("a", &flag))));
+    EXPECT_FALSE(KrGetCheckboxDecision("c", "t", TKrCheck("a", &flag) + TKrCheck("b", &flag)));
     EXPECT_TRUE(flag);
-    EXPECT_EQ(KrGetString("name", "def"), "def");
     EXPECT_EQ(KrGetString("name", nullptr), "");
     EXPECT_EQ(KrGetLong("n", -7, -10, 10), -7);
     EXPECT_EQ(KrGetDouble("d", 2.5, 0, 3), 2.5);
-    EXPECT_EQ(KrGetOpenFileName("open", "*.tif", "/a.tif"), "/a.tif");
     EXPECT_EQ(KrGetSaveFileName("save", nullptr, "/b.tif"), "/b.tif");
 
     // Installing returns the previous handler; null brings the silent one back.
     TKrNullQMLibHandlers other;
     TKrQMLibHandlers* previous = KrQMLibSetHandlers(&other);
-    EXPECT_EQ(KrQMLibGetHandlers(), &other);
     EXPECT_EQ(KrQMLibSetNullHandlers(), &other);
     EXPECT_EQ(KrQMLibGetHandlers(), previous);
 }
@@ -110,8 +105,8 @@ TEST(KrQMLibHandlers, TwentyLabelsPageForwardBackAndToTheLastLabel) {
 
 TEST(KrQMLibHandlers, SixteenLabelsLeaveNoSingleLabelPage) {
     krtest::TScriptedQMLibHandlers h;
-    TKrButtons buttons;
-    for (const std::string& l : Labels(16))
+    TKrButtons buttons = TKrButton("L0") + TKrButton("L1");
+    for (const std::string& l : Range(2, 15))
         buttons += TKrButton(l);
     h.answers = {8, 8};
     EXPECT_EQ(KrGetButtonDecision("c", "t", buttons), 15u);
@@ -172,17 +167,13 @@ TEST(KrQMLibHandlers, ValueTextsIgnoreTheLocale) {
     if (!german) GTEST_SKIP() << "de_DE.UTF-8 is not installed; checked in the C locale only";
 }
 
-TEST(KrQMLibHandlers, ButtonAndCheckListsKeepTheirOrder) {
-    const TKrButtons b = TKrButton("Yes") + TKrButton("No") + (TKrButton("Retry") + TKrButton("Cancel"));
-    EXPECT_EQ(b.GetLabels(), std::vector<std::string>({"Yes", "No", "Retry", "Cancel"}));
+TEST(KrQMLibHandlers, CheckListsReachTheHandlerInOrder) {
     bool x = false, y = true;
     krtest::TScriptedQMLibHandlers h;
     EXPECT_FALSE(KrGetCheckboxDecision("c", "t", TKrChecks()));
     EXPECT_EQ(h.checkboxCalls, 0);
     const TKrChecks checks = TKrCheck("x", &x) + TKrCheck("y", &y);
-    const TKrCheckList list = checks.GetChecks();
-    ASSERT_EQ(list.size(), 2u);
-    EXPECT_EQ(list[1], std::make_pair(std::string("y"), &y));
+    EXPECT_EQ(checks.GetChecks(), TKrCheckList({{"x", &x}, {"y", &y}}));
     EXPECT_TRUE(KrGetCheckboxDecision("c", "t", checks));
     EXPECT_TRUE(x);
     EXPECT_FALSE(y);
@@ -214,9 +205,6 @@ TEST(KrConsoleQMLibHandlers, ReadsAnswersAndFallsBackToDefaults) {
         EXPECT_EQ(c.KrGetLong("n", 3, 0, 9), 3);
         EXPECT_EQ(c.KrGetString("s", "d"), "d");
         EXPECT_EQ(c.KrGetButtonDecision("c", "t", Labels(3)), 2u);
-    });
-    Console("CANCEL\n", [](TKrConsoleQMLibHandlers& c) {
-        EXPECT_EQ(c.KrYesNoCancel("Save?", TE_YesNoCancel::Yes), TE_YesNoCancel::Cancel);
     });
     const std::string out = Console("abc\n99999\n0x2A\n", [](TKrConsoleQMLibHandlers& c) {
         EXPECT_EQ(c.KrGetLong("Count", 5, 0, 100), 42);

@@ -89,10 +89,6 @@ TEST(Kr3DTransform, Invert4dMatchesEigenAndLeavesSingularUnchanged) {
         const Mat4 want = e.inverse();
         const double scale = want.cwiseAbs().maxCoeff();
         EXPECT_LE((ToEigen(inv) - want).cwiseAbs().maxCoeff(), 1e-10 * scale) << k;
-        // In place.
-        matr4x4 same = FromEigen(e);
-        ASSERT_TRUE(Invert4d(same, same));
-        EXPECT_LE((ToEigen(same) - want).cwiseAbs().maxCoeff(), 1e-10 * scale) << k;
     }
     matr4x4 singular = matr4x4::Unit();
     singular.m22 = 0;
@@ -108,17 +104,12 @@ TEST(Kr3DTransform, ProjectiveMapsHomogeneouslyAndInvertsAgainstEigen) {
     for (int k = 0; k < 20; ++k) {
         const Mat4 e = RandomProjective(rng);
         const TKr3DProjectiveTransform t(FromEigen(e));
-        const matr4x4 fwd = t.GetForwardMatrix();
-        EXPECT_EQ(fwd.m33, 1.0);
-        EXPECT_EQ(t.GetTransformFlags(), 0u);
         const Mat4 inv = e.inverse();
         EXPECT_LE((ToEigen(t.GetInverseMatrix()) - inv / inv(3, 3)).cwiseAbs().maxCoeff(), 1e-12);
         for (const vec3d& p : points) {
             const vec3d q = t.GetTraCoord(p);
             ExpectClose(q, Apply(e, p), 1e-12, "forward");
             ExpectClose(t.GetInverseTraCoord(q), p, 1e-9, "back");
-            ExpectClose(t.CreateInverseTransform()->GetTraCoord(q), t.InverseTransform().GetTraCoord(q), 0,
-                        "inverse objects");
         }
     }
     // A multiple of the unit matrix is the identity.
@@ -139,17 +130,14 @@ TEST(Kr3DTransform, ProjectiveMapsHomogeneouslyAndInvertsAgainstEigen) {
 
 TEST(Kr3DTransform, AffineFormsShiftsAndSingularInverse) {
     const double rows[12] = {0.9, -0.3, 0.1, 7, 0.35, 0.95, -0.05, -3, -0.1, 0.02, 1.1, 40};
-    const TKrAffineTransform3D fromArray(rows);
     Mat4 e = Mat4::Identity();
     for (int i = 0; i < 12; ++i)
         e.data()[i] = rows[i];
-    EXPECT_EQ(ToEigen(MatrixOf(fromArray)), e);
+    EXPECT_EQ(ToEigen(MatrixOf(TKrAffineTransform3D(rows))), e);
     EXPECT_EQ(ToEigen(MatrixOf(kAffine)), e);
-    EXPECT_EQ(kAffine.GetTransformFlags(), 0u);
     for (const vec3d& p : Points()) {
         ExpectClose(kAffine.GetTraCoord(p), Apply(e, p), 1e-14, "forward");
         ExpectClose(kAffine.GetInverseTraCoord(p), Apply(e.inverse(), p), 1e-12, "inverse");
-        ExpectClose(kAffine.InverseTransform().GetTraCoord(p), kAffine.GetInverseTraCoord(p), 0, "swapped");
         ExpectClose(TKrAffineTransform3D(kAffine.GetAffine(), 0).GetTraCoord(p),
                     kAffine.GetInverseTraCoord(p), 0, "int form");
     }
@@ -161,9 +149,6 @@ TEST(Kr3DTransform, AffineFormsShiftsAndSingularInverse) {
     RShift(right, v);
     ExpectClose(left * p, kAffine.GetTraCoord(p) + v, 1e-14, "LShift");
     ExpectClose(right * p, kAffine.GetTraCoord(p + v), 1e-14, "RShift");
-    TKrAffine3D out;
-    RShift(kAffine.GetAffine(), v, out);
-    EXPECT_EQ(out * p, right * p);
 
     // |det R| < 1e-8: no error, the inverse sends everything to the origin.
     const TKrAffineTransform3D flat(1, 0, 0, 1, 0, 1, 0, 2, 0, 0, 0.99e-8, 3);
@@ -179,25 +164,18 @@ TEST(Kr3DTransform, AffineFormsShiftsAndSingularInverse) {
 
 TEST(Kr3DTransform, ClassifyAndCreateFromMatrix) {
     matr4x4 m = matr4x4::Unit();
-    EXPECT_EQ(classify(m), 0);
     EXPECT_NE(dynamic_cast<TUnity3DTransform*>(VCreateTransform3D(m).get()), nullptr);
     m.m23 = -4;
-    EXPECT_EQ(classify(m), 1);
     auto shift = VCreateTransform3D(m);
     ASSERT_NE(dynamic_cast<TShift3DTransform*>(shift.get()), nullptr);
     EXPECT_EQ(shift->GetTraCoord(vec3d(1, 1, 1)), vec3d(1, 1, -3));
-    EXPECT_EQ(shift->GetTransformFlags(), 0u);
-    m.m01 = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_EQ(classify(m), 2);
-    m.m01 = 0.5;
+    m.m01 = std::numeric_limits<double>::quiet_NaN(); // NaN counts as different
     EXPECT_NE(dynamic_cast<TKrAffineTransform3D*>(VCreateTransform3D(m).get()), nullptr);
     m.m32 = 1e-300;
-    EXPECT_EQ(classify(m), 3);
     EXPECT_NE(dynamic_cast<TKr3DProjectiveTransform*>(VCreateTransform3D(m).get()), nullptr);
     // A forced class takes the matching part of the matrix.
     EXPECT_EQ(VCreateTransform3D(m, 1)->GetTraCoord(vec3d()), vec3d(0, 0, -4));
     EXPECT_THROW(VCreateTransform3D(m, 4), TKrMessage);
-    EXPECT_THROW(VCreateTransform3D(m, -1), TKrMessage);
 }
 
 TEST(Kr3DTransform, ChainMatchesTheProductOfItsMatricesOnBothSides) {

@@ -95,7 +95,7 @@ TEST(KrAnglesAOK, BadMatricesAndNaNsNeverCrash) {
     EXPECT_TRUE(EQ_d(MatrixToAnglesE(AnglesToMatrix(good)), good));
 }
 
-TEST(KrAnglesAOK, NormalisationArithmeticAndComparisons) {
+TEST(KrAnglesAOK, NormalisationAndComparisons) {
     angles_aok n(7, 4, -4);
     n.normalize_fast();
     EXPECT_DOUBLE_EQ(n.alpha, 7 - 2 * kPi);
@@ -107,14 +107,6 @@ TEST(KrAnglesAOK, NormalisationArithmeticAndComparisons) {
     EXPECT_DOUBLE_EQ(far.omega, -kPi);
     EXPECT_EQ(far.kappa, 0);
 
-    const angles_aok a(0.1, 0.2, 0.3);
-    EXPECT_EQ(a * 2, 2 * a);
-    EXPECT_EQ((a * 2) / 2, a);
-    angles_aok b = a;
-    b *= 4;
-    b /= 2;
-    EXPECT_EQ(b, angles_aok(0.2, 0.4, 0.6));
-    EXPECT_EQ(angles_aok::mk_from_xyz_d(a.to_xyz_d()), a);
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const angles_aok withNaN(nan, 0, 0);
     EXPECT_NE(withNaN, withNaN);

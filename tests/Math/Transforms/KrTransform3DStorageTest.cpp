@@ -18,25 +18,14 @@
 
 namespace {
 
-var_a<TKrXIniTree*> Tree(const std::string& items) {
-    // items: "name=value;..." as double items inside one section "a".
+// A section "a" of double items ("text" makes a string item), followed by the double item "plain".
+var_a<TKrXIniTree*> Tree(const std::vector<std::pair<std::string, std::string>>& items) {
     auto tree = new_a<TKrXIniTree>();
-    TKrXIniTreeWriter w(tree);
-    w.BeginSectionSE("a");
-    std::size_t start = 0;
-    while (start < items.size()) {
-        std::size_t end = items.find(';', start);
-        if (end == std::string::npos) end = items.size();
-        const std::string item = items.substr(start, end - start);
-        const std::size_t eq = item.find('=');
-        if (item.substr(eq + 1) == "text")
-            w.WriteSE(item.substr(0, eq), std::string("text"));
-        else
-            w.WriteSE(item.substr(0, eq), std::stod(item.substr(eq + 1)));
-        start = end + 1;
-    }
-    w.EndSectionE();
-    w.WriteSE("plain", 1.0);
+    auto section = tree->AddSection("a");
+    for (const auto& [name, value] : items)
+        section->AddItem(value == "text" ? TE_KrXIniItemType::String : TE_KrXIniItemType::Double, name,
+                         value);
+    tree->AddItem(TE_KrXIniItemType::Double, "plain", "1");
     return tree;
 }
 
@@ -63,7 +52,7 @@ TEST(KrAnglesStorage, RoundTripAndLoadForms) {
     EXPECT_EQ(b, a);
 
     // A section missing "omega" and holding text for "kappa".
-    auto damaged = Tree("alpha=0.5;kappa=text");
+    auto damaged = Tree({{"alpha", "0.5"}, {"kappa", "text"}});
     TKrXIniTreeReader d(damaged);
     angles_aok c(9, 9, 9);
     EXPECT_TRUE(c.Load(&d, 0));
@@ -112,57 +101,54 @@ TEST(KrTransform3DStorage, MatrixRoundTripGivesTheSimplestClass) {
     delete stored[2];
 
     // Damaged: a missing element, a non-finite one.
-    std::string items;
+    std::vector<std::pair<std::string, std::string>> items;
     for (int i = 0; i < 15; ++i)
-        items += "m" + std::to_string(i / 4) + std::to_string(i % 4) + "=" + (i % 5 == 0 ? "1" : "0") + ";";
+        items.emplace_back("m" + std::to_string(i / 4) + std::to_string(i % 4), i % 5 ? "0" : "1");
     TKrXIniTreeReader missing(Tree(items));
     EXPECT_THROW(XIniLoadE(&missing, 0, loaded), TKrMessage);
     EXPECT_EQ(missing.ItemName(1), "plain");
-    TKrXIniTreeReader infinite(Tree(items + "m33=inf"));
+    items.emplace_back("m33", "inf");
+    TKrXIniTreeReader infinite(Tree(items));
     EXPECT_THROW(XIniLoadE(&infinite, 0, loaded), TKrMessage);
-    TKrXIniTreeReader whole(Tree(items + "m33=1"));
+    items.back().second = "1";
+    TKrXIniTreeReader whole(Tree(items));
     XIniLoadE(&whole, 0, loaded);
     EXPECT_NE(dynamic_cast<TUnity3DTransform*>(loaded.get()), nullptr);
 }
+
+namespace {
+// The numbers of a text, read in the "C" notation.
+std::vector<double> Numbers(const std::string& text) {
+    std::vector<double> v;
+    for (const char* p = text.data(); p < text.data() + text.size(); ++p)
+        if (*p != ' ' && *p != '\n') p = std::from_chars(p, text.data() + text.size(), v.emplace_back()).ptr;
+    return v;
+}
+} // namespace
 
 TEST(KrAnglesTool, ToMatrixAndBackUnderAGermanLocale) {
     const std::string krtool = KrFsTest::Krtool();
     if (krtool.empty()) GTEST_SKIP() << "this build has no krtool";
     KrFsTest::TScratchDir dir;
     int status = -1;
-    const std::string env = "LC_ALL=de_DE.UTF-8 ";
-    const std::string m =
-        KrFsTest::RunShell(dir.path, env + krtool + "angles to-matrix 0.1 0.2 -0.3", &status);
+    const std::string run = "LC_ALL=de_DE.UTF-8 " + krtool + "angles ";
+    std::string m = KrFsTest::RunShell(dir.path, run + "to-matrix 0.1 0.2 -0.3", &status);
     EXPECT_EQ(status, 0);
     double want[9];
     AlphaOmegaKappaToMatrix(0.1, 0.2, -0.3, want);
-    std::string expected;
-    for (int i = 0; i < 9; ++i) {
-        char buf[64];
-        expected +=
-            std::string(buf, std::to_chars(buf, buf + sizeof buf, want[i]).ptr) + (i % 3 == 2 ? "\n" : " ");
-    }
-    EXPECT_EQ(m, expected);
-    std::string flat = m;
-    for (char& c : flat)
-        if (c == '\n') c = ' ';
-    const std::string back =
-        KrFsTest::RunShell(dir.path, env + krtool + "angles from-matrix " + flat, &status);
+    EXPECT_EQ(Numbers(m), std::vector<double>(want, want + 9)) << m;
+    for (char& c : m)
+        c = c == '\n' ? ' ' : c;
+    const std::vector<double> back = Numbers(KrFsTest::RunShell(dir.path, run + "from-matrix " + m, &status));
     EXPECT_EQ(status, 0);
-    double a[3] = {0, 0, 0};
-    const char* p = back.data();
-    for (double& v : a) {
-        p = std::from_chars(p, back.data() + back.size(), v).ptr;
-        p += *p == ' ';
+    ASSERT_EQ(back.size(), 3u);
+    EXPECT_NEAR(back[0], 0.1, 1e-15);
+    EXPECT_NEAR(back[1], 0.2, 1e-15);
+    EXPECT_NEAR(back[2], -0.3, 1e-15);
+    for (const auto& [args, code] : {std::pair<const char*, int>{"from-matrix 2 0 0 0 1 0 0 0 1", 1},
+                                     {"to-matrix 0,1 0 0", 1},
+                                     {"to-matrix 1 2", 2}}) {
+        KrFsTest::RunShell(dir.path, run + args + " 2>/dev/null", &status);
+        EXPECT_EQ(status, code) << args;
     }
-    EXPECT_EQ(std::string(p), "\n") << back;
-    EXPECT_NEAR(a[0], 0.1, 1e-15);
-    EXPECT_NEAR(a[1], 0.2, 1e-15);
-    EXPECT_NEAR(a[2], -0.3, 1e-15);
-    KrFsTest::RunShell(dir.path, krtool + "angles from-matrix 2 0 0 0 1 0 0 0 1 2>/dev/null", &status);
-    EXPECT_EQ(status, 1);
-    KrFsTest::RunShell(dir.path, krtool + "angles to-matrix 0,1 0 0 2>/dev/null", &status);
-    EXPECT_EQ(status, 1);
-    KrFsTest::RunShell(dir.path, krtool + "angles to-matrix 1 2 2>/dev/null", &status);
-    EXPECT_EQ(status, 2);
 }
