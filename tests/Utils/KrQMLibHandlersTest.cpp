@@ -1,5 +1,5 @@
 // User questions: the silent default, paging of long button lists page by page, failures of bad handlers,
-// value texts under a foreign locale, button and check lists, and the console handler on scripted input.
+// value texts under a foreign locale, and the console handler on scripted input.
 #include "Core/KrMessage.h"
 #include "Utils/KrConsoleQMLibHandlers.h"
 #include "Utils/KrScriptedQMLibHandlers.h"
@@ -13,14 +13,7 @@
 
 namespace {
 
-std::vector<std::string> Labels(unsigned n) {
-    std::vector<std::string> l;
-    for (unsigned i = 0; i < n; ++i)
-        l.push_back("L" + std::to_string(i));
-    return l;
-}
-
-// Labels first … last of Labels(), for comparing pages.
+// The labels "L<first>" … "L<last>".
 std::vector<std::string> Range(unsigned first, unsigned last) {
     std::vector<std::string> l;
     for (unsigned i = first; i <= last; ++i)
@@ -51,7 +44,7 @@ TEST(KrQMLibHandlers, NullHandlerAnswersEveryQuestionWithItsDefault) {
     KrPause();
     EXPECT_TRUE(KrYesOrNo("Go on?", true));
     EXPECT_EQ(KrYesNoCancel(nullptr, TE_YesNoCancel::Cancel), TE_YesNoCancel::Cancel);
-    EXPECT_EQ(KrGetButtonDecision("c", "t", Labels(1000)), 999u);
+    EXPECT_EQ(KrGetButtonDecision("c", "t", Range(0, 999)), 999u);
     EXPECT_EQ(KrGetButtonDecision("c", "t", TKrButtons()), 0u);
     bool flag = true;
     EXPECT_FALSE(KrGetCheckboxDecision("c", "t", TKrCheck("a", &flag) + TKrCheck("b", &flag)));
@@ -70,7 +63,7 @@ TEST(KrQMLibHandlers, NullHandlerAnswersEveryQuestionWithItsDefault) {
 
 TEST(KrQMLibHandlers, TwentyLabelsPageForwardBackAndToTheLastLabel) {
     krtest::TScriptedQMLibHandlers h;
-    const std::vector<std::string> labels = Labels(20);
+    const std::vector<std::string> labels = Range(0, 19);
     const std::vector<std::string> page1 = Join(Range(0, 7), {">> 8-14 (20)", "L19"});
     const std::vector<std::string> page2 =
         Join(Join({"<< 0-7 (20)"}, Range(8, 14)), {">> 15-19 (20)", "L19"});
@@ -91,16 +84,12 @@ TEST(KrQMLibHandlers, TwentyLabelsPageForwardBackAndToTheLastLabel) {
     h.answers = {8, 0, 9};
     EXPECT_EQ(KrGetButtonDecision("c", "t", labels), 19u);
     EXPECT_EQ(h.pages, std::vector<std::vector<std::string>>({page1, page2, page1}));
-    h.answers = {8, 9};
-    EXPECT_EQ(KrGetButtonDecision("c", "t", labels), 19u);
-    h.answers = {8, 8, 5};
-    EXPECT_EQ(KrGetButtonDecision("c", "t", labels), 19u);
 
     // Up to GetMaxButtons labels are shown as they are.
     h.pages.clear();
     h.answers = {9};
-    EXPECT_EQ(KrGetButtonDecision("c", "t", Labels(10)), 9u);
-    EXPECT_EQ(h.pages.back(), Labels(10));
+    EXPECT_EQ(KrGetButtonDecision("c", "t", Range(0, 9)), 9u);
+    EXPECT_EQ(h.pages.back(), Range(0, 9));
 }
 
 TEST(KrQMLibHandlers, SixteenLabelsLeaveNoSingleLabelPage) {
@@ -118,7 +107,7 @@ TEST(KrQMLibHandlers, SixteenLabelsLeaveNoSingleLabelPage) {
     h.maxButtons = 20;
     h.pages.clear();
     h.answers = {18, 0, 0};
-    EXPECT_EQ(KrGetButtonDecision("c", "t", Labels(100)), 0u);
+    EXPECT_EQ(KrGetButtonDecision("c", "t", Range(0, 99)), 0u);
     EXPECT_EQ(h.pages[0], Join(Range(0, 17), {">> 18-34 (100)", "L99"}));
     EXPECT_EQ(h.pages[1].front(), "<< 0-17 (100)");
     EXPECT_EQ(h.pages[2], h.pages[0]);
@@ -127,7 +116,7 @@ TEST(KrQMLibHandlers, SixteenLabelsLeaveNoSingleLabelPage) {
 TEST(KrQMLibHandlers, BadHandlersFailClearly) {
     krtest::TScriptedQMLibHandlers h;
     h.maxButtons = 9;
-    const std::string text = ThrownText(KrGetButtonDecision, Labels(20));
+    const std::string text = ThrownText(KrGetButtonDecision, Range(0, 19));
     EXPECT_NE(text.find("Internal logic error"), std::string::npos) << text;
     EXPECT_NE(text.find("max_buttons >= 10"), std::string::npos) << text;
     EXPECT_NE(text.find("KrGetButtonDecision"), std::string::npos) << text;
@@ -135,12 +124,12 @@ TEST(KrQMLibHandlers, BadHandlersFailClearly) {
 
     h.maxButtons = 10;
     h.answers = {10};
-    EXPECT_NE(ThrownText(KrGetButtonDecision, Labels(10)).find("chose button 10 of 10"), std::string::npos);
+    EXPECT_NE(ThrownText(KrGetButtonDecision, Range(0, 9)).find("chose button 10 of 10"), std::string::npos);
     h.answers = {10};
-    EXPECT_NE(ThrownText(KrGetButtonDecision, Labels(20)).find("chose button 10 of 10"), std::string::npos);
+    EXPECT_NE(ThrownText(KrGetButtonDecision, Range(0, 19)).find("chose button 10 of 10"), std::string::npos);
     // The last page has neither a forward button nor the repeated label.
     h.answers = {8, 8, 6};
-    EXPECT_NE(ThrownText(KrGetButtonDecision, Labels(20)).find("chose button 6 of 6"), std::string::npos);
+    EXPECT_NE(ThrownText(KrGetButtonDecision, Range(0, 19)).find("chose button 6 of 6"), std::string::npos);
 }
 
 TEST(KrQMLibHandlers, ValueTextsIgnoreTheLocale) {
@@ -167,18 +156,6 @@ TEST(KrQMLibHandlers, ValueTextsIgnoreTheLocale) {
     if (!german) GTEST_SKIP() << "de_DE.UTF-8 is not installed; checked in the C locale only";
 }
 
-TEST(KrQMLibHandlers, CheckListsReachTheHandlerInOrder) {
-    bool x = false, y = true;
-    krtest::TScriptedQMLibHandlers h;
-    EXPECT_FALSE(KrGetCheckboxDecision("c", "t", TKrChecks()));
-    EXPECT_EQ(h.checkboxCalls, 0);
-    const TKrChecks checks = TKrCheck("x", &x) + TKrCheck("y", &y);
-    EXPECT_EQ(checks.GetChecks(), TKrCheckList({{"x", &x}, {"y", &y}}));
-    EXPECT_TRUE(KrGetCheckboxDecision("c", "t", checks));
-    EXPECT_TRUE(x);
-    EXPECT_FALSE(y);
-}
-
 namespace {
 // Runs `ask` on a console handler reading `input`; returns what it wrote.
 template <class F> std::string Console(const std::string& input, F ask) {
@@ -199,12 +176,11 @@ template <class F> std::string Console(const std::string& input, F ask) {
 
 TEST(KrConsoleQMLibHandlers, ReadsAnswersAndFallsBackToDefaults) {
     Console("maybe\nY\n", [](TKrConsoleQMLibHandlers& c) { EXPECT_TRUE(c.KrYesOrNo("Go?", false)); });
-    Console("c\nno\n", [](TKrConsoleQMLibHandlers& c) { EXPECT_FALSE(c.KrYesOrNo("Go?", true)); });
     Console("", [](TKrConsoleQMLibHandlers& c) {
         EXPECT_EQ(c.KrYesNoCancel("Save?", TE_YesNoCancel::Cancel), TE_YesNoCancel::Cancel);
         EXPECT_EQ(c.KrGetLong("n", 3, 0, 9), 3);
         EXPECT_EQ(c.KrGetString("s", "d"), "d");
-        EXPECT_EQ(c.KrGetButtonDecision("c", "t", Labels(3)), 2u);
+        EXPECT_EQ(c.KrGetButtonDecision("c", "t", Range(0, 2)), 2u);
     });
     const std::string out = Console("abc\n99999\n0x2A\n", [](TKrConsoleQMLibHandlers& c) {
         EXPECT_EQ(c.KrGetLong("Count", 5, 0, 100), 42);
@@ -212,12 +188,8 @@ TEST(KrConsoleQMLibHandlers, ReadsAnswersAndFallsBackToDefaults) {
     EXPECT_NE(out.find("Count [0..100] (5) "), std::string::npos) << out;
     Console("1,5\n 1.5 \n",
             [](TKrConsoleQMLibHandlers& c) { EXPECT_EQ(c.KrGetDouble("d", 0.25, 0, 2), 1.5); });
-    Console("nan\n7\n\n",
-            [](TKrConsoleQMLibHandlers& c) { EXPECT_EQ(c.KrGetDouble("d", 0.25, 0, 2), 0.25); });
     Console("0\n4\n2\n",
-            [](TKrConsoleQMLibHandlers& c) { EXPECT_EQ(c.KrGetButtonDecision("c", "t", Labels(3)), 1u); });
-    Console(" /tmp/x \n",
-            [](TKrConsoleQMLibHandlers& c) { EXPECT_EQ(c.KrGetSaveFileName("f", "*.x", "d"), "/tmp/x"); });
+            [](TKrConsoleQMLibHandlers& c) { EXPECT_EQ(c.KrGetButtonDecision("c", "t", Range(0, 2)), 1u); });
 
     bool a = false, b = true, d = false;
     const TKrCheckList checks = {{"a", &a}, {"b", &b}, {"d", &d}};

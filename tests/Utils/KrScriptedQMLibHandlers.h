@@ -24,7 +24,6 @@ public:
     std::deque<unsigned> answers;
     std::vector<std::vector<std::string>> pages;
     std::vector<std::string> shown; // "type caption: text"
-    int checkboxCalls = 0;
 
     unsigned GetMaxButtons() override { return maxButtons; }
     unsigned KrGetButtonDecision(const char*, const char*, const std::vector<std::string>& labels) override {
@@ -33,12 +32,6 @@ public:
         const unsigned r = answers.front();
         answers.pop_front();
         return r;
-    }
-    bool KrGetCheckboxDecision(const char*, const char*, const TKrCheckList& checks) override {
-        ++checkboxCalls;
-        for (const auto& c : checks)
-            *c.second = !*c.second;
-        return true;
     }
     void KrShowValue(TShowType type, const char* caption, const char* text) override {
         shown.push_back(std::to_string(static_cast<int>(type)) + " " + caption + ": " + text);
