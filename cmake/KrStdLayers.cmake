@@ -152,7 +152,8 @@ krstd_layer(Xml USES MemStreams
 # The XIni item tree and the abstract reader and writer.
 krstd_layer(XIniTree USES Xml
   UNITS XIni/KrXIniItemType XIni/KrXIniTree XIni/KrXIniReader XIni/KrXIniWriter
-        XIni/KrXIniInternal XIni/KrXIniSerialize)
+        XIni/KrXIniInternal XIni/KrXIniSerialize
+        XIni/KrXIniDateTime)
 
 # Coordinate vectors, bounds and matrices shared by geometry, raster and transforms. Declared
 # below the language texts (which they do not need), so that their tests link the layers' objects
@@ -273,8 +274,19 @@ krstd_layer(RasterCache USES RasterColor
   UNITS Raster/KrMemCache Raster/KrRectLoops Raster/KrCacheDibData Raster/KrDelayedDibData
         Raster/KrMultiScaleFullCacheDibData)
 
+# Questions to the user through the process-wide handler (silent by default), and a console
+# handler that asks on a terminal.
+krstd_layer(Interaction USES Frame
+  UNITS Utils/KrQMLibHandlers Utils/KrConsoleQMLibHandlers)
+
+# Space transforms (chains merge neighbours into one 4×4 matrix) and the rotation angles of an
+# exterior orientation with their settings section.
+krstd_layer(Transforms3D USES Transforms
+  UNITS Math/Transforms/Kr3DTransform Math/Transforms/KrSimple3DTransforms Math/Transforms/KrAffineTransform3D
+        Math/Transforms/Kr3DProjectiveTransform Math/Transforms/KrCombinedTransform3D Math/Transforms/KrAnglesAOK)
+
 # Module start-up: the one unit that calls every layer's initialiser.
-krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Lines Ini Shapes PolygonModel Packages Processes RasterColor RasterComposite RasterCache
+krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Lines Ini Shapes PolygonModel Packages Processes RasterColor RasterComposite RasterCache Transforms3D Interaction
   UNITS Core/KrModuleStartup Core/KrModuleInternal)
 
 krstd_check_layers()

@@ -3,6 +3,7 @@
 
 #include "Core/KrExceptions.h"
 #include "Core/KrModuleStartup.h"
+#include "Utils/KrConsoleQMLibHandlers.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -26,10 +27,18 @@ void PrintHelp(std::FILE* out) {
     std::fprintf(out, "\nkrtool --help prints this list; errors exit with 1, usage errors with 2.\n");
 }
 
-/// Keeps the library initialised for the whole run, as any client does.
+/// Keeps the library initialised for the whole run, as any client does; questions the library
+/// asks go to the terminal (stderr, answers from stdin).
 struct TLibrary {
-    TLibrary() { Init_KrStd(); }
-    ~TLibrary() { Deinit_KrStd(); }
+    TKrConsoleQMLibHandlers console;
+    TLibrary() {
+        Init_KrStd();
+        KrQMLibSetHandlers(&console);
+    }
+    ~TLibrary() {
+        KrQMLibSetNullHandlers();
+        Deinit_KrStd();
+    }
 };
 } // namespace
 
