@@ -247,8 +247,17 @@ krstd_layer(Shapes USES MathTypes
 krstd_layer(PolygonModel USES MathTypes
   UNITS Math/Polygon/KrPolygonTypes)
 
+# Log files with their flush policy, names and clean-up, the console log, the start-up log.
+krstd_layer(LogFiles USES Files
+  UNITS Core/KrLogFileStream Core/KrLogCreate Core/KrRunFacts Core/KrStartupLog)
+
+# Console progress: the level form, the common handler over it, the terminal bar for tools.
+krstd_layer(ConsoleProgress USES Language
+  UNITS Core/KrConsoleProgressForm Core/KrCommonProgressImpl Core/KrSimpleConsoleProgress
+        Core/KrLogProgress Core/KrCmdProgress)
+
 # Module start-up: the one unit that calls every layer's initialiser.
-krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Lines Ini Shapes PolygonModel
+krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Lines Ini Shapes PolygonModel LogFiles ConsoleProgress
   UNITS Core/KrModuleStartup Core/KrModuleInternal)
 
 krstd_check_layers()
