@@ -31,9 +31,9 @@ public:
     /// process writes to it too.
     bool Open(const TKrPath& path, krOpenMode mode, krShareMode share = krShareDefault);
 
-    /// Stops the timer, then sets the mode. fmTimed takes min(interval, 32767) seconds, or 10 s
-    /// when no positive interval is set, and registers the stream in the timer map; without a
-    /// timer identifier the mode becomes fmAlways.
+    /// Stops the timer (keeping its identifier), then sets the mode. fmTimed takes min(interval, 32767)
+    /// seconds, or 10 s when no positive interval is set, and registers the stream in the timer map; without
+    /// a timer identifier the mode becomes fmAlways.
     void SetFlushMode(TFlushMode mode);
     TFlushMode GetFlushMode() const noexcept { return m_flushMode; }
     /// The timed-flush interval in seconds (0: the 10 s default). Takes effect with SetFlushMode.
@@ -68,6 +68,8 @@ public:
 
 private:
     bool WriteBuffered(std::size_t n);
+    /// Leaves the timer map but keeps the identifier, so that timed flushing can be set again.
+    void StopTimer();
 
     std::int32_t m_flushIntervalSec = 0;
     std::uint64_t m_timerId = 0;

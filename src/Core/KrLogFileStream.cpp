@@ -57,7 +57,7 @@ bool TKrLogFileStream::Open(const TKrPath& path, krOpenMode mode, krShareMode sh
 }
 
 void TKrLogFileStream::SetFlushMode(TFlushMode mode) {
-    CloseTimer();
+    StopTimer();
     m_flushMode = mode;
     if (mode != fmTimed) return;
     m_flushIntervalMs =
@@ -74,6 +74,11 @@ void TKrLogFileStream::SetFlushMode(TFlushMode mode) {
 }
 
 void TKrLogFileStream::CloseTimer() {
+    StopTimer();
+    m_timerId = 0;
+}
+
+void TKrLogFileStream::StopTimer() {
     if (g_timers) {
         auto it = g_timers->find(m_timerId);
         if (it != g_timers->end() && it->second == this) g_timers->erase(it);
@@ -82,7 +87,6 @@ void TKrLogFileStream::CloseTimer() {
             g_timers = nullptr;
         }
     }
-    m_timerId = 0;
 }
 
 void TKrLogFileStream::DoFlushTimers() {
