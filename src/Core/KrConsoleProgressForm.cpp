@@ -76,7 +76,7 @@ void TKrConsoleProgressForm::StartIndefinite(unsigned long level, TKrLogMsgLevel
 
 std::string TKrConsoleProgressForm::FormatElapsed(double seconds) {
     const double tenthsTotal = std::floor(seconds * 10.0 + 0.5);
-    if (!(tenthsTotal <= 9999999999.0)) return ">999:59:59.9"; // 999:59:59.9 in tenths; NaN too
+    if (!(tenthsTotal <= 35999999.0)) return ">999:59:59.9"; // 999:59:59.9 in tenths; NaN too
     const auto t = static_cast<unsigned long>(tenthsTotal < 0 ? 0 : tenthsTotal);
     return Korvinex::ssprintf("%lu:%02lu:%02lu.%01lu", t / 36000, t / 600 % 60, t / 10 % 60, t % 10);
 }
