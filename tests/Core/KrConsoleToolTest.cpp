@@ -92,3 +92,29 @@ TEST(KrToolConsole, WithoutTerminalOnlyPlainLines) {
         std::regex_match(out, std::regex("gzip small\\.bin\ngzip small\\.bin: done \\([0-9:.]+\\)\n")))
         << out;
 }
+
+TEST(KrToolConsole, StartupLogFollowsTheCommandLine) {
+    if (Krtool().empty()) GTEST_SKIP() << "krtool is not built";
+    TScratchDir dir;
+    dir.Write("empty.log", "");
+    int status = -1;
+    const std::string console =
+        RunShell(dir.path, Krtool() + "log --startup_log_console tail empty.log 2>&1", &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(console.find("\tI3\t\tLog created, 0x"), std::string::npos) << console;
+    EXPECT_NE(console.find("\tI3\t\tLog closed, 0x"), std::string::npos) << console;
+
+    // The file goes to the temporary folder; "log tail" reads it back through the log parser.
+    RunShell(dir.path, "TMPDIR='" + dir.path + "' " + Krtool() + "--startup_log log tail empty.log", &status);
+    EXPECT_EQ(status, 0);
+    std::string file;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path))
+        if (e.path().filename().string().rfind("KrFrw-", 0) == 0) file = e.path().string();
+    ASSERT_FALSE(file.empty());
+    const std::string tail = RunShell(dir.path, Krtool() + "log tail -n 2 '" + file + "'", &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(
+        std::regex_match(tail, std::regex("[^\t\n]+\tI3\t\tMem physical=[^\n]+\n\t\t\tMem physical=0x[^\n]+\n"
+                                          "\t\t\t\n[^\t\n]+\tI3\t\tLog closed, 0x[0-9a-f]+\n")))
+        << tail;
+}
