@@ -75,7 +75,7 @@ public:
     /// Draws on `out` (the standard output when null); interactive when that is a terminal.
     explicit TKrCmdProgressImpl(std::FILE* out = nullptr);
     /// Unhooks the log, stops when started and clears the bar.
-    ~TKrCmdProgressImpl();
+    ~TKrCmdProgressImpl() override;
 
     /// Redraws one bar line in place (for a terminal).
     void MakeInteractive() { m_cmdForm.SetInteractive(true); }

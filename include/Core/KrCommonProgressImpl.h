@@ -25,14 +25,6 @@ public:
     }
     TKrCommonProgressImpl(const TKrCommonProgressImpl&) = delete;
     TKrCommonProgressImpl& operator=(const TKrCommonProgressImpl&) = delete;
-    /// Stops a started handler; failures are swallowed.
-    ~TKrCommonProgressImpl() {
-        if (!m_started) return;
-        try {
-            Stop();
-        } catch (...) {
-        }
-    }
 
     void Start() override { StartImpl(false); }
     void StartIndefinite() override { StartImpl(true); }
@@ -137,6 +129,15 @@ public:
     IKrInterface* KrInterface() override { return nullptr; }
     /// True when this handler or an ancestor has an empty range: its positions mean nothing.
     virtual bool GetBlockFlag() { return m_block; }
+    /// Stops a started handler; failures are swallowed. Declared after GetBlockFlag so that the
+    /// slots of the handler interface and GetBlockFlag come first.
+    virtual ~TKrCommonProgressImpl() {
+        if (!m_started) return;
+        try {
+            Stop();
+        } catch (...) {
+        }
+    }
 
     TForm* Form() const noexcept { return m_form; }
     unsigned long GetLevel() const noexcept { return m_level; }

@@ -16,7 +16,6 @@ public:
 
     /// Prints to `out` (the standard output by default; not owned).
     explicit TSimpleConsoleProgress(std::FILE* out = nullptr);
-    ~TSimpleConsoleProgress();
 
     void Start() override { m_started = true; }
     void StartIndefinite() override { m_started = true; }
@@ -43,6 +42,7 @@ public:
                                            TKrLogMsgLevel logLevel) override;
     var_a<TKrProgressHandler*> InnermostSubProgress(TKrLogMsgLevel, TKrLogMsgLevel) override { return {}; }
     IKrInterface* KrInterface() override { return nullptr; }
+    virtual ~TSimpleConsoleProgress();
 
 private:
     void Put(char c);
