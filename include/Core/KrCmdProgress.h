@@ -13,8 +13,9 @@
 /// A console form that also shows its levels. Interactive (a terminal): one line redrawn in
 /// place, at most every 100 ms: a bar and percentage for level 0, then the messages of the
 /// levels joined by " > " with the innermost level's percentage; the line is cut to the
-/// terminal's width so it never wraps. Batch: plain lines only: a level's message when it
-/// starts or changes, and "<message>: done (h:mm:ss.t)" when it ends. CheckBreak turns a
+/// terminal's width so it never wraps. Batch: plain lines only, for the levels that the log
+/// records too (log level 3 or less): the message when the level starts or the message changes,
+/// and "<message>: done (h:mm:ss.t)" when it ends. CheckBreak turns a
 /// caught Ctrl-C (KrCmdCatchInterrupt) into a user break.
 class KRSTD_API TKrCmdProgressForm : public TKrConsoleProgressForm {
 public:

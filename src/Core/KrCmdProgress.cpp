@@ -23,6 +23,11 @@ bool IsTerminal(std::FILE* out) {
     return !term || std::strcmp(term, "dumb") != 0;
 }
 
+/// Batch output shows the levels the log shows: those with a message and a log level of 3 or less.
+bool Printed(const TKrConsoleProgressForm::TLevel& level) {
+    return !level.message.empty() && level.logLevel <= 3;
+}
+
 int Percent(double pos) {
     if (!(pos >= 0.0)) return 0; // NaN too
     return static_cast<int>(std::min(pos, 1.0) * 100.0);
@@ -136,7 +141,7 @@ void TKrCmdProgressForm::Start(unsigned long level, TKrLogMsgLevel logLevel, boo
     TKrConsoleProgressForm::Start(level, logLevel, flag);
     if (m_interactive) {
         Draw(true);
-    } else if (!m_levels[level].message.empty()) {
+    } else if (Printed(m_levels[level])) {
         Put(std::string(2 * std::min<unsigned long>(level, 8), ' ') + m_levels[level].message + "\n");
     }
 }
@@ -149,6 +154,7 @@ void TKrCmdProgressForm::End(unsigned long level) {
     if (level >= m_levels.size()) return;
     const std::string message = m_levels[level].message;
     const bool started = m_levels[level].started;
+    const bool printed = Printed(m_levels[level]);
     const double seconds =
         static_cast<std::uint32_t>(KrProgressTickMs() - m_levels[level].startTick) / 1000.0;
     TKrConsoleProgressForm::End(level);
@@ -161,7 +167,7 @@ void TKrCmdProgressForm::End(unsigned long level) {
         } else {
             Draw(true);
         }
-    } else if (started && !message.empty()) {
+    } else if (started && printed) {
         Put(std::string(2 * std::min<unsigned long>(level, 8), ' ') + summary + "\n");
     }
 }
@@ -177,7 +183,7 @@ void TKrCmdProgressForm::SetMessage(unsigned long level, const std::string& mess
     if (!changed) return;
     if (m_interactive)
         Draw(false);
-    else if (m_levels[level].started && !message.empty())
+    else if (m_levels[level].started && Printed(m_levels[level]))
         Put(std::string(2 * std::min<unsigned long>(level, 8), ' ') + message + "\n");
 }
 
