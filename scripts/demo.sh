@@ -71,3 +71,8 @@ if "$krtool" --help 2>&1 | grep -q '^ *raster'; then
   run raster read "$root/samples/pattern.tif" "$tmp/pattern-half.png" --pixel-size 2 --filter linear
   run raster info "$tmp/pattern-half.png"
 fi
+
+echo
+echo "# the start-up log of a run (--startup_log), read back through the log parser"
+TMPDIR="$tmp" "$krtool" --startup_log crc32 "$root/samples/messages.txt" > /dev/null
+run log tail -n 3 "$tmp"/KrFrw-*.log
