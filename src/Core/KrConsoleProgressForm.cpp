@@ -25,14 +25,14 @@ std::string Conversions(const std::string& format, bool& ok) {
         if (++i < format.size() && format[i] == '%') continue;
         while (i < format.size() && std::strchr("-+ #0123456789.", format[i]))
             ++i;
-        std::string spec;
+        std::string modifier;
         while (i < format.size() && std::strchr("hlLqjzt", format[i]))
-            spec += format[i++];
+            modifier += format[i++];
         if (i >= format.size() || !std::strchr("diouxXeEfgGcsp", format[i])) {
             ok = false;
             return {};
         }
-        out += spec + format[i] + ',';
+        out += modifier + format[i] + ',';
     }
     return out;
 }
