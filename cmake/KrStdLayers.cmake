@@ -285,8 +285,17 @@ krstd_layer(Transforms3D USES Transforms
   UNITS Math/Transforms/Kr3DTransform Math/Transforms/KrSimple3DTransforms Math/Transforms/KrAffineTransform3D
         Math/Transforms/Kr3DProjectiveTransform Math/Transforms/KrCombinedTransform3D Math/Transforms/KrAnglesAOK)
 
+# Log files with their flush policy, names and clean-up, the console log, the start-up log.
+krstd_layer(LogFiles USES Files
+  UNITS Core/KrLogFileStream Core/KrLogCreate Core/KrRunFacts Core/KrStartupLog)
+
+# Console progress: the level form, the common handler over it, the terminal bar for tools.
+krstd_layer(ConsoleProgress USES Language
+  UNITS Core/KrConsoleProgressForm Core/KrCommonProgressImpl Core/KrSimpleConsoleProgress
+        Core/KrLogProgress Core/KrCmdProgress)
+
 # Module start-up: the one unit that calls every layer's initialiser.
-krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Lines Ini Shapes PolygonModel Packages Processes RasterColor RasterComposite RasterCache Transforms3D Interaction
+krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Lines Ini Shapes PolygonModel Packages Processes RasterColor RasterComposite RasterCache Transforms3D Interaction LogFiles ConsoleProgress
   UNITS Core/KrModuleStartup Core/KrModuleInternal)
 
 krstd_check_layers()

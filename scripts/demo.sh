@@ -77,3 +77,8 @@ if "$krtool" --help 2>&1 | grep -q '^ *raster'; then
   run raster read "$root/samples/pattern.tif" "$tmp/pattern-x4.png" --pixel-size 0.25 --filter linear --cache 8
   run raster pyramid "$tmp/pattern-x4.png" "$tmp/pattern-levels"
 fi
+
+echo
+echo "# the start-up log of a run (--startup_log), read back through the log parser"
+TMPDIR="$tmp" "$krtool" --startup_log crc32 "$root/samples/messages.txt" > /dev/null
+run log tail -n 3 "$tmp"/KrFrw-*.log

@@ -103,6 +103,11 @@ public:
     krOpenMode GetOpenMode() const noexcept { return m_openMode; }
     krShareMode GetShareMode() const noexcept { return m_shareMode; }
 
+protected:
+    /// The open file descriptor, -1 when closed: for derived streams that need a descriptor flag
+    /// (log files append with O_APPEND so that several writers interleave whole records).
+    int GetNativeHandle() const noexcept;
+
 private:
     bool OpenHandle(const TKrPath& path, krOpenMode mode, krShareMode share);
 

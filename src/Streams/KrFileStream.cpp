@@ -53,6 +53,7 @@ public:
     ~TKrFileHandleImpl() { close(); }
 
     bool isOpen() const noexcept { return m_fd >= 0; }
+    int fd() const noexcept { return m_fd; }
     const std::string& name() const noexcept { return m_name; }
 
     bool openRead(const TKrPath& path, krShareMode share);
@@ -233,6 +234,10 @@ var_a<TKrFileStream*> TKrFileStream::VCreateE(const TKrPath& path, krOpenMode mo
     var_a<TKrFileStream*> s = new_a<TKrFileStream>();
     s->OpenE(path, mode, share);
     return s;
+}
+
+int TKrFileStream::GetNativeHandle() const noexcept {
+    return m_handle->fd();
 }
 
 bool TKrFileStream::IsOpen() const noexcept {

@@ -1,5 +1,6 @@
 // krtool tar: create, list and extract tar archives and tarballs (.tar.gz).
 #include "KrToolCommand.h"
+#include "KrToolProgress.h"
 
 #include "Core/KrMessage.h"
 #include "Streams/KrFileStream.h"
@@ -41,7 +42,22 @@ bool IsGzipFile(const std::string& path) {
 
 struct TCreate {
     TKrTarWriter* writer;
+    TKrToolProgress* progress;
+    double total; // bytes of all regular files
+    double done;
 };
+
+/// The bytes of the regular files under `disk` (symbolic links not followed).
+double TreeBytes(const fs::path& disk) {
+    std::error_code ec;
+    if (fs::is_symlink(disk, ec)) return 0;
+    if (fs::is_regular_file(disk, ec)) return static_cast<double>(fs::file_size(disk, ec));
+    double sum = 0;
+    if (fs::is_directory(disk, ec))
+        for (const fs::directory_entry& e : fs::directory_iterator(disk, ec))
+            sum += TreeBytes(e.path());
+    return sum;
+}
 
 void AddPath(TCreate& c, const fs::path& disk, const std::string& name) {
     struct stat st {};
@@ -63,8 +79,16 @@ void AddPath(TCreate& c, const fs::path& disk, const std::string& name) {
         if (!data.IsOpen()) throw TKrMessage("@cannot open %1%") << disk.string();
         record.name = name;
         record.size = static_cast<std::uint64_t>(st.st_size);
-        if (!c.writer->WriteFile(record, &data, nullptr))
+        const double size = static_cast<double>(st.st_size);
+        const double from = c.total > 0 ? c.done / c.total : 0.0;
+        const double to = c.total > 0 ? (c.done + size) / c.total : 0.0;
+        TKrCmdSubProgress entry(&c.progress->Root(), from, std::min(to, 1.0), 3, 4);
+        entry.Handler()->SetMessage(name);
+        entry.Handler()->Start();
+        if (!c.writer->WriteFile(record, &data, entry.Handler()))
             throw TKrMessage("@writing the entry %1% failed") << name;
+        entry.Handler()->Stop();
+        c.done += size;
     } else {
         std::fprintf(stderr, "krtool tar: %s is neither a file nor a folder, left out\n", disk.c_str());
     }
@@ -74,12 +98,16 @@ int RunCreate(const std::vector<std::string>& args) {
     const std::string& out = args[1];
     TKrFileStream file;
     file.OpenE(out, krCreate);
+    TKrToolProgress progress("tar create " + out);
+    progress.RemoveOnFailure(out);
     std::unique_ptr<TKrTarWriter> writer;
     if (EndsWith(out, ".gz") || EndsWith(out, ".tgz"))
         writer.reset(new TKrTarBallWriter(&file, TKrTarWriter::TFormatOptions(), 6));
     else
         writer.reset(new TKrTarWriter(&file, TKrTarWriter::TFormatOptions(), 0));
-    TCreate c{writer.get()};
+    TCreate c{writer.get(), &progress, 0.0, 0.0};
+    for (std::size_t i = 2; i < args.size(); ++i)
+        c.total += TreeBytes(args[i]);
     for (std::size_t i = 2; i < args.size(); ++i) {
         // Names are stored relative, as the usual tools store them.
         std::string name = fs::path(args[i]).lexically_normal().generic_string();
@@ -90,7 +118,9 @@ int RunCreate(const std::vector<std::string>& args) {
     }
     if (!writer->Close()) throw TKrMessage("@writing %1% failed") << out;
     writer.reset();
-    return file.Close() ? 0 : 1;
+    if (!file.Close()) return 1;
+    progress.Done();
+    return 0;
 }
 
 // list --------------------------------------------------------------------------------------------
@@ -106,9 +136,13 @@ void ListEntry(const TTarFileRecord& r, TKrStream*, void*) {
 }
 
 /// Runs `callback` over every entry of the archive or tarball at `path`.
-void ForEachEntry(const std::string& path, TKrTarReader::TCallback callback, void* user) {
+/// `archive` and `bytes`, when given, receive the open archive file and its size.
+void ForEachEntry(const std::string& path, TKrTarReader::TCallback callback, void* user,
+                  TKrFileStream** archive = nullptr, double* bytes = nullptr) {
     TKrFileStream file;
     file.OpenE(path, krOpenRead);
+    if (archive) *archive = &file;
+    if (bytes) *bytes = static_cast<double>(file.getSize64());
     if (IsGzipFile(path)) {
         TKrTarBallReader reader(&file, TKrTarReader::TFormatOptions());
         while (reader.ReadFile(callback, user)) {
@@ -131,6 +165,9 @@ int RunList(const std::vector<std::string>& args) {
 
 struct TExtract {
     fs::path root;
+    TKrFileStream* archive = nullptr; // its position tells how far the extraction is
+    TKrToolProgress* progress = nullptr;
+    double archiveBytes = 0;
     int refused = 0;
     std::vector<std::pair<fs::path, std::int64_t>> folderTimes; // set last: files change them
 };
@@ -186,6 +223,7 @@ void SetTime(const fs::path& p, std::int64_t unixTime, bool follow) {
 
 void ExtractEntry(const TTarFileRecord& r, TKrStream* data, void* user) {
     TExtract& x = *static_cast<TExtract*>(user);
+    if (x.progress) x.progress->Report(static_cast<double>(x.archive->getPosition64()), x.archiveBytes);
     std::string why;
     const std::vector<std::string> steps = SafeSteps(r.name, why);
     if (steps.empty()) return Refuse(x, r.name, why);
@@ -235,6 +273,8 @@ void ExtractEntry(const TTarFileRecord& r, TKrStream* data, void* user) {
                 throw TKrMessage("@the data of %1% ends early") << r.name;
             out.WriteAllE(block.data(), got);
             left -= got;
+            if (x.progress)
+                x.progress->Report(static_cast<double>(x.archive->getPosition64()), x.archiveBytes);
         }
         out.CloseE();
     }
@@ -247,9 +287,12 @@ int RunExtract(const std::vector<std::string>& args) {
     std::error_code ec;
     fs::create_directories(args[2], ec);
     x.root = fs::absolute(args[2]);
-    ForEachEntry(args[1], ExtractEntry, &x);
+    TKrToolProgress progress("tar extract " + args[1]);
+    x.progress = &progress;
+    ForEachEntry(args[1], ExtractEntry, &x, &x.archive, &x.archiveBytes);
     for (auto it = x.folderTimes.rbegin(); it != x.folderTimes.rend(); ++it)
         SetTime(it->first, it->second, true);
+    progress.Done();
     return x.refused ? 1 : 0;
 }
 

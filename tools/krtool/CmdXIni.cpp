@@ -1,5 +1,6 @@
 // krtool xini: dump, get, convert and validate XIni settings files (plain or gzip-compressed).
 #include "KrToolCommand.h"
+#include "KrToolProgress.h"
 
 #include "Core/KrMessage.h"
 #include "Core/KrMessageParameters.h"
@@ -201,14 +202,32 @@ int Convert(const std::vector<std::string>& args) {
         }
     }
     if (files.size() != 2 || (layers && level < 0)) return KrToolUsage("xini");
-    const var_a<TKrXIniTree*> tree = ReadFile(files[0]);
+    TKrToolProgress progress("xini convert " + files[0]);
+    var_a<TKrXIniTree*> tree;
+    {
+        TKrCmdSubProgress reading(&progress.Root(), 0.0, 0.8, 3, 4);
+        reading.Handler()->SetMessage("reading");
+        reading.Handler()->Start();
+        var_a<TKrFileStream*> in = TKrFileStream::VCreateE(TKrPath(files[0]), krOpenRead);
+        tree = ReadKrXIniTree(in.get(), true, reading.Handler());
+        reading.Handler()->Stop();
+    }
     // The compression word: low byte 1, level + 1 in bits 8..11, extra layers in bits 12..15.
     const int compression = level < 0 ? 0 : 1 | (level + 1) << 8 | layers << 12;
     var_a<TKrStream*> out = TKrFileStream::VCreateE(TKrPath(files[1]), krCreate);
-    TKrXIniStreamWriter w(out, compression, TKrXIniStreamWriter::Full);
-    if (compact) w.SetCompactMode(true);
-    w.MergeXIniE(tree.get());
-    w.CloseE();
+    progress.RemoveOnFailure(files[1]);
+    {
+        TKrCmdSubProgress writing(&progress.Root(), 0.8, 1.0, 3, 4);
+        writing.Handler()->SetMessage("writing");
+        writing.Handler()->StartIndefinite();
+        TKrXIniStreamWriter w(out, compression, TKrXIniStreamWriter::Full);
+        if (compact) w.SetCompactMode(true);
+        w.MergeXIniE(tree.get());
+        w.CloseE();
+        writing.Handler()->Stop();
+    }
+    progress.Root().CheckBreak();
+    progress.Done();
     return 0;
 }
 

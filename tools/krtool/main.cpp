@@ -1,13 +1,17 @@
 // krtool: the library's formats and algorithms on the command line.
 #include "KrToolCommand.h"
+#include "KrToolProgress.h"
 
 #include "Core/KrExceptions.h"
+#include "Core/KrCmdProgress.h"
 #include "Core/KrModuleStartup.h"
+#include "Core/KrStartupLog.h"
 #include "Utils/KrConsoleQMLibHandlers.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace {
 std::vector<TKrToolCommand>& Registry() {
@@ -27,17 +31,20 @@ void PrintHelp(std::FILE* out) {
     std::fprintf(out, "\nkrtool --help prints this list; errors exit with 1, usage errors with 2.\n");
 }
 
-/// Keeps the library initialised for the whole run, as any client does; questions the library
-/// asks go to the terminal (stderr, answers from stdin).
+/// Keeps the library initialised for the whole run, as any client does; "--startup_log" and
+/// "--startup_log_console" anywhere on the command line log the run from its first step, and
+/// questions the library asks go to the terminal (stderr, answers from stdin).
 struct TLibrary {
     TKrConsoleQMLibHandlers console;
     TLibrary() {
+        InitStartupLog();
         Init_KrStd();
         KrQMLibSetHandlers(&console);
     }
     ~TLibrary() {
         KrQMLibSetNullHandlers();
         Deinit_KrStd();
+        CloseStartupLog();
     }
 };
 } // namespace
@@ -62,6 +69,13 @@ int KrToolUsage(const char* name) {
 }
 
 int main(int argc, char** argv) {
+    // The start-up log options may stand anywhere; InitStartupLog reads them from the process.
+    std::vector<char*> words;
+    for (int i = 0; i < argc; ++i)
+        if (std::strcmp(argv[i], "--startup_log") != 0 && std::strcmp(argv[i], "--startup_log_console") != 0)
+            words.push_back(argv[i]);
+    argc = static_cast<int>(words.size());
+    argv = words.data();
     if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h") ||
         !std::strcmp(argv[1], "help")) {
         PrintHelp(argc < 2 ? stderr : stdout);
@@ -75,14 +89,18 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::vector<std::string> args(argv + 2, argv + argc);
+    // The library outlives the handler below, so that the error's text can still be looked up.
+    std::unique_ptr<TLibrary> library;
     try {
-        TLibrary library;
+        library = std::make_unique<TLibrary>();
         return it->run(args);
     } catch (...) {
         TKrMessage reason = KrGetExceptionReason();
         std::string text = reason.std_str();
         if (text.empty()) text = "failed (no text for this error in the loaded language files)";
+        for (const std::string& path : KrToolRemovedOutputs())
+            text += " The partial output " + path + " was removed.";
         std::fprintf(stderr, "krtool %s: %s\n", it->name, text.c_str());
-        return 1;
+        return KrCmdInterrupted() ? 130 : 1; // 128 + SIGINT, as shells report an interrupted program
     }
 }
