@@ -286,7 +286,7 @@ krstd_layer(Transforms3D USES Transforms
         Math/Transforms/Kr3DProjectiveTransform Math/Transforms/KrCombinedTransform3D Math/Transforms/KrAnglesAOK)
 
 # Log files with their flush policy, names and clean-up, the console log, the start-up log.
-krstd_layer(LogFiles USES Files
+krstd_layer(LogFiles USES Files Processes
   UNITS Core/KrLogFileStream Core/KrLogCreate Core/KrRunFacts Core/KrStartupLog)
 
 # Console progress: the level form, the common handler over it, the terminal bar for tools.

@@ -8,6 +8,7 @@
 #include "Core/KrExceptions.h"
 #include "Core/KrMessage.h"
 #include "Core/KrRunFacts.h"
+#include "System/KrSysInfo.h"
 #include "Core/KrStringFormat.h"
 #include "Core/KrStringReadable.h"
 
@@ -86,8 +87,7 @@ void WriteRunHeader(const void* creator, unsigned flags, TKrLogMsgLevel level, c
     const std::string tag = full.substr(std::min(p, full.size()));
     KrLogWriteInfo(Korvinex::ssprintf("\"%s\",Version %u.%u.%u%s", TKrPath(exe).fileName().c_str(),
                                       version[0], version[1], version[2], tag.c_str()));
-    KrLogWriteInfo(
-        Korvinex::ssprintf("User %s@%s\n", KrRunFacts::UserName().c_str(), KrRunFacts::HostName().c_str()));
+    KrLogWriteInfo(Korvinex::ssprintf("User %s@%s\n", KrGetUserName().c_str(), KrGetComputerName().c_str()));
 
     const QLocale locale = QLocale::system();
     KrLogWriteInfo(Korvinex::ssprintf("Locale id=%s lang=%s (%s) decimal=\"%s\"\n",
@@ -95,8 +95,8 @@ void WriteRunHeader(const void* creator, unsigned flags, TKrLogMsgLevel level, c
                                       QLocale::languageToString(locale.language()).toUtf8().constData(),
                                       locale.nativeLanguageName().toUtf8().constData(),
                                       QString(locale.decimalPoint()).toUtf8().constData()));
-    KrLogWriteInfo(
-        Korvinex::ssprintf("CPU arch=%s n_cpu=%u\n", KrRunFacts::CpuArch().c_str(), KrRunFacts::CpuCount()));
+    KrLogWriteInfo(Korvinex::ssprintf("CPU arch=%s n_cpu=%u\n", TKrSysInfo::Instance().architecture().c_str(),
+                                      static_cast<unsigned>(TKrSysInfo::Instance().processorCount())));
 
     const KrRunFacts::TMemory m = KrRunFacts::Memory();
     auto readable = [](std::uint64_t v) { return SizeReadable(static_cast<double>(v)); };

@@ -1,15 +1,11 @@
-// Process and machine facts read from the system: user, host, processor, memory, limits.
+// Process facts read from the system: the executable, memory available, address-space limits.
 #include "Core/KrRunFacts.h"
 
-#include <pwd.h>
 #include <sys/resource.h>
-#include <sys/utsname.h>
 #include <unistd.h>
 
 #include <charconv>
-#include <cstdlib>
 #include <fstream>
-#include <thread>
 
 namespace KrRunFacts {
 namespace {
@@ -36,32 +32,6 @@ std::string ExecutablePath() {
     char buf[4096];
     const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
     return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
-}
-
-std::string UserName() {
-    struct passwd pw;
-    struct passwd* found = nullptr;
-    char buf[4096];
-    if (::getpwuid_r(::geteuid(), &pw, buf, sizeof buf, &found) == 0 && found && found->pw_name)
-        return found->pw_name;
-    const char* env = std::getenv("USER");
-    return env ? env : "";
-}
-
-std::string HostName() {
-    char buf[256] = {};
-    if (::gethostname(buf, sizeof buf - 1) != 0) return std::string();
-    return buf;
-}
-
-std::string CpuArch() {
-    struct utsname u;
-    return ::uname(&u) == 0 ? u.machine : "";
-}
-
-unsigned CpuCount() {
-    const long n = ::sysconf(_SC_NPROCESSORS_ONLN);
-    return n > 0 ? static_cast<unsigned>(n) : std::thread::hardware_concurrency();
 }
 
 TMemory Memory() {

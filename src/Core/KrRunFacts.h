@@ -1,4 +1,4 @@
-// Facts about the running process and machine for the header of a log file.
+// Facts about the running process for the header of a log file (the machine's are TKrSysInfo's).
 #pragma once
 
 #include <cstdint>
@@ -20,12 +20,6 @@ struct TMemory {
 
 /// The executable's full path ("/proc/self/exe"); empty when it cannot be read.
 std::string ExecutablePath();
-/// The effective user's login name ($USER when the password database has none).
-std::string UserName();
-std::string HostName();
-/// The machine name of uname() ("x86_64").
-std::string CpuArch();
-unsigned CpuCount();
 /// From /proc/meminfo and /proc/self/status; zeros where a value cannot be read.
 TMemory Memory();
 /// Soft and hard limits of the address space (RLIMIT_AS); 0 when unlimited.
