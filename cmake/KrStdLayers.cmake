@@ -247,8 +247,14 @@ krstd_layer(Shapes USES MathTypes
 krstd_layer(PolygonModel USES MathTypes
   UNITS Math/Polygon/KrPolygonTypes)
 
+# The polygon graph: snapping, splitting and merging boundaries of two or many inputs, rebuilding
+# their regions, and the union of many regions; the older graph generation.
+krstd_layer(PolygonGraph USES PolygonModel SpatialIndex Logging
+  UNITS Math/Polygon/KrPolygonGraphTypes Math/Polygon/KrPolygonGraphW Math/Polygon/KrBoolPolygonGraphW
+        Math/Polygon/KrBoolPolygonGraphW2 Math/Polygon/KrOldPolygonGraph)
+
 # Module start-up: the one unit that calls every layer's initialiser.
-krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Lines Ini Shapes PolygonModel
+krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Lines Ini Shapes PolygonModel PolygonGraph
   UNITS Core/KrModuleStartup Core/KrModuleInternal)
 
 krstd_check_layers()
