@@ -576,7 +576,7 @@ void TPolygonGraphW_t<T>::Resolve(double tol, TKrProgressHandler* progress, doub
         if (progress && steps % kProgressStride == 0) {
             const double left = double(m_nodeQueue.size() - ni + m_edgeQueue.size() - ei);
             progress->SetPosNB(from + (to - from) * (double(steps) / (steps + left)));
-            progress->UserBreakE();
+            progress->CheckBreak();
         }
         if (ni < m_nodeQueue.size()) {
             TNode* n = m_nodeQueue[ni++];
@@ -612,6 +612,7 @@ template <class T> void TPolygonGraphW_t<T>::PutEnd(TKrProgressHandler* progress
         if (progress) {
             progress->SetMessage((TKrMessage(format) << k << P).std_str());
             progress->SetPosNB(double(k - 1) / P);
+            progress->CheckBreak();
         }
         Resolve(tol, progress, double(k - 1) / P, double(k) / P);
         if (k < P) QueueAll();
@@ -772,7 +773,7 @@ void TPolygonGraphW_t<T>::Get(TKrPlanarSet** sets, std::size_t count, unsigned f
     for (std::size_t i = 0; i < count; ++i) {
         if (progress) {
             progress->SetPosNB(double(i) / count);
-            progress->UserBreakE();
+            progress->CheckBreak();
         }
         if (sets[i]) Get(*sets[i], i, flags);
     }
@@ -822,7 +823,7 @@ template <class T>
 bool TPolygonGraphW_t<T>::Check(const std::string& name, TKrProgressHandler* progress) const {
     std::size_t i = 0;
     for (const TNode& n : m_graph.Nodes()) {
-        if (progress && ++i % kProgressStride == 0) progress->UserBreakE();
+        if (progress && ++i % kProgressStride == 0) progress->CheckBreak();
         if (!n.alive()) continue;
         for (std::size_t a = 0; a < n.Edges.size(); ++a)
             for (std::size_t b = a + 1; b < n.Edges.size(); ++b)
