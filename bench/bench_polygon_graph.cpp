@@ -86,10 +86,12 @@ void BM_UnionAllRotatedRectangles(benchmark::State& state) {
     const double ours = OursOnce(sets), peer = geos.UnionOnce();
     if (std::abs(ours - peer) > 1e-9 * peer) state.SkipWithError("the union areas differ");
     state.counters["area_rel_diff"] = std::abs(ours - peer) / peer;
-    KrBenchCompareCpu(state, 0, static_cast<std::size_t>(n), [&] { benchmark::DoNotOptimize(OursOnce(sets)); },
-                      [&] { benchmark::DoNotOptimize(geos.UnionOnce()); });
+    KrBenchCompareCpu(
+        state, 0, static_cast<std::size_t>(n), [&] { benchmark::DoNotOptimize(OursOnce(sets)); },
+        [&] { benchmark::DoNotOptimize(geos.UnionOnce()); });
 #else
-    for (auto _ : state) benchmark::DoNotOptimize(OursOnce(sets));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(OursOnce(sets));
     state.SetItemsProcessed(state.iterations() * n);
 #endif
 }

@@ -15,8 +15,10 @@ namespace kr {
 /// numbers of its two sides: the edges between covered (winding above 0) and uncovered area form
 /// operand 1, which is then extracted.
 ///
-/// Cost: O((n + k) log n) for n input vertices and k crossings, plus one ray query per
-/// connected component of the arrangement.
+/// Many inputs are united as a cascade: groups of 8 neighbours (by the Morton order of their
+/// centres) first, then the groups' results, so that each graph meets only boundary that
+/// survived the level below. Cost per graph: O((n + k) log n) for n vertices and k crossings,
+/// plus one ray query per connected component of the arrangement.
 class KRSTD_API TBoolPolygonGraphW2 : public TBoolPolygonGraphW {
 public:
     using TBoolPolygonGraphW::TBoolPolygonGraphW;
@@ -42,6 +44,8 @@ public:
     long RayWinding(const TEdge* e) const;
 
 private:
+    static void UnionFlat(const TKrPlanarSet* const* sets, std::size_t count, TKrPlanarSet& out, double tol,
+                          TKrProgressHandler* progress);
     static bool UnionAllImpl(const TKrPlanarSet* const* sets, std::size_t count, TKrPlanarSet& out,
                              const double* eps, TKrProgressHandler* progress);
 };

@@ -138,9 +138,10 @@ public:
     /// A node at `point` (an existing one within the tolerance is reused), with every edge
     /// passing within the tolerance split there. Returns the node.
     TNode* InsertNode(const vec2d& point);
-    /// Finds every proper crossing and inserts a node there; returns how many were found.
-    /// Cost: one edge-index query per edge.
-    std::size_t InsertCrossings();
+    /// Finds the proper crossings of the edges from store position `fromEdge` on (edges made
+    /// later than the others) with any edge and inserts a node at each; returns how many were
+    /// found. Cost: one edge-index query per edge examined.
+    std::size_t InsertCrossings(std::uint64_t fromEdge = 0);
 
     /// Whether `e` may be split at `n`: n is not an end, lies within `tol` of the edge with its
     /// projection inside it, and (stability test) is farther than `tol` from both ends, where
@@ -194,7 +195,7 @@ protected:
     TNode* InsertNodeR0(const vec2d& pos);
     void PutContour(const TKrContour& c, bool closed, const TIndexes& indexes);
     void Resolve(double tol, TKrProgressHandler* progress, double from, double to);
-    void ResolveNode(TNode* n, double tol);
+    void ResolveNode(TNode* n, double tol, bool edgesQuery);
     void ResolveEdge(TEdge* e, double tol);
     void SetTolerances(double eps) noexcept;
     void GetClosedEpsEdges(const vec2d& p, double tol, std::vector<TEdge*>& out) const;

@@ -36,6 +36,17 @@ long SignedCount(const TBoolPolygonGraphW2::TEdge& e) {
     return dir == TTypes::kDirBackward ? -c : c;
 }
 
+// Interleaves the bits of two 16-bit cell numbers: nearby cells get nearby codes.
+std::uint64_t Morton(std::uint32_t x, std::uint32_t y) {
+    std::uint64_t m = 0;
+    for (int b = 0; b < 16; ++b)
+        m |= ((std::uint64_t(x) >> b & 1) << (2 * b)) | ((std::uint64_t(y) >> b & 1) << (2 * b + 1));
+    return m;
+}
+
+// Sets united in one graph at the bottom of the cascade, and results united at each level above.
+constexpr std::size_t kGroup = 8;
+
 } // namespace
 
 long TBoolPolygonGraphW2::RayWinding(const TEdge* e) const {
@@ -186,18 +197,19 @@ void TBoolPolygonGraphW2::MarkUnionBoundary() {
     }
 }
 
-bool TBoolPolygonGraphW2::UnionAllImpl(const TKrPlanarSet* const* sets, std::size_t count, TKrPlanarSet& out,
-                                       const double* eps, TKrProgressHandler* progress) {
+void TBoolPolygonGraphW2::UnionFlat(const TKrPlanarSet* const* sets, std::size_t count, TKrPlanarSet& out,
+                                    double tol, TKrProgressHandler* progress) {
     out.clear();
     TKrLimits2d lim;
     for (std::size_t i = 0; i < count; ++i)
         if (sets[i]) lim.add(GetLimits(*sets[i]));
-    if (lim.is_empty()) return true;
-    const vec2d ext = lim.size();
-    const double tol = eps ? *eps : std::max(1e-10, 2 * std::max(ext.x, ext.y) * 1e-7);
+    if (lim.is_empty()) return;
     lim.min -= vec2d(tol, tol);
     lim.max += vec2d(tol, tol);
     TBoolPolygonGraphW2 g(lim, CORRECT_MODE_2, tol);
+    // Features closer than the tolerance merge in a union anyway, so the passes of growing
+    // tolerance that keep them apart while aligning would only triple the work.
+    g.SetPassesCount(1);
     g.PutBegin();
     for (std::size_t i = 0; i < count; ++i) {
         if (!sets[i]) continue;
@@ -212,15 +224,79 @@ bool TBoolPolygonGraphW2::UnionAllImpl(const TKrPlanarSet* const* sets, std::siz
             }
         }
     }
-    // Crossings are noded on the raw input, then once more for any that snapping made.
+    // Crossings are noded on the raw input; snapping then moves edges only where it made new
+    // ones, so later rounds look at those alone.
     g.InsertCrossings();
+    std::uint64_t checked = g.m_graph.Edges().size();
     g.PutEnd(progress);
     for (unsigned round = 0; round < g.m_rounds.First; ++round) {
-        if (g.InsertCrossings() == 0) break;
+        const std::uint64_t made = g.m_graph.Edges().size();
+        if (g.InsertCrossings(checked) == 0) break;
+        checked = made;
         g.Resolve(g.m_eps, nullptr, 0, 1);
     }
     g.MarkUnionBoundary();
     g.Get(out, 1, GRAPH_GET_DROP_COLLINEAR);
+}
+
+bool TBoolPolygonGraphW2::UnionAllImpl(const TKrPlanarSet* const* sets, std::size_t count, TKrPlanarSet& out,
+                                       const double* eps, TKrProgressHandler* progress) {
+    out.clear();
+    TKrLimits2d lim;
+    std::vector<std::pair<std::uint64_t, const TKrPlanarSet*>> order;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!sets[i]) continue;
+        const TKrLimits2d l = GetLimits(*sets[i]);
+        if (l.is_empty()) continue;
+        lim.add(l);
+        order.emplace_back(0, sets[i]);
+    }
+    if (lim.is_empty()) return true;
+    const vec2d ext = lim.size();
+    const double tol = eps ? *eps : std::max(1e-10, 2 * std::max(ext.x, ext.y) * 1e-7);
+    if (order.size() <= kGroup) {
+        std::vector<const TKrPlanarSet*> p;
+        for (const auto& o : order)
+            p.push_back(o.second);
+        UnionFlat(p.data(), p.size(), out, tol, progress);
+        return true;
+    }
+    // A cascade: neighbours (in Morton order of their centres) are united in small groups, then
+    // the groups' results in turn. Inside a group most boundary is interior and vanishes, so the
+    // higher levels meet only what is left of it, instead of one arrangement of every crossing.
+    for (auto& o : order) {
+        const vec2d c = GetLimits(*o.second).center();
+        const auto q = [](double v, double lo, double span) {
+            const double t = span > 0 ? (v - lo) / span : 0;
+            return static_cast<std::uint32_t>(std::clamp(t, 0.0, 1.0) * 65535.0);
+        };
+        o.first = Morton(q(c.x, lim.min.x, ext.x), q(c.y, lim.min.y, ext.y));
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<const TKrPlanarSet*> level;
+    for (const auto& o : order)
+        level.push_back(o.second);
+    std::vector<TKrPlanarSet> results, previous;
+    const double groupsTotal = double(level.size()) / (kGroup - 1) + 1;
+    double groupsDone = 0;
+    while (level.size() > 1) {
+        results.assign((level.size() + kGroup - 1) / kGroup, TKrPlanarSet());
+        for (std::size_t g = 0; g < results.size(); ++g) {
+            if (progress) {
+                progress->SetPosNB(std::min(1.0, groupsDone++ / groupsTotal));
+                progress->CheckBreak();
+            }
+            const std::size_t from = g * kGroup;
+            UnionFlat(level.data() + from, std::min(kGroup, level.size() - from), results[g], tol, nullptr);
+        }
+        previous.swap(results);
+        level.clear();
+        for (const TKrPlanarSet& r : previous)
+            level.push_back(&r);
+    }
+    out = std::move(previous[0]);
+    if (progress) progress->SetPosNB(1);
     return true;
 }
 

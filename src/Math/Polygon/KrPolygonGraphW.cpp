@@ -193,6 +193,7 @@ template <class T> typename TPolygonGraphW_t<T>::TNode* TPolygonGraphW_t<T>::Add
     TNode* n = m_graph.NewNode();
     n->Data.Pos = pos;
     m_nodeTree.AddObject(n->Id, pos);
+    QueueNode(n);
     return n;
 }
 
@@ -358,17 +359,16 @@ template <class T> typename TPolygonGraphW_t<T>::TNode* TPolygonGraphW_t<T>::Ins
     const double tol = m_tol.EpsNode;
     std::vector<std::uint64_t> ids;
     m_nodeTree.GetRect(pos - vec2d(tol, tol), pos + vec2d(tol, tol), ids);
-    TNode* best = nullptr;
+    TNode* n = nullptr;
     double bestD = m_tol.EpsNode2;
     for (std::uint64_t id : ids) {
-        TNode* n = &m_graph.Node(id);
-        const double d = norm2(n->Data.Pos - pos);
-        if (n->alive() && d <= bestD) best = n, bestD = d;
+        TNode* m = &m_graph.Node(id);
+        const double d = norm2(m->Data.Pos - pos);
+        if (m->alive() && d <= bestD) n = m, bestD = d;
     }
-    if (best) return best;
-    TNode* n = AddNode(pos);
+    if (!n) n = AddNode(pos);
     std::vector<TEdge*> edges;
-    GetClosedEpsEdges(pos, m_tol.EpsEdge, edges);
+    GetClosedEpsEdges(n->Data.Pos, m_tol.EpsEdge, edges);
     for (TEdge* e : edges)
         if (CanSplitEdge(e, n, m_tol.EpsEdge)) SplitEdge(e, n);
     return n;
@@ -486,10 +486,6 @@ template <class T> typename TPolygonGraphW_t<T>::TNode* TPolygonGraphW_t<T>::Ins
     TNode* n = nullptr;
     try {
         n = InsertNodeR0(point);
-        std::vector<TEdge*> edges;
-        GetClosedEpsEdges(n->Data.Pos, m_tol.EpsEdge, edges);
-        for (TEdge* e : edges)
-            if (CanSplitEdge(e, n, m_tol.EpsEdge)) SplitEdge(e, n);
     } catch (...) {
         m_stableSplit = stable;
         throw;
@@ -499,16 +495,18 @@ template <class T> typename TPolygonGraphW_t<T>::TNode* TPolygonGraphW_t<T>::Ins
     return n;
 }
 
-template <class T> std::size_t TPolygonGraphW_t<T>::InsertCrossings() {
+template <class T> std::size_t TPolygonGraphW_t<T>::InsertCrossings(std::uint64_t fromEdge) {
     std::vector<vec2d> points;
     std::vector<std::uint64_t> ids;
-    for (const TEdge& e : m_graph.Edges()) {
+    auto& all = m_graph.Edges();
+    for (std::size_t i = fromEdge; i < all.size(); ++i) {
+        const TEdge& e = all[i];
         if (!e.alive()) continue;
         const vec2d& a = e.Node[0]->Data.Pos;
         const vec2d& b = e.Node[1]->Data.Pos;
         m_edgeTree.GetRect(Lo(a, b), Hi(a, b), ids);
         for (std::uint64_t id : ids) {
-            if (id <= e.Id) continue; // each pair once
+            if (id >= fromEdge && id <= e.Id) continue; // each pair once
             const TEdge& f = m_graph.Edge(id);
             if (!f.alive()) continue;
             vec2d p;
@@ -522,7 +520,7 @@ template <class T> std::size_t TPolygonGraphW_t<T>::InsertCrossings() {
 
 // Resolving ------------------------------------------------------------------------------------
 
-template <class T> void TPolygonGraphW_t<T>::ResolveNode(TNode* n, double tol) {
+template <class T> void TPolygonGraphW_t<T>::ResolveNode(TNode* n, double tol, bool edgesQuery) {
     if (n->Edges.empty()) {
         DeleteNode(n);
         return;
@@ -537,6 +535,7 @@ template <class T> void TPolygonGraphW_t<T>::ResolveNode(TNode* n, double tol) {
         DeleteNode(n);
         return;
     }
+    if (!edgesQuery) return;
     std::vector<TEdge*> edges;
     GetClosedEpsEdges(n->Data.Pos, tol, edges);
     for (TEdge* e : edges)
@@ -571,6 +570,13 @@ void TPolygonGraphW_t<T>::Resolve(double tol, TKrProgressHandler* progress, doub
                                1024;
     std::size_t steps = 0;
     std::size_t ni = 0, ei = 0;
+    // Node positions never change, so when every edge is queued, the edges' own passes find
+    // every node that existed before; only nodes made during this run look for edges themselves.
+    // This saves most edge-index queries, the dearest kind (long edges sit high in the tree).
+    bool allEdgesQueued = true;
+    for (const TEdge& e : m_graph.Edges())
+        if (e.alive() && !(e.Flags & GRAPH_FLAG_QUEUED)) allEdgesQueued = false;
+    const std::uint64_t oldNodes = allEdgesQueued ? m_graph.Nodes().size() : 0;
     while (ni < m_nodeQueue.size() || ei < m_edgeQueue.size()) {
         if (++steps > budget) ThrowText("Looping Detected");
         if (progress && steps % kProgressStride == 0) {
@@ -581,7 +587,7 @@ void TPolygonGraphW_t<T>::Resolve(double tol, TKrProgressHandler* progress, doub
         if (ni < m_nodeQueue.size()) {
             TNode* n = m_nodeQueue[ni++];
             n->Flags &= ~GRAPH_FLAG_QUEUED;
-            if (n->alive()) ResolveNode(n, tol);
+            if (n->alive()) ResolveNode(n, tol, n->Id >= oldNodes);
         } else {
             TEdge* e = m_edgeQueue[ei++];
             e->Flags &= ~GRAPH_FLAG_QUEUED;

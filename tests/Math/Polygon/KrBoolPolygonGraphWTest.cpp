@@ -20,22 +20,28 @@ TKrContour Rect(double x0, double y0, double x1, double y1) {
     return {vec3d(x0, y0, 0), vec3d(x1, y0, 0), vec3d(x1, y1, 0), vec3d(x0, y1, 0)};
 }
 
-TKrLimits2d Lim(double x0, double y0, double x1, double y1) { return TKrLimits2d(vec2d(x0, y0), vec2d(x1, y1)); }
+TKrLimits2d Lim(double x0, double y0, double x1, double y1) {
+    return TKrLimits2d(vec2d(x0, y0), vec2d(x1, y1));
+}
 
 double Area(const TKrContour& c) {
     double s = 0;
-    for (std::size_t i = 0, j = c.size() - 1; i < c.size(); j = i++) s += (c[j].x - c[i].x) * (c[j].y + c[i].y);
+    for (std::size_t i = 0, j = c.size() - 1; i < c.size(); j = i++)
+        s += (c[j].x - c[i].x) * (c[j].y + c[i].y);
     return s / 2;
 }
 
 double Area(const TKrPlanarSet& s) {
     double a = 0;
     for (const TKrDomain& d : s)
-        for (const TKrContour& c : d) a += Area(c);
+        for (const TKrContour& c : d)
+            a += Area(c);
     return a;
 }
 
-std::string Text(const TKrMessage& m) { return m.std_str(); }
+std::string Text(const TKrMessage& m) {
+    return m.std_str();
+}
 
 } // namespace
 
@@ -190,7 +196,8 @@ TEST(KrBoolPolygonGraphW, NearlySharedSideBecomesOneEdgeAndAreasSurvive) {
         for (const auto& e : g.Graph().Edges())
             if (e.alive() && e.Data.Indexes.Index[0].Count && e.Data.Indexes.Index[1].Count) {
                 ++shared;
-                EXPECT_NE(e.Data.Indexes.Index[0].Dir, e.Data.Indexes.Index[1].Dir); // neighbours run opposite
+                EXPECT_NE(e.Data.Indexes.Index[0].Dir,
+                          e.Data.Indexes.Index[1].Dir); // neighbours run opposite
             }
         EXPECT_EQ(shared, 1) << passes;
         TKrPlanarSet a, b;
@@ -243,7 +250,8 @@ TEST(KrBoolPolygonGraphW, CrossingsAreFoundAndNoded) {
     EXPECT_EQ(n->Edges.size(), 4u);
     EXPECT_EQ(g.EdgesCount(), 4u);
     g.GetEdges(Lim(0, 0, 2, 2), edges);
-    for (auto* e : edges) EXPECT_EQ(g.GetCrossedEdge(e), nullptr);
+    for (auto* e : edges)
+        EXPECT_EQ(g.GetCrossedEdge(e), nullptr);
     // Segments that only touch are not crossings.
     EXPECT_EQ(g.InsertCrossings(), 0u);
 }
@@ -321,7 +329,8 @@ TEST(KrPolygonGraphW, EveryInputIsRebuiltFromTheSharedGraph) {
         old::TPolygonGraph o(Lim(-1, -1, 4, 2), CORRECT_MODE_1, 1e-6);
         TPolygonGraphW& g = gen ? static_cast<TPolygonGraphW&>(o) : w;
         g.PutBegin();
-        for (int i = 0; i < 3; ++i) g.Put(Rect(i, 0, i + 1 + (i == 1 ? 1e-7 : 0), 1), 0, 10 + i);
+        for (int i = 0; i < 3; ++i)
+            g.Put(Rect(i, 0, i + 1 + (i == 1 ? 1e-7 : 0), 1), 0, 10 + i);
         g.PutEnd();
         EXPECT_EQ(g.NodesCount(), 8u);
         for (int i = 0; i < 3; ++i) {

@@ -51,7 +51,8 @@ class TGeos {
 public:
     TGeos() : h(GEOS_init_r()) {}
     ~TGeos() {
-        for (GEOSGeometry* g : owned) GEOSGeom_destroy_r(h, g);
+        for (GEOSGeometry* g : owned)
+            GEOSGeom_destroy_r(h, g);
         GEOS_finish_r(h);
     }
     GEOSGeometry* Keep(GEOSGeometry* g) {
@@ -66,14 +67,16 @@ public:
     }
     GEOSGeometry* Polygon(const TKrDomain& d) {
         std::vector<GEOSGeometry*> holes;
-        for (std::size_t i = 1; i < d.size(); ++i) holes.push_back(Ring(d[i]));
+        for (std::size_t i = 1; i < d.size(); ++i)
+            holes.push_back(Ring(d[i]));
         return GEOSGeom_createPolygon_r(h, Ring(d[0]), holes.data(), static_cast<unsigned>(holes.size()));
     }
     /// Every domain of every set as one polygon of a collection (overlaps allowed).
     GEOSGeometry* Collection(const std::vector<TKrPlanarSet>& sets, int type = GEOS_GEOMETRYCOLLECTION) {
         std::vector<GEOSGeometry*> parts;
         for (const TKrPlanarSet& s : sets)
-            for (const TKrDomain& d : s) parts.push_back(Polygon(d));
+            for (const TKrDomain& d : s)
+                parts.push_back(Polygon(d));
         return Keep(GEOSGeom_createCollection_r(h, type, parts.data(), static_cast<unsigned>(parts.size())));
     }
     double Area(const GEOSGeometry* g) {
@@ -103,7 +106,8 @@ void ExpectSameUnion(const std::vector<TKrPlanarSet>& in, const double* eps = nu
     EXPECT_LE(g.Area(diff), 1e-9 * refArea);
     for (const TKrDomain& d : ours) {
         EXPECT_GT(Area({{d[0]}}), 0); // outer contours counter-clockwise
-        for (std::size_t i = 1; i < d.size(); ++i) EXPECT_LT(Area({{d[i]}}), 0);
+        for (std::size_t i = 1; i < d.size(); ++i)
+            EXPECT_LT(Area({{d[i]}}), 0);
     }
 
     double x0, y0, x1, y1;
@@ -131,7 +135,8 @@ std::vector<TKrPlanarSet> RandomRotatedRects(unsigned seed, int n, double extent
     std::mt19937_64 rng(seed);
     std::uniform_real_distribution<double> pos(0, extent), size(extent / 50, extent / 5), ang(0, M_PI);
     std::vector<TKrPlanarSet> sets;
-    for (int i = 0; i < n; ++i) sets.push_back({{Rotated(pos(rng), pos(rng), size(rng), size(rng), ang(rng))}});
+    for (int i = 0; i < n; ++i)
+        sets.push_back({{Rotated(pos(rng), pos(rng), size(rng), size(rng), ang(rng))}});
     return sets;
 }
 
@@ -163,11 +168,13 @@ TEST(KrUnionAll, GridsOfTouchingSquaresMergeIntoOneRegion) {
     for (int i = 0; i < 8; ++i)
         for (int j = 0; j < 8; ++j) {
             const double c = std::cos(M_PI / 6), s = std::sin(M_PI / 6);
-            turned.push_back({{Rotated((i + 0.5) * c - (j + 0.5) * s, (i + 0.5) * s + (j + 0.5) * c, 1, 1, M_PI / 6)}});
+            turned.push_back(
+                {{Rotated((i + 0.5) * c - (j + 0.5) * s, (i + 0.5) * s + (j + 0.5) * c, 1, 1, M_PI / 6)}});
         }
     ExpectSameUnion(turned);
     std::vector<const TKrPlanarSet*> ptrs;
-    for (const TKrPlanarSet& s : turned) ptrs.push_back(&s);
+    for (const TKrPlanarSet& s : turned)
+        ptrs.push_back(&s);
     ASSERT_TRUE(TBoolPolygonGraphW2::UnionAll(ptrs, out));
     EXPECT_NEAR(Area(out), 64, 64e-9);
 }
@@ -178,12 +185,12 @@ TEST(KrUnionAll, SharedAndCollinearEdgesAndMixedOrientations) {
     TKrContour hole = Rect(11, 1, 14, 4);
     std::reverse(hole.begin(), hole.end());
     std::vector<TKrPlanarSet> sets = {
-        {{Rect(0, 0, 3, 1)}, {Rect(1, 0, 4, 1)}},        // collinear overlapping sides
-        {{Rect(2, 1, 5, 2)}, {Rect(0, 1, 1, 3)}},        // partly shared sides
-        {{cw}, {Rect(4, 0, 6, 5)}},                      // overlaps and a shared corner
-        {{Rect(10, 0, 15, 5), hole}},                    // a hole ...
-        {{Rect(12, 2, 13, 3)}, {Rect(11, 1, 12, 2)}},    // ... with an island and a square on its rim
-        {{Rect(14, 4, 16, 6)}},                          // overlapping the frame's corner
+        {{Rect(0, 0, 3, 1)}, {Rect(1, 0, 4, 1)}},     // collinear overlapping sides
+        {{Rect(2, 1, 5, 2)}, {Rect(0, 1, 1, 3)}},     // partly shared sides
+        {{cw}, {Rect(4, 0, 6, 5)}},                   // overlaps and a shared corner
+        {{Rect(10, 0, 15, 5), hole}},                 // a hole ...
+        {{Rect(12, 2, 13, 3)}, {Rect(11, 1, 12, 2)}}, // ... with an island and a square on its rim
+        {{Rect(14, 4, 16, 6)}},                       // overlapping the frame's corner
     };
     ExpectSameUnion(sets);
     TKrPlanarSet out;
