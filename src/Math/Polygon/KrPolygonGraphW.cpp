@@ -403,6 +403,8 @@ template <class T>
 void TPolygonGraphW_t<T>::Put(const TKrContour& c, bool closed, std::uint8_t dir, std::uint64_t index) {
     if (index >= TIndexes::operands())
         throw TKrMessage(std::string("@") + T::kClassName + "::Put(): Invalid operand index %1%") << index;
+    if (dir > TPolygonGraphTypes::kDirBackward)
+        throw TKrMessage(std::string("@") + T::kClassName + "::Put(): Invalid direction code %1%") << unsigned(dir);
     Put(c, closed, TIndexes(dir, index));
 }
 
