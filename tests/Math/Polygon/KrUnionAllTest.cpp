@@ -193,6 +193,11 @@ TEST(KrUnionAll, SharedAndCollinearEdgesAndMixedOrientations) {
         {{Rect(14, 4, 16, 6)}},                       // overlapping the frame's corner
     };
     ExpectSameUnion(sets);
+    // Triangles sharing a vertex, one of them along another's side (found by fuzzing, where an
+    // earlier referee lost a fifth of the area).
+    ExpectSameUnion({{{{vec3d(11.375, 15.375, 0), vec3d(11.375, 11.375, 0), vec3d(0.625, 0.625, 0)}}},
+                     {{{vec3d(11.375, 11.375, 0), vec3d(11.625, 0.125, 0), vec3d(-0.25, -10.75, 0)}}},
+                     {{{vec3d(11.375, 11.375, 0), vec3d(11.375, 0, 0), vec3d(0, 0, 0)}}}});
     TKrPlanarSet out;
     ASSERT_TRUE(TBoolPolygonGraphW2::UnionAll(std::vector<TKrPlanarSet>{}, out));
     EXPECT_TRUE(out.empty());
