@@ -97,7 +97,7 @@ enum : unsigned {
 /// A planar graph store: nodes and edges live in deques, so their addresses stay valid while the
 /// graph grows, and are only flagged when removed (an operation never frees them one by one).
 /// Each node lists its incident edges; an edge knows its two end nodes in order.
-template <class TNodeData, class TEdgeData> class TGraph_t {
+template <class TNodeData, class TEdgeData> class KRSTD_API TGraph_t {
 public:
     struct TEdge;
     struct TNode {

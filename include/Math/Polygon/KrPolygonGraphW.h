@@ -17,7 +17,7 @@ class TKrXIniWriter;
 namespace kr {
 
 /// Node and edge data of a polygon graph whose edges carry index records of type TIndexes.
-template <class TIndexes> struct TPolygonGraphWTraits_t {
+template <class TIndexes> struct KRSTD_API TPolygonGraphWTraits_t {
     using TIndexesType = TIndexes;
     struct TNodeData {
         vec2d Pos;
@@ -32,11 +32,11 @@ template <class TIndexes> struct TPolygonGraphWTraits_t {
 };
 
 /// The traits of the two-operand graph.
-struct TBoolPolygonGraphWTraits : TPolygonGraphWTraits_t<TPolygonGraphTypes::TBoolEdgeIndexes> {
+struct KRSTD_API TBoolPolygonGraphWTraits : TPolygonGraphWTraits_t<TPolygonGraphTypes::TBoolEdgeIndexes> {
     static constexpr const char* kClassName = "kr::TBoolPolygonGraphW";
 };
 /// The traits of the many-input graph.
-struct TPolygonGraphWTraits : TPolygonGraphWTraits_t<TPolygonGraphTypes::TEdgeIndexes> {
+struct KRSTD_API TPolygonGraphWTraits : TPolygonGraphWTraits_t<TPolygonGraphTypes::TEdgeIndexes> {
     static constexpr const char* kClassName = "kr::TPolygonGraphW";
 };
 
@@ -219,7 +219,7 @@ protected:
     bool m_multiPass = true;
     bool m_stableSplit = true;
     int m_putLevel = 0;
-    /// {crossing search rounds of a union, resolving restarts after them}
+    /// {crossing search rounds of a union, resolving restarts after those rounds}
     TGuard m_rounds{4, 4};
     /// {resolving steps allowed per queued item, extraction steps allowed per edge pass}
     TGuard m_budget{32, 32};

@@ -233,7 +233,9 @@ void TBoolPolygonGraphW2::UnionFlat(const TKrPlanarSet* const* sets, std::size_t
         const std::uint64_t made = g.m_graph.Edges().size();
         if (g.InsertCrossings(checked) == 0) break;
         checked = made;
-        g.Resolve(g.m_eps, nullptr, 0, 1);
+        // The new crossing nodes are snapped to their neighbours; past the restart budget they
+        // stay where they were computed, which keeps the graph planar all the same.
+        if (round < g.m_rounds.Second) g.Resolve(g.m_eps, nullptr, 0, 1);
     }
     g.MarkUnionBoundary();
     g.Get(out, 1, GRAPH_GET_DROP_COLLINEAR);

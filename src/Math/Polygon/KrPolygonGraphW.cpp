@@ -404,7 +404,8 @@ void TPolygonGraphW_t<T>::Put(const TKrContour& c, bool closed, std::uint8_t dir
     if (index >= TIndexes::operands())
         throw TKrMessage(std::string("@") + T::kClassName + "::Put(): Invalid operand index %1%") << index;
     if (dir > TPolygonGraphTypes::kDirBackward)
-        throw TKrMessage(std::string("@") + T::kClassName + "::Put(): Invalid direction code %1%") << unsigned(dir);
+        throw TKrMessage(std::string("@") + T::kClassName + "::Put(): Invalid direction code %1%")
+            << unsigned(dir);
     Put(c, closed, TIndexes(dir, index));
 }
 
@@ -762,7 +763,7 @@ template <class T> void TPolygonGraphW_t<T>::Get(TPlanarSet& out, std::uint64_t 
     } catch (...) {
         const TKrMessage reason = KrGetExceptionReason();
         TKrMessage m("@%1%: %2%: %3%");
-        m << kModule << __LINE__ << __PRETTY_FUNCTION__;
+        m << kModule << __LINE__ << std::string(T::kClassName) + "::Get(TPlanarSet&, uint64_t, unsigned)";
         m.AppendMsg(reason);
         KrLogWriteError(m);
         throw m;
