@@ -294,8 +294,14 @@ krstd_layer(ConsoleProgress USES Language
   UNITS Core/KrConsoleProgressForm Core/KrCommonProgressImpl Core/KrSimpleConsoleProgress
         Core/KrLogProgress Core/KrCmdProgress)
 
+# The polygon graph: snapping, splitting and merging boundaries of two or many inputs, rebuilding
+# their regions, and the union of many regions; the older graph generation.
+krstd_layer(PolygonGraph USES PolygonModel SpatialIndex Logging
+  UNITS Math/Polygon/KrPolygonGraphTypes Math/Polygon/KrPolygonGraphW Math/Polygon/KrBoolPolygonGraphW
+        Math/Polygon/KrBoolPolygonGraphW2 Math/Polygon/KrOldPolygonGraph)
+
 # Module start-up: the one unit that calls every layer's initialiser.
-krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Lines Ini Shapes PolygonModel Packages Processes RasterColor RasterComposite RasterCache Transforms3D Interaction LogFiles ConsoleProgress
+krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Lines Ini Shapes PolygonModel Packages Processes RasterColor RasterComposite RasterCache Transforms3D Interaction LogFiles ConsoleProgress PolygonGraph
   UNITS Core/KrModuleStartup Core/KrModuleInternal)
 
 krstd_check_layers()
