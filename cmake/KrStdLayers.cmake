@@ -247,8 +247,20 @@ krstd_layer(Shapes USES MathTypes
 krstd_layer(PolygonModel USES MathTypes
   UNITS Math/Polygon/KrPolygonTypes)
 
+# Elevation palettes: packed colours, the analytic and table palettes and their registry.
+krstd_layer(Palettes USES MathTypes
+  UNITS Output/KrColorRef Output/KrElevationPalette)
+
+# Geometry as vector text blocks, and contours and domains as binary records.
+krstd_layer(TextExport USES Files PolygonModel
+  UNITS Output/KrTXTWriter Output/KrContourBin)
+
+# Report templates expanded against string variables, with language texts.
+krstd_layer(Reports USES Language
+  UNITS Output/KrReportGenerator)
+
 # Module start-up: the one unit that calls every layer's initialiser.
-krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Lines Ini Shapes PolygonModel
+krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Lines Ini Shapes PolygonModel Palettes TextExport Reports
   UNITS Core/KrModuleStartup Core/KrModuleInternal)
 
 krstd_check_layers()
