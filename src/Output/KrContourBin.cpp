@@ -73,11 +73,12 @@ bool LoadContourAsBIN(TKrContour& contour, std::FILE* file) {
     unsigned char buf[kChunkVertices * kVertexBytes];
     for (std::uint64_t done = 0; done < n;) {
         const std::size_t k = static_cast<std::size_t>(std::min<std::uint64_t>(kChunkVertices, n - done));
-        if (std::fread(buf, kVertexBytes, k, file) != k) return false;
-        for (std::size_t i = 0; i < k; ++i) {
+        const std::size_t got = std::fread(buf, kVertexBytes, k, file);
+        for (std::size_t i = 0; i < got; ++i) {
             const unsigned char* p = buf + i * kVertexBytes;
             contour.emplace_back(GetDouble(p), GetDouble(p + 8), GetDouble(p + 16));
         }
+        if (got != k) return false;
         done += k;
     }
     return true;
