@@ -93,9 +93,11 @@ public:
     /// Interpolates without a virtual call and packs with GetColorRef_fast: for loops over
     /// many heights. Equal to GetColor(t, TKrColorRef*) of this class.
     TKrColorRef GetColorRefFast(double t) const noexcept {
-        const double x = t * m_maxIndex;
-        if (!(x > 0)) return GetColorRef_fast(m_table[0]);
-        if (x >= m_maxIndex) return GetColorRef_fast(m_table[m_tableSize - 1]);
+        // Branch-free: x is clamped to [0, n-1] (NaN to 0) and the last difference is 0, so
+        // both ends give their table colour exactly, as the branches of GetColor do.
+        double x = t * m_maxIndex;
+        x = 0.0 < x ? x : 0.0;
+        x = x < m_maxIndex ? x : m_maxIndex;
         const int i = static_cast<int>(x);
         const double f = x - i;
         const vec3d& c = m_table[i];
