@@ -300,8 +300,20 @@ krstd_layer(PolygonGraph USES PolygonModel SpatialIndex Logging
   UNITS Math/Polygon/KrPolygonGraphTypes Math/Polygon/KrPolygonGraphW Math/Polygon/KrBoolPolygonGraphW
         Math/Polygon/KrBoolPolygonGraphW2 Math/Polygon/KrOldPolygonGraph)
 
+# Elevation palettes: packed colours, the analytic and table palettes and their registry.
+krstd_layer(Palettes USES MathTypes
+  UNITS Output/KrColorRef Output/KrElevationPalette)
+
+# Geometry as vector text blocks, and contours and domains as binary records.
+krstd_layer(TextExport USES Files PolygonModel
+  UNITS Output/KrTXTWriter Output/KrContourBin)
+
+# Report templates expanded against string variables, with language texts.
+krstd_layer(Reports USES Language
+  UNITS Output/KrReportGenerator)
+
 # Module start-up: the one unit that calls every layer's initialiser.
-krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Lines Ini Shapes PolygonModel Packages Processes RasterColor RasterComposite RasterCache Transforms3D Interaction LogFiles ConsoleProgress PolygonGraph
+krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Lines Ini Shapes PolygonModel Packages Processes RasterColor RasterComposite RasterCache Transforms3D Interaction LogFiles ConsoleProgress PolygonGraph Palettes TextExport Reports
   UNITS Core/KrModuleStartup Core/KrModuleInternal)
 
 krstd_check_layers()

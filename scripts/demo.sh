@@ -63,6 +63,10 @@ run transform fit "$root/samples/pairs.csv" --screen 0.1 --tolerance 0.1 --per-p
 printf '100,100\n2000,1500\n' > "$tmp/pixels.csv"
 run transform apply "$tmp/image-to-map.x-ini" "$tmp/pixels.csv"
 
+echo
+echo "# a report template (a band over the points, a condition, widths) in German"
+run report "$root/samples/report.tmpl" "$root/samples/report-data.x-ini" --lang de
+
 # Only when krtool was built with the GDAL adapter (its command list names "raster").
 if "$krtool" --help 2>&1 | grep -q '^ *raster'; then
   echo

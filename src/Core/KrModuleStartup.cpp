@@ -6,6 +6,7 @@
 #include "Core/KrModuleInternal.h"
 #include "Core/KrTimer.h"
 #include "Math/Transforms/Kr2DTransform.h"
+#include "Output/KrElevationPalette.h"
 #include "Streams/KrURLManager.h"
 #include "Streams/KrURLMemHandler.h"
 #include "Streams/KrZLib.h"
@@ -58,8 +59,7 @@ const TServiceStep kServices[] = {
     // installs the text lookup of messages; nothing to undo: the chain stays until the next
     // language change
     {"default language", &KrLanguageInternal::StartUp, nullptr},
-    // TKrElevationPalette::Initialize() / TKrElevationPalette::Uninitialize()
-    {"elevation palettes", nullptr, nullptr},
+    {"elevation palettes", &TKrElevationPalette::Initialize, &TKrElevationPalette::Uninitialize},
 };
 constexpr std::size_t kServiceCount = sizeof(kServices) / sizeof(kServices[0]);
 
