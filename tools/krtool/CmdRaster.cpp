@@ -1,5 +1,6 @@
 // krtool raster: describe an image file and read a window of it at any pixel size, through the GDAL adapter.
 #include "KrToolCommand.h"
+#include "KrToolProgress.h"
 
 #ifdef KRTOOL_WITH_GDAL
 
@@ -317,6 +318,11 @@ int Pyramid(const std::vector<std::string>& args) {
     pyramid.GetAllLevels(&grids);
     const TKrDibChannels ch = pyramid.Channels();
     const std::size_t bpp = ch.GetBytesPP();
+    // Progress counts output pixels: level 0 is most of the work.
+    double total = 0, done = 0;
+    for (const TKrDibRect& g : grids)
+        total += static_cast<double>(g.count.x) * static_cast<double>(g.count.y);
+    TKrToolProgress progress("raster pyramid " + args[1]);
     for (std::size_t k = 0; k < grids.size(); ++k) {
         const TKrDibRect& g = grids[k];
         if (g.count.x > 1u << 30 || g.count.y > 1u << 30) throw std::runtime_error("the image is too large");
@@ -325,11 +331,15 @@ int Pyramid(const std::vector<std::string>& args) {
         if (!(pyramid.GetRect(out, g, GetDisplayInterpolationQuality(), 0, nullptr) & grComplete))
             throw std::runtime_error("level " + std::to_string(k) + " could not be read");
         const std::string path = (dir / ("level_" + std::to_string(k) + ".png")).string();
+        progress.RemoveOnFailure(path);
         WriteImage(path, pixels, g.count, ch);
+        done += static_cast<double>(g.count.x) * static_cast<double>(g.count.y);
+        progress.Report(done, total);
         std::printf("%s: %llu x %llu pixels, pixel size %s\n", path.c_str(),
                     static_cast<unsigned long long>(g.count.x), static_cast<unsigned long long>(g.count.y),
                     Num(g.pixel_size.x).c_str());
     }
+    progress.Done();
     return 0;
 }
 
