@@ -34,13 +34,6 @@ void WriteAll(const TKrURL& url, const std::string& bytes, const std::string& me
     if (!meta.empty()) M().OpenResourceMeta(url, krCreate)->WriteAllE(meta.data(), meta.size());
 }
 
-std::string Bytes(std::size_t n) {
-    std::string s(n, '\0');
-    for (std::size_t i = 0; i < n; ++i)
-        s[i] = char(i * 131 + i / 251);
-    return s;
-}
-
 using krtest::ThrownText;
 
 // "fail:///x" is "mem:///x" in a tree of its own, but new resources stop taking bytes after
@@ -205,7 +198,7 @@ TEST_F(KrURL, MemTree) {
 
 TEST_F(KrURL, CopyAndMoveAcrossSchemesKeepBytesAndCompanions) {
     ASSERT_TRUE(M().CreateFolder(TKrURL("mem:///d")));
-    const std::string data = Bytes(70000);
+    const std::string data = KrFsTest::RandomBytes(70000, 1);
     const struct {
         bool fromMem, move, withMeta;
     } cases[] = {{true, false, true}, {true, true, true}, {false, false, true}, {false, true, false}};
@@ -251,7 +244,7 @@ TEST_F(KrURL, FailedMoveAcrossSchemesLeavesTheSource) {
     M().RegisterSchemeHandler("fail", failing);
     ASSERT_TRUE(M().CreateFolder(TKrURL("mem:///s")));
     const TKrURL src("mem:///s/x"), dst("fail:///x");
-    const std::string data = Bytes(300000);
+    const std::string data = KrFsTest::RandomBytes(300000, 1);
     WriteAll(src, data, "companion");
     const struct {
         std::size_t limit;
