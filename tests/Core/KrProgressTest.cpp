@@ -8,6 +8,7 @@
 #include "Core/KrProgressSplitter.h"
 #include "Core/KrThreadProgress.h"
 #include "KrRecordingProgress.h"
+#include "KrThrownText.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -230,13 +231,7 @@ TEST(TMTProgress, WorkersSeeTheTargetsBreakAsAMessage) {
     mt.Start();
     target->breakWanted = true;
     std::string seen;
-    std::thread worker([&] {
-        try {
-            mt.CheckBreak();
-        } catch (const TKrMessage& m) {
-            seen = m.what();
-        }
-    });
+    std::thread worker([&] { seen = krtest::ThrownText([&] { mt.CheckBreak(); }); });
     worker.join();
     EXPECT_EQ(seen, "Break");
     EXPECT_THROW(mt.CheckBreak(), TKrMessage); // the owner gets the target's own exception

@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <clocale>
-#include <cstdio>
-
 TEST(KrStringParse, IntRejectsEverythingButOneWholeNumber) {
     int v = 99;
     EXPECT_TRUE(KrStringToInt("-12", &v));
@@ -55,22 +52,4 @@ TEST(KrStringParse, DoubleSyntax) {
 
     EXPECT_TRUE(KrStringToDoubleRange("0.25", 0, 1, &d));
     EXPECT_FALSE(KrStringToDoubleRange("1.0001", 0, 1, &d));
-}
-
-TEST(KrStringParse, DoubleIgnoresTheProcessLocale) {
-    // Any installed locale with a comma decimal point will do; skip when there is none.
-    const char* old = std::setlocale(LC_NUMERIC, nullptr);
-    const std::string saved = old ? old : "C";
-    bool switched = false;
-    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "ru_RU.UTF-8"})
-        if (std::setlocale(LC_NUMERIC, name)) {
-            switched = true;
-            break;
-        }
-    double d = 0;
-    const bool parsed = KrStringToDouble("2.75", &d);
-    std::setlocale(LC_NUMERIC, saved.c_str());
-    if (!switched) GTEST_SKIP() << "no comma locale installed";
-    EXPECT_TRUE(parsed);
-    EXPECT_DOUBLE_EQ(d, 2.75);
 }

@@ -73,7 +73,7 @@ TEST(KrCrc32Stream, RefusesToSumAfterRepositioningOrCutting) {
 
 TEST(KrCrc32Stream, ForwardsToTheSourceAndOwnsItOnlyUnderOptions) {
     const std::string nullSource =
-        KrStreamTest::ThrownText<TKrMessage>([] { TKrCrc32Stream(var_a<TKrStream*>(), nullptr, 0); });
+        KrStreamTest::ThrownText([] { TKrCrc32Stream(var_a<TKrStream*>(), nullptr, 0); });
     EXPECT_NE(nullSource.find("Internal logic error"), std::string::npos);
     EXPECT_NE(nullSource.find("(stream)==false"), std::string::npos);
 

@@ -148,9 +148,7 @@ TEST(KrFileStream, OpenEThrowsTheModesMessageWithPathAndReason) {
 
 TEST(KrFileStream, ReadsPositionsAndSizes) {
     TScratchDir dir;
-    std::string data(100000, '\0');
-    for (std::size_t i = 0; i < data.size(); ++i)
-        data[i] = static_cast<char>(i * 7 + i / 251);
+    const std::string data = KrFsTest::RandomBytes(100000, 7);
     var_a<TKrFileStream*> w = TKrFileStream::VCreateE(dir / "d.bin", krCreate);
     EXPECT_EQ(w->Write(data.data(), data.size()), data.size());
     EXPECT_EQ(w->getPosition64(), data.size());

@@ -1,27 +1,19 @@
 // Stream test helpers: a stream over a std::string that logs what reaches it and fails its
-// operations on demand, and the text of an expected exception.
+// operations on demand.
 #pragma once
 
+#include "KrThrownText.h"
 #include "Streams/KrStream.h"
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace KrStreamTest {
 
-/// The what() of the E that `f` throws, or "<no exception>"; other exceptions pass through.
-template <class E> std::string ThrownText(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const E& e) {
-        return e.what();
-    }
-    return "<no exception>";
-}
+using krtest::ThrownText;
 
 /// File-like: positions past the end are accepted and a write there fills the gap with zeros.
 /// Every Read and Write is logged as (position, requested count).

@@ -48,9 +48,7 @@ public:
     streamsize_t chunk = 3;
 };
 
-std::string Thrown(const std::function<void()>& f) {
-    return KrStreamTest::ThrownText<TKrMessage>(f);
-}
+using krtest::ThrownText;
 
 TEST(KrStream, LoopingReadAllAndWriteAll) {
     TMinimalStream s;
@@ -62,10 +60,10 @@ TEST(KrStream, LoopingReadAllAndWriteAll) {
     EXPECT_STREQ(buf, "hello world");
     EXPECT_FALSE(s.ReadAll(buf, 1)); // at the end: Read gives 0
     EXPECT_TRUE(s.eof());
-    EXPECT_EQ(Thrown([&] { s.ReadAllE(buf, 4); }), "TKrStream::ReadAllE: Read 4 bytes failed!");
+    EXPECT_EQ(ThrownText([&] { s.ReadAllE(buf, 4); }), "TKrStream::ReadAllE: Read 4 bytes failed!");
     s.failWrites = true;
     EXPECT_FALSE(s.WriteAll("x", 1));
-    EXPECT_EQ(Thrown([&] { s.WriteAllE("xy", 2); }), "TKrStream::WriteAllE: Write 2 bytes failed!");
+    EXPECT_EQ(ThrownText([&] { s.WriteAllE("xy", 2); }), "TKrStream::WriteAllE: Write 2 bytes failed!");
     EXPECT_TRUE(s.Close() && s.Flush()); // the defaults have nothing to do
 }
 
@@ -74,9 +72,9 @@ TEST(KrStream, SixtyFourBitFormsRefuseLargeValuesOnThirtyTwoBitStreams) {
     EXPECT_FALSE(s.setSize64(0x100000000ul));
     EXPECT_FALSE(s.setPosition64(0x100000000ul));
     EXPECT_TRUE(s.setPosition64(0xFFFFFFFFul));
-    EXPECT_EQ(Thrown([&] { s.setSize64E(0x100000000ul); }),
+    EXPECT_EQ(ThrownText([&] { s.setSize64E(0x100000000ul); }),
               "TKrStream::setSize64E: Set size 4294967296 bytes failed!");
-    EXPECT_EQ(Thrown([&] { s.setPosition64E(0x100000001ul); }),
+    EXPECT_EQ(ThrownText([&] { s.setPosition64E(0x100000001ul); }),
               "TKrStream::setPosition64E: Set pos 4294967297 bytes failed!");
     // Streams that handle large data override the 64-bit forms.
     TKrNullStream big;

@@ -21,9 +21,7 @@ using KrFsTest::RandomBytes;
 
 using TCountingProgress = krtest::TRecordingProgress;
 
-std::string Thrown(const std::function<void()>& f) {
-    return KrStreamTest::ThrownText<TKrMessage>(f);
-}
+using krtest::ThrownText;
 
 TEST(KrCopyStream, CopiesTheRestInChunksAndReportsProgress) {
     const std::string data = RandomBytes(0x280000, 1); // 2.5 chunks of 1 MiB
@@ -63,10 +61,10 @@ TEST(KrCmpStream, ReportsTheFirstDifference) {
     EXPECT_NO_THROW(KrCmpStream(&a, &b, true));
     a.setPosition(0);
     b.setPosition(1);
-    EXPECT_EQ(Thrown([&] { KrCmpStream(&a, &b, false); }), "Difference Pos 0 1");
+    EXPECT_EQ(ThrownText([&] { KrCmpStream(&a, &b, false); }), "Difference Pos 0 1");
     b.setPosition(0);
-    EXPECT_EQ(Thrown([&] { KrCmpStream(&a, &d, false); }), "Difference Size 12 5");
-    EXPECT_EQ(Thrown([&] { KrCmpStream(&a, &c, false); }), "Difference Data");
+    EXPECT_EQ(ThrownText([&] { KrCmpStream(&a, &d, false); }), "Difference Size 12 5");
+    EXPECT_EQ(ThrownText([&] { KrCmpStream(&a, &c, false); }), "Difference Data");
 }
 
 TEST(ComputePartialCRC, WholeSmallStreamsAndSixteenSamplesOfLargeOnes) {
@@ -121,7 +119,7 @@ TEST(KrBinReadWrite, StringsAndValuesRoundTrip) {
     EXPECT_EQ(b, "");
     EXPECT_EQ(d, 3.25);
     EXPECT_EQ(u, 0xA1B2C3D4u);
-    EXPECT_EQ(Thrown([&] { r.LoadE(a); }), "Load failed");
+    EXPECT_EQ(ThrownText([&] { r.LoadE(a); }), "Load failed");
     EXPECT_EQ(a, "hello"); // untouched on failure
 
     // A corrupt length far beyond the data fails without a giant allocation.
@@ -135,7 +133,7 @@ TEST(KrBinReadWrite, StringsAndValuesRoundTrip) {
 
     char fixed[4];
     TKrBinWriter full(new_a<TKrFixedMemStream>(fixed, 4, krOpenWrite));
-    EXPECT_EQ(Thrown([&] { full.SaveE(std::string("x")); }), "Save failed");
+    EXPECT_EQ(ThrownText([&] { full.SaveE(std::string("x")); }), "Save failed");
 }
 
 } // namespace

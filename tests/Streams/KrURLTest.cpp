@@ -1,6 +1,6 @@
 // URLs: parsing, text functions, the "mem" tree, copies and moves across schemes, backups,
 // labels in settings, and the start-up registration of the schemes.
-#include "Core/KrMessage.h"
+#include "KrThrownText.h"
 #include "Core/KrModuleInternal.h"
 #include "Core/KrModuleStartup.h"
 #include "Streams/KrURLFileHandler.h"
@@ -34,22 +34,7 @@ void WriteAll(const TKrURL& url, const std::string& bytes, const std::string& me
     if (!meta.empty()) M().OpenResourceMeta(url, krCreate)->WriteAllE(meta.data(), meta.size());
 }
 
-std::string Bytes(std::size_t n) {
-    std::string s(n, '\0');
-    for (std::size_t i = 0; i < n; ++i)
-        s[i] = char(i * 131 + i / 251);
-    return s;
-}
-
-std::string Failure(const std::function<void()>& fn) {
-    try {
-        fn();
-    } catch (const TKrMessage& e) {
-        const std::string text = e.what();
-        return text.substr(text.rfind('@', 0) == 0 ? 1 : 0); // literal texts keep their "@"
-    }
-    return "<no exception>";
-}
+using krtest::ThrownText;
 
 // "fail:///x" is "mem:///x" in a tree of its own, but new resources stop taking bytes after
 // `limit` and, with `noMeta`, companions cannot be created: a target that breaks midway.
@@ -115,9 +100,9 @@ TEST(KrURLText, ValidityAndSchemes) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(TKrURLManager::IsValidURL(std::string(c.text)), c.valid) << c.text;
-        EXPECT_EQ(Failure([&] { TKrURL u(c.text); }) == "<no exception>", c.valid) << c.text;
+        EXPECT_EQ(ThrownText([&] { TKrURL u(c.text); }) == "<no exception>", c.valid) << c.text;
     }
-    EXPECT_EQ(Failure([] { TKrURL u("file:"); }), "TKrURL::Init(): Not a valid URL: \"file:\"");
+    EXPECT_EQ(ThrownText([] { TKrURL u("file:"); }), "@TKrURL::Init(): Not a valid URL: \"file:\"");
     EXPECT_TRUE(TKrURLManager::IsValidResNamePart("a b.c"));
     for (const char* bad : {"a/b", "a|b", "a*", "\x01"})
         EXPECT_FALSE(TKrURLManager::IsValidResNamePart(bad)) << bad;
@@ -125,8 +110,8 @@ TEST(KrURLText, ValidityAndSchemes) {
     EXPECT_EQ(TKrURLManager::GetScheme(TKrURL("mem:///x")), "mem");
     EXPECT_EQ(TKrURLManager::GetScheme(TKrURL()), "");
     EXPECT_EQ(TKrURLManager::GetScheme(TKrURL(":x")), "");
-    EXPECT_EQ(Failure([] { TKrURLManager::GetScheme(TKrURL::FromString("x")); }),
-              "TKrURLManager::GetScheme(): Invalid URL");
+    EXPECT_EQ(ThrownText([] { TKrURLManager::GetScheme(TKrURL::FromString("x")); }),
+              "@TKrURLManager::GetScheme(): Invalid URL");
 }
 
 TEST(KrURLText, PathParts) {
@@ -157,12 +142,12 @@ TEST(KrURLText, PathParts) {
 TEST_F(KrURL, UnknownSchemesAndFileURLs) {
     const TKrURL zip("zip:///a");
     EXPECT_FALSE(M().GetURLHandler(zip));
-    EXPECT_EQ(Failure([&] { M().OpenURL(zip, krOpenRead); }), "Unsupported URL scheme zip:///a");
-    EXPECT_EQ(Failure([&] { M().CreateURL("zip", "/a"); }), "Invalid scheme \"zip\"");
-    EXPECT_EQ(Failure([&] { M().RegisterSchemeHandler("mem", nullptr); }),
-              "Scheme \"mem\" already registered");
-    EXPECT_EQ(Failure([&] { M().UnregisterSchemeHandler("zip"); }),
-              "TKrURLManager::UnregisterSchemeHandler(): Scheme \"zip\" don't registered");
+    EXPECT_EQ(ThrownText([&] { M().OpenURL(zip, krOpenRead); }), "@Unsupported URL scheme zip:///a");
+    EXPECT_EQ(ThrownText([&] { M().CreateURL("zip", "/a"); }), "@Invalid scheme \"zip\"");
+    EXPECT_EQ(ThrownText([&] { M().RegisterSchemeHandler("mem", nullptr); }),
+              "@Scheme \"mem\" already registered");
+    EXPECT_EQ(ThrownText([&] { M().UnregisterSchemeHandler("zip"); }),
+              "@TKrURLManager::UnregisterSchemeHandler(): Scheme \"zip\" don't registered");
 
     const TKrURL f = File("a b.txt");
     EXPECT_EQ(f.std_str(), "file:///" + dir / "a b.txt");
@@ -170,8 +155,8 @@ TEST_F(KrURL, UnknownSchemesAndFileURLs) {
     EXPECT_EQ(TKrURL("file:///").ToFile(), "");
     EXPECT_EQ(TKrURL("mem:///a").ToFile(), "");
     EXPECT_EQ(M().URL2Path(TKrURL("mem:///a/b")), "/a/b");
-    EXPECT_EQ(Failure([&] { M().URL2Path(TKrURL("mem:a")); }),
-              "TKrURLMemHandler::URL2Path(): Invalid URL \"mem:a\"");
+    EXPECT_EQ(ThrownText([&] { M().URL2Path(TKrURL("mem:a")); }),
+              "@TKrURLMemHandler::URL2Path(): Invalid URL \"mem:a\"");
     EXPECT_FALSE(M().OpenURL(File("missing"), krOpenRead));
     EXPECT_EQ(KrURLFilescmpi_Ansi(f, TKrURL::FromFile(TKrPath(dir / "A B.TXT"))), 0);
 }
@@ -197,23 +182,23 @@ TEST_F(KrURL, MemTree) {
     EXPECT_EQ(ReadAll(TKrURL("mem:///a/b2/c")), "xy");
     EXPECT_EQ(ReadAll(TKrURL("mem:///a/b2/c"), true), "m");
     EXPECT_EQ(mem.List(TKrURL("mem:///a/")), (std::vector<std::string>{"b/", "b2/"}));
-    EXPECT_EQ(Failure([&] { mem.CopyFolder(TKrURL("mem:///a/b"), "b2"); }),
-              "TKrURLMemHandler::CopyFolder(): Invalid name");
-    EXPECT_EQ(Failure([&] { mem.CopyFolder(TKrURL("mem:///a/b/c"), "x"); }),
-              "TKrURLMemHandler::CopyFolder(): Folder not found");
+    EXPECT_EQ(ThrownText([&] { mem.CopyFolder(TKrURL("mem:///a/b"), "b2"); }),
+              "@TKrURLMemHandler::CopyFolder(): Invalid name");
+    EXPECT_EQ(ThrownText([&] { mem.CopyFolder(TKrURL("mem:///a/b/c"), "x"); }),
+              "@TKrURLMemHandler::CopyFolder(): Folder not found");
 
     EXPECT_TRUE(M().DeleteResource(c));
     EXPECT_FALSE(M().ResourceExists(c));
     EXPECT_TRUE(mem.List(TKrURL("mem:///a/b/")).empty()) << "the companion goes along";
     EXPECT_TRUE(M().DeleteFolder(TKrURL("mem:///a"), true));
     EXPECT_FALSE(M().ResourceExists(TKrURL("mem:///a/b2/c")));
-    EXPECT_EQ(Failure([&] { M().CopyResource(TKrURL("mem:///x"), TKrURL("mem:///y")); }),
-              "TKrURLMemHandler::CopyResource(): TODO");
+    EXPECT_EQ(ThrownText([&] { M().CopyResource(TKrURL("mem:///x"), TKrURL("mem:///y")); }),
+              "@TKrURLMemHandler::CopyResource(): TODO");
 }
 
 TEST_F(KrURL, CopyAndMoveAcrossSchemesKeepBytesAndCompanions) {
     ASSERT_TRUE(M().CreateFolder(TKrURL("mem:///d")));
-    const std::string data = Bytes(70000);
+    const std::string data = KrFsTest::RandomBytes(70000, 1);
     const struct {
         bool fromMem, move, withMeta;
     } cases[] = {{true, false, true}, {true, true, true}, {false, false, true}, {false, true, false}};
@@ -259,7 +244,7 @@ TEST_F(KrURL, FailedMoveAcrossSchemesLeavesTheSource) {
     M().RegisterSchemeHandler("fail", failing);
     ASSERT_TRUE(M().CreateFolder(TKrURL("mem:///s")));
     const TKrURL src("mem:///s/x"), dst("fail:///x");
-    const std::string data = Bytes(300000);
+    const std::string data = KrFsTest::RandomBytes(300000, 1);
     WriteAll(src, data, "companion");
     const struct {
         std::size_t limit;
@@ -329,7 +314,7 @@ TEST_F(KrURL, UrlsAndLabelsInSettings) {
     XIniLoadE(r.get(), read);
     EXPECT_EQ(back.std_str(), "file:///x/y");
     EXPECT_TRUE(read == label);
-    EXPECT_NE(Failure([&] { XIniLoadE(r.get(), r->FindFE("bad", 0), back); }), "<no exception>");
+    EXPECT_NE(ThrownText([&] { XIniLoadE(r.get(), r->FindFE("bad", 0), back); }), "<no exception>");
 }
 
 TEST(KrURLStartup, RegistersMemAndTearDownRemovesIt) {

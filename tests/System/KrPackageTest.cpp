@@ -6,6 +6,7 @@
 #include "System/KrPackage.h"
 #include "System/KrPersistentModules.h"
 #include "System/KrFsTestUtils.h"
+#include "KrThrownText.h"
 
 #include <QLibrary>
 #include <dlfcn.h>
@@ -16,6 +17,7 @@
 
 namespace {
 using KrFsTest::ReadFile;
+const auto Thrown = krtest::ThrownText<std::exception>;
 
 // Whether the file is mapped into this process (asking does not load it).
 bool IsMapped(const std::string& path) {
@@ -45,15 +47,6 @@ protected:
     KrFsTest::TScratchDir m_dir;
     var_a<TKrStringStream*> m_log = new_a<TKrStringStream>();
 };
-
-std::string Thrown(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "(nothing thrown)";
-}
 
 TEST_F(KrPackages, LoadAndResolveFailuresSayWhatAndWhy) {
     std::string error;

@@ -1,4 +1,5 @@
 // TKrDataGrid: nearest-cell rounding, the n − 0.9 bound, the wider _frn lookup, record access.
+#include "KrThrownText.h"
 #include "Math/Index/KrDataGrid.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <string>
 
 using cell_t = TKrDataGrid::cell_t;
+using krtest::ThrownText;
 
 TEST(KrDataGrid, FindCellRoundsHalvesAwayFromZeroWithinTheGrid) {
     // 4 × 3 cells centred at x = 10, 12, 14, 16 and y = 5, 4, 3; each record holds its indices.
@@ -54,14 +56,11 @@ TEST(KrDataGrid, FindCellRoundsHalvesAwayFromZeroWithinTheGrid) {
 }
 
 TEST(KrDataGrid, DimensionsAndIndexAccess) {
-    for (const auto& n : {cell_t(0, 3), cell_t(3, 0), cell_t(-1, 2), cell_t(1 << 30, 1 << 30)}) {
-        try {
-            TKrDataGrid(n.x, n.y, vec2d(), vec2d(1, 1), vec2d());
-            ADD_FAILURE() << "no exception for " << n.x << " × " << n.y;
-        } catch (const std::length_error& e) {
-            EXPECT_EQ(std::string(e.what()), "@TKrDataGrid::TKrDataGrid(): invalid dimensions.");
-        }
-    }
+    for (const auto& n : {cell_t(0, 3), cell_t(3, 0), cell_t(-1, 2), cell_t(1 << 30, 1 << 30)})
+        EXPECT_EQ(
+            ThrownText<std::length_error>([&] { TKrDataGrid(n.x, n.y, vec2d(), vec2d(1, 1), vec2d()); }),
+            "@TKrDataGrid::TKrDataGrid(): invalid dimensions.")
+            << n.x << " x " << n.y;
     TKrDataGrid g(2, 2, vec2d(1, 1), vec2d(0.5, 0.5), vec2d(3, 4));
     EXPECT_EQ(g.DataByIndex(cell_t(1, 1)), vec2d(3, 4));
     EXPECT_THROW(g.DataByIndex(cell_t(2, 0)), std::out_of_range);

@@ -5,7 +5,7 @@
 #include "Math/Index/KrStaticPointsGrid.h"
 #include "Math/Index/KrStaticQuadTree.h"
 
-#include "Core/KrMessage.h"
+#include "KrThrownText.h"
 
 #include <gtest/gtest.h>
 
@@ -14,19 +14,11 @@
 #include <limits>
 
 using namespace kr;
+using krtest::ThrownText;
 
 namespace {
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 const double kInf = std::numeric_limits<double>::infinity();
-
-std::string MessageOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const TKrMessage& m) {
-        return m.std_str();
-    }
-    return "(nothing thrown)";
-}
 
 std::vector<std::uint64_t> Sorted(std::vector<std::uint64_t> v) {
     std::sort(v.begin(), v.end());
@@ -98,85 +90,44 @@ TEST(KrQuadTree, PointsOnTheMaximumEdgeFallIntoTheLastCell) {
 
 TEST(KrQuadTree, BadArgumentsFailWithTheirTexts) {
     const std::string init = "@void kr::TQuadTree::Init(const vec2d &, const vec2d &, int): ";
+    const std::string levels = init + "Invalid argument LevelsCount";
+    const std::string range = init + "Invalid arguments Min, Max";
+    const std::string add = "@void kr::TQuadTree::AddObject(TObjectId, const vec2d &, TObjectHandle *): ";
+    const std::string addBox = "@void kr::TQuadTree::AddObject(TObjectId, const vec2d &, const vec2d &, "
+                               "TObjectHandle *): Invalid arguments Min, Max";
     TQuadTree t;
-    const std::pair<std::function<void()>, std::string> cases[] = {
-        {[&] {
-             t.Init({0, 0}, {8, 8}, 0);
-         },
-         init + "Invalid argument LevelsCount"},
-        {[&] {
-             t.Init({0, 0}, {8, 8}, 31);
-         },
-         init + "Invalid argument LevelsCount"},
-        {[&] {
-             t.Init({0, 0}, {8, 0}, 4);
-         },
-         init + "Invalid arguments Min, Max"},
-        {[&] {
-             t.Init({5, 0}, {1, 8}, 4);
-         },
-         init + "Invalid arguments Min, Max"},
-        {[&] {
-             t.Init({kNaN, 0}, {8, 8}, 4);
-         },
-         init + "Invalid arguments Min, Max"},
-        {[&] {
-             t.Init({0, -kInf}, {8, 8}, 4);
-         },
-         init + "Invalid arguments Min, Max"},
-        {[&] {
-             t.Init({-1e308, 0}, {1e308, 8}, 4);
-         },
-         init + "Invalid arguments Min, Max"},
-        {[&] {
-             t.Init({0, 0}, {1e-320, 8}, 30);
-         },
-         init + "Invalid arguments Min, Max"},
-        {[&] {
-             t.AddObject(1, {1, 1});
-         },
-         "@void kr::TQuadTree::AddObject(TObjectId, const vec2d &, TObjectHandle *): The tree is not "
-         "initialised"},
-        {[&] {
-             t.Init({0, 0}, {8, 8}, 4);
-             t.AddObject(1, {kNaN, 1});
-         },
-         "@void kr::TQuadTree::AddObject(TObjectId, const vec2d &, TObjectHandle *): Invalid argument Point"},
-        {[&] {
-             t.AddObject(1, {0, 0}, {kInf, 1});
-         },
-         "@void kr::TQuadTree::AddObject(TObjectId, const vec2d &, const vec2d &, TObjectHandle *): "
-         "Invalid arguments Min, Max"},
-        {[] {
-             TPointsQuadTree().Init({0, 0}, {1, 1}, 0, 4);
-         },
-         "@void kr::TPointsQuadTree::Init(const vec2d &, const vec2d &, int, uint32_t): Invalid argument "
-         "LevelsCount"},
-        {[] {
-             TPointsQuadTree().Init({0, 0}, {1, kNaN}, 3, 4);
-         },
-         "@void kr::TPointsQuadTree::Init(const vec2d &, const vec2d &, int, uint32_t): Invalid arguments "
-         "Min, Max"},
-        {[] { TStaticQuadTree().Init(limits2d(), 3); },
-         "@void kr::TStaticQuadTree::Init(const limits2d &, int): Invalid arguments Min, Max"},
-        {[] {
-             TStaticQuadTree().Init(limits2d({0, 0}, {1, 1}), 31);
-         },
-         "@void kr::TStaticQuadTree::Init(const limits2d &, int): Invalid argument LevelsCount"},
-        {[] {
-             TStaticPointsGrid().Init(limits2d({1, 0}, {0, 1}), 4, 4);
-         },
-         "@void kr::TStaticPointsGrid::Init(const limits2d &, uint32_t, uint32_t): Invalid argument limits"},
-        {[] {
-             TStaticPointsGrid().Init(limits2d({0, 0}, {1, 1}), 0, 4);
-         },
-         "@void kr::TStaticPointsGrid::Init(const limits2d &, uint32_t, uint32_t): Invalid arguments cellsX, "
-         "cellsY"},
+    EXPECT_EQ(ThrownText([&] { t.AddObject(1, {1, 1}); }), add + "The tree is not initialised");
+    t.Init({0, 0}, {8, 8}, 4);
+    const struct {
+        vec2d min, max;
+        int levels;
+        const std::string& text;
+    } inits[] = {{{0, 0}, {8, 8}, 0, levels},         {{0, 0}, {8, 8}, 31, levels},
+                 {{0, 0}, {8, 0}, 4, range},          {{5, 0}, {1, 8}, 4, range},
+                 {{kNaN, 0}, {8, 8}, 4, range},       {{0, -kInf}, {8, 8}, 4, range},
+                 {{-1e308, 0}, {1e308, 8}, 4, range}, {{0, 0}, {1e-320, 8}, 30, range}};
+    for (const auto& c : inits)
+        EXPECT_EQ(ThrownText([&] { t.Init(c.min, c.max, c.levels); }), c.text);
+    EXPECT_EQ(t.LevelsCount(), 4); // a failed Init leaves the tree as it was
+    EXPECT_EQ(ThrownText([&] { t.AddObject(1, {kNaN, 1}); }), add + "Invalid argument Point");
+    EXPECT_EQ(ThrownText([&] { t.AddObject(1, {0, 0}, {kInf, 1}); }), addBox);
+
+    const std::string pts = "@void kr::TPointsQuadTree::Init(const vec2d &, const vec2d &, int, uint32_t): ";
+    const std::string sqt = "@void kr::TStaticQuadTree::Init(const limits2d &, int): ";
+    const std::string grid = "@void kr::TStaticPointsGrid::Init(const limits2d &, uint32_t, uint32_t): ";
+    const vec2d o(0, 0), one(1, 1), nan(1, kNaN);
+    const limits2d unit(o, one), flipped({1, 0}, {0, 1});
+    const std::pair<std::function<void()>, std::string> others[] = {
+        {[&] { TPointsQuadTree().Init(o, one, 0, 4); }, pts + "Invalid argument LevelsCount"},
+        {[&] { TPointsQuadTree().Init(o, nan, 3, 4); }, pts + "Invalid arguments Min, Max"},
+        {[] { TStaticQuadTree().Init(limits2d(), 3); }, sqt + "Invalid arguments Min, Max"},
+        {[&] { TStaticQuadTree().Init(unit, 31); }, sqt + "Invalid argument LevelsCount"},
+        {[&] { TStaticPointsGrid().Init(flipped, 4, 4); }, grid + "Invalid argument limits"},
+        {[&] { TStaticPointsGrid().Init(unit, 0, 4); }, grid + "Invalid arguments cellsX, cellsY"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(MessageOf(c.first), c.second);
-    // A failed Init leaves the tree as it was.
-    EXPECT_EQ(t.LevelsCount(), 4);
+    for (const auto& c : others)
+        EXPECT_EQ(ThrownText(c.first), c.second);
+
     std::vector<std::uint64_t> ids{9};
     t.GetRect({kNaN, 0}, {8, 8}, ids);
     EXPECT_TRUE(ids.empty());
@@ -310,9 +261,9 @@ TEST(KrStaticIndexes, PassesCheckTheirCountsAndCloseUpShortCells) {
         g.InitPoint(p);
         t.InitPoint(p);
     }
-    EXPECT_NE(MessageOf([&] { g.AddPoint({0, 0}, 1); }), "(nothing thrown)"); // still counting
-    EXPECT_NE(MessageOf([&] { g.InitPoint({kNaN, 0}); }), "(nothing thrown)");
-    EXPECT_NE(MessageOf([&] { t.InitPoint({0, kInf}); }), "(nothing thrown)");
+    EXPECT_NE(ThrownText([&] { g.AddPoint({0, 0}, 1); }), "<no exception>"); // still counting
+    EXPECT_NE(ThrownText([&] { g.InitPoint({kNaN, 0}); }), "<no exception>");
+    EXPECT_NE(ThrownText([&] { t.InitPoint({0, kInf}); }), "<no exception>");
     g.AddPointBegin();
     t.AddPointBegin();
     for (auto* add :
@@ -322,8 +273,8 @@ TEST(KrStaticIndexes, PassesCheckTheirCountsAndCloseUpShortCells) {
           }}) {
         add(g, t, {0.5, 0.5}, 10); // one of two counted in this cell
         add(g, t, {3.5, 3.5}, 11);
-        EXPECT_NE(MessageOf([&] { add(g, t, {3.5, 3.5}, 12); }), "(nothing thrown)"); // counted once only
-        EXPECT_NE(MessageOf([&] { add(g, t, {2.5, 0.5}, 13); }), "(nothing thrown)"); // never counted
+        EXPECT_NE(ThrownText([&] { add(g, t, {3.5, 3.5}, 12); }), "<no exception>"); // counted once only
+        EXPECT_NE(ThrownText([&] { add(g, t, {2.5, 0.5}, 13); }), "<no exception>"); // never counted
         add(g, t, {1.5, 0.5}, 14);
     }
     g.AddPointEnd();

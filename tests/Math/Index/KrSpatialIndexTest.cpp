@@ -137,10 +137,6 @@ struct TPointIndex {
     std::function<std::function<void(const limits2d&, TIds&)>(const TScene&)> build;
 };
 
-template <class TTree> std::function<void(const limits2d&, TIds&)> Ask(std::shared_ptr<TTree> t) {
-    return [t](const limits2d& q, TIds& ids) { t->GetRect(q.min, q.max, ids); };
-}
-
 std::function<void(const limits2d&, TIds&)> StaticGrid(const TScene& s, std::uint32_t nx, std::uint32_t ny) {
     auto g = std::make_shared<TStaticPointsGrid>();
     g->Init(s.limits, nx, ny);
@@ -165,31 +161,20 @@ std::function<void(const limits2d&, TIds&)> StaticTree(const TScene& s, int leve
     return [t](const limits2d& q, TIds& ids) { t->GetRect(q, ids); };
 }
 
+/// A dynamic tree made by Init(min, max, args...) and one AddObject per point.
+template <class TTree, class... A>
+std::function<void(const limits2d&, TIds&)> Dynamic(const TScene& s, A... initArgs) {
+    auto t = std::make_shared<TTree>();
+    t->Init(s.limits.min, s.limits.max, initArgs...);
+    for (std::size_t i = 0; i < s.points.size(); ++i)
+        t->AddObject(i, s.points[i]);
+    return [t](const limits2d& q, TIds& ids) { t->GetRect(q.min, q.max, ids); };
+}
+
 const TPointIndex kPointIndexes[] = {
-    {"TQuadTree",
-     [](const TScene& s) {
-         auto t = std::make_shared<TQuadTree>();
-         t->Init(s.limits.min, s.limits.max, 5);
-         for (std::size_t i = 0; i < s.points.size(); ++i)
-             t->AddObject(i, s.points[i]);
-         return Ask(t);
-     }},
-    {"TPointsQuadTree K=4",
-     [](const TScene& s) {
-         auto t = std::make_shared<TPointsQuadTree>();
-         t->Init(s.limits.min, s.limits.max, 7, 4);
-         for (std::size_t i = 0; i < s.points.size(); ++i)
-             t->AddObject(i, s.points[i]);
-         return Ask(t);
-     }},
-    {"TPointsQuadTree K=0",
-     [](const TScene& s) {
-         auto t = std::make_shared<TPointsQuadTree>();
-         t->Init(s.limits.min, s.limits.max, 3, 0);
-         for (std::size_t i = 0; i < s.points.size(); ++i)
-             t->AddObject(i, s.points[i]);
-         return Ask(t);
-     }},
+    {"TQuadTree", [](const TScene& s) { return Dynamic<TQuadTree>(s, 5); }},
+    {"TPointsQuadTree K=4", [](const TScene& s) { return Dynamic<TPointsQuadTree>(s, 7, 4u); }},
+    {"TPointsQuadTree K=0", [](const TScene& s) { return Dynamic<TPointsQuadTree>(s, 3, 0u); }},
     {"TStaticPointsGrid 16x16", [](const TScene& s) { return StaticGrid(s, 16, 16); }},
     {"TStaticPointsGrid 7x5", [](const TScene& s) { return StaticGrid(s, 7, 5); }},
     {"TStaticQuadTree propagated", [](const TScene& s) { return StaticTree(s, 5, true); }},
@@ -321,8 +306,8 @@ TEST(KrSpatialIndex, ExactHitsAgreeWithBoostRtree) {
 }
 
 TEST(KrSpatialIndex, KrtoolListsTheLinesMeetingAWindow) {
-    const auto tool = std::filesystem::path(KRSTD_LIBRARY_FILE).parent_path() / "tools/krtool/krtool";
-    if (!std::filesystem::exists(tool)) GTEST_SKIP() << "this build has no krtool";
+    const std::string krtool = KrFsTest::Krtool();
+    if (krtool.empty()) GTEST_SKIP() << "this build has no krtool";
     KrFsTest::TScratchDir dir;
     ASSERT_FALSE(dir.path.empty());
     const TScene s = Scenes()[1]; // points and boxes on cell borders
@@ -339,7 +324,7 @@ TEST(KrSpatialIndex, KrtoolListsTheLinesMeetingAWindow) {
     dir.Write("points.csv", points);
     dir.Write("boxes.csv", boxes);
     // Under a locale writing 1,5 the numbers still read the same.
-    const std::string run = "LC_ALL=de_DE.UTF-8 '" + tool.string() + "' index ";
+    const std::string run = "LC_ALL=de_DE.UTF-8 " + krtool + "index ";
     for (const limits2d& q : {Box(2, 1, 5, 3.5), Box(0, 0, 16, 16), Box(7, 7, 7, 7), Box(-3, -3, -1, -1)}) {
         const std::string window = "--window " + number(q.min.x) + "," + number(q.min.y) + "," +
                                    number(q.max.x) + "," + number(q.max.y) + " ";
