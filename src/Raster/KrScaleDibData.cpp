@@ -233,6 +233,7 @@ TKrGetRectResult TKrScaleDibData::GetRect(const TKrDibDataOutBuffer& out, const 
         if (progress->UserBreak()) return grNothing;
     }
     const var_a<TKrDibFilter2D*> filter = m_filter;
+    TKrDibData* const source = m_source.get();
 #pragma omp parallel for num_threads(static_cast <int>(threads)) schedule(dynamic, 1) if (threads > 1)
     for (std::int64_t b = 0; b < blocksX * blocksY; ++b) {
         try {
@@ -259,15 +260,28 @@ TKrGetRectResult TKrScaleDibData::GetRect(const TKrDibDataOutBuffer& out, const 
                 tid == 0 ? m_bufferCache : m_workerCaches[static_cast<std::size_t>(tid - 1)];
             const TKrDibSize windowSize{static_cast<std::uint64_t>(xb.last - xb.first + 1),
                                         static_cast<std::uint64_t>(yb.last - yb.first + 1)};
-            const TKrDibDataOutBuffer scratch = cache.GetBuffer(windowSize, bpp);
             TKrDibRect window;
             window.origin = {L.Sample(0, static_cast<double>(xb.first)),
                              L.Sample(1, static_cast<double>(yb.first))};
             window.count = windowSize;
             window.pixel_size = L.pixel_size;
+            // Pixels a memory source holds packed are filtered where they lie: no lock, no copy.
+            TKrDibDataOutBuffer pixels;
+            if (KrRasterInternal::ViewMemoryPixels(source, window, pixels)) {
+                filter->InterpolateRect(
+                    pixels, windowSize, out.Offset(xb.out0, yb.out0, bpp),
+                    TKrDibSize{static_cast<std::uint64_t>(xb.outN), static_cast<std::uint64_t>(yb.outN)},
+                    vec2d{xb.start, yb.start}, step);
+                std::lock_guard<std::mutex> guard(sourceLock);
+                result = KrJoinGetRectResult(result, grCompleteData);
+                continue;
+            }
+            const TKrDibDataOutBuffer scratch = cache.GetBuffer(windowSize, bpp);
             {
                 std::lock_guard<std::mutex> guard(sourceLock);
-                m_source->FillDefaultColor(scratch, windowSize);
+                // The clear keeps pixels the source leaves alone defined; wasted when it writes all.
+                if (!KrRasterInternal::SourceFillsWindow(source, window))
+                    m_source->FillDefaultColor(scratch, windowSize);
                 var_a<TKrProgressHandler*> sub;
                 if (progress && threads == 1) { // sub-ranges of parallel blocks would interleave
                     const double from =
@@ -275,7 +289,7 @@ TKrGetRectResult TKrScaleDibData::GetRect(const TKrDibDataOutBuffer& out, const 
                     sub = progress->SubProgress(from, from + rowShare / static_cast<double>(blocksX), 5, 5);
                 }
                 const TKrGetRectResult r =
-                    m_source->GetRect(scratch, window, sourceQuality, flags, sub ? sub.get() : nullptr);
+                    source->GetRect(scratch, window, sourceQuality, flags, sub ? sub.get() : nullptr);
                 result = KrJoinGetRectResult(result, r);
             }
             filter->InterpolateRect(
