@@ -266,8 +266,10 @@ TKrGetRectResult TKrScaleDibData::GetRect(const TKrDibDataOutBuffer& out, const 
             window.count = windowSize;
             window.pixel_size = L.pixel_size;
             // Pixels a memory source holds packed are filtered where they lie: no lock, no copy.
+            // A window above the block edge still goes to the buffer cache, which refuses it.
             TKrDibDataOutBuffer pixels;
-            if (KrRasterInternal::ViewMemoryPixels(source, window, pixels)) {
+            if (windowSize.x <= m_blockSize && windowSize.y <= m_blockSize &&
+                KrRasterInternal::ViewMemoryPixels(source, window, pixels)) {
                 filter->InterpolateRect(
                     pixels, windowSize, out.Offset(xb.out0, yb.out0, bpp),
                     TKrDibSize{static_cast<std::uint64_t>(xb.outN), static_cast<std::uint64_t>(yb.outN)},
