@@ -412,11 +412,29 @@ void TKrNearestDibFilter2D::InterpolateRect(const TKrDibDataOutBuffer& source, T
     const auto bpp = static_cast<std::int64_t>(m_bytesPP);
     for (std::uint64_t i = 0; i < destinationSize.x; ++i)
         w.xOffsets[i] = nearest(start.x + static_cast<double>(i) * step.x, sourceSize.x) * bpp;
+    // 3-byte pixels move as overlapping 4-byte words while the word stays inside the source row
+    // and the next output pixel overwrites its fourth byte (offsets never decrease).
+    std::size_t wordCopies = 0;
+    if (bpp == 3)
+        while (wordCopies + 1 < destinationSize.x &&
+               w.xOffsets[wordCopies] + 4 <= static_cast<std::int64_t>(sourceSize.x) * 3)
+            ++wordCopies;
     const KrRasterInternal::TGatherPixels gather = KrRasterInternal::GatherPixelsFor(m_bytesPP);
+    std::int64_t previous = -1;
     for (std::uint64_t j = 0; j < destinationSize.y; ++j) {
         const std::int64_t row = nearest(start.y + static_cast<double>(j) * step.y, sourceSize.y);
-        gather(destination.Row(static_cast<std::int64_t>(j)), source.Row(row), w.xOffsets.data(),
-               destinationSize.x, m_bytesPP);
+        char* dst = destination.Row(static_cast<std::int64_t>(j));
+        if (row == previous) { // enlarging: the same source row again
+            std::memcpy(dst, destination.Row(static_cast<std::int64_t>(j) - 1),
+                        destinationSize.x * m_bytesPP);
+            continue;
+        }
+        previous = row;
+        const char* src = source.Row(row);
+        for (std::size_t i = 0; i < wordCopies; ++i)
+            std::memcpy(dst + i * 3, src + w.xOffsets[i], 4);
+        gather(dst + wordCopies * m_bytesPP, src, w.xOffsets.data() + wordCopies,
+               destinationSize.x - wordCopies, m_bytesPP);
     }
 }
 

@@ -209,6 +209,28 @@ TKrGetRectResult TKrScaleDibData::GetRect(const TKrDibDataOutBuffer& out, const 
         return b;
     };
 
+    // When the whole footprint lies in a memory source, no block is copied; the filters that
+    // keep no per-block tables (nearest, 2 × 2 halving) then take whole rows of the output,
+    // which walks the source row by row. The linear filter keeps its blocks: its row buffer
+    // grows with the block and would leave the cache.
+    bool wide = false;
+    {
+        TKrDibRect footprint;
+        const TAxisBlock xa = axisBlock(0, outFirst[0], outEnd[0] - outFirst[0]);
+        const TAxisBlock ya = axisBlock(1, outFirst[1], outEnd[1] - outFirst[1]);
+        footprint.origin = {L.Sample(0, static_cast<double>(xa.first)),
+                            L.Sample(1, static_cast<double>(ya.first))};
+        footprint.count = {static_cast<std::uint64_t>(xa.last - xa.first + 1),
+                           static_cast<std::uint64_t>(ya.last - ya.first + 1)};
+        footprint.pixel_size = L.pixel_size;
+        TKrDibDataOutBuffer unused;
+        const bool halving = step.x == 2 && step.y == 2 && xa.start - std::floor(xa.start) == 0.5 &&
+                             ya.start - std::floor(ya.start) == 0.5;
+        wide = (halving || dynamic_cast<const TKrNearestDibFilter2D*>(m_filter.get())) &&
+               KrRasterInternal::ViewMemoryPixels(m_source.get(), footprint, unused);
+        if (wide) blockLen[0] = outEnd[0] - outFirst[0];
+    }
+
     const std::int64_t totalRows = outEnd[1] - outFirst[1];
     const std::int64_t blocksX = (outEnd[0] - outFirst[0] + blockLen[0] - 1) / blockLen[0];
     const std::int64_t blocksY = (totalRows + blockLen[1] - 1) / blockLen[1];
@@ -266,9 +288,10 @@ TKrGetRectResult TKrScaleDibData::GetRect(const TKrDibDataOutBuffer& out, const 
             window.count = windowSize;
             window.pixel_size = L.pixel_size;
             // Pixels a memory source holds packed are filtered where they lie: no lock, no copy.
-            // A window above the block edge still goes to the buffer cache, which refuses it.
+            // A window above the block edge still goes to the buffer cache, which refuses it
+            // (whole rows of a footprint in memory are never copied).
             TKrDibDataOutBuffer pixels;
-            if (windowSize.x <= m_blockSize && windowSize.y <= m_blockSize &&
+            if ((wide || (windowSize.x <= m_blockSize && windowSize.y <= m_blockSize)) &&
                 KrRasterInternal::ViewMemoryPixels(source, window, pixels)) {
                 filter->InterpolateRect(
                     pixels, windowSize, out.Offset(xb.out0, yb.out0, bpp),

@@ -119,11 +119,12 @@ TEST(DibHalving, RescalerFastPathsGiveTheGeneralResult) {
                     EXPECT_TRUE(Render(mem, 0.5, type, req) == general);
                 }
             // Enlarging and other reductions read the memory in place too.
-            for (double scale : {1.5, 0.37}) {
-                const TKrDibRect req{{-2.3, 5.9}, {71, 43}, {1, 1}};
-                EXPECT_TRUE(Render(mem, scale, TKrScaleDibData::ftLinear, req) ==
-                            Render(opaque, scale, TKrScaleDibData::ftLinear, req));
-            }
+            for (double scale : {1.5, 0.37})
+                for (auto type : {TKrScaleDibData::ftLinear, TKrScaleDibData::ftNearest}) {
+                    const TKrDibRect req{{-2.3, 5.9}, {310, 150}, {1, 1}};
+                    EXPECT_TRUE(Render(mem, scale, type, req) == Render(opaque, scale, type, req))
+                        << "scale " << scale << ", filter " << type;
+                }
         }
 }
 
