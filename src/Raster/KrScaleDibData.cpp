@@ -288,7 +288,6 @@ TKrGetRectResult TKrScaleDibData::GetRect(const TKrDibDataOutBuffer& out, const 
                              L.Sample(1, static_cast<double>(yb.first))};
             window.count = windowSize;
             window.pixel_size = L.pixel_size;
-            // Pixels a memory source holds packed are filtered where they lie: no lock, no copy.
             // Rows of a footprint in memory are filtered where they lie: no lock, no copy.
             TKrDibDataOutBuffer pixels;
             if (wide && KrRasterInternal::ViewMemoryPixels(source, window, pixels)) {
