@@ -95,67 +95,54 @@ inline void HalveU16Sample(const unsigned char* a, const unsigned char* b, unsig
     std::memcpy(d, &v, 2);
 }
 
-template <std::size_t CN>
-inline __attribute__((always_inline)) void HalveRowU16Body(const unsigned char* __restrict a,
-                                                           const unsigned char* __restrict b,
-                                                           unsigned char* __restrict d, std::size_t pixels) {
-    for (std::size_t i = 0; i < pixels; ++i)
-        for (std::size_t c = 0; c < CN; ++c)
-            HalveU16Sample(a + (2 * i * CN + c) * 2, b + (2 * i * CN + c) * 2, d + (i * CN + c) * 2, CN);
-}
-
-void HalveRowU16Any(const unsigned char* a, const unsigned char* b, unsigned char* d, std::size_t pixels,
-                    std::size_t cn) {
-    for (std::size_t i = 0; i < pixels; ++i)
-        for (std::size_t c = 0; c < cn; ++c)
-            HalveU16Sample(a + (2 * i * cn + c) * 2, b + (2 * i * cn + c) * 2, d + (i * cn + c) * 2, cn);
-}
-
-using THalveRowU16 = void (*)(const unsigned char*, const unsigned char*, unsigned char*, std::size_t);
-
-template <std::size_t CN>
-void HalveRowU16(const unsigned char* a, const unsigned char* b, unsigned char* d, std::size_t pixels) {
-    HalveRowU16Body<CN>(a, b, d, pixels);
-}
-#if defined(__x86_64__)
-template <std::size_t CN>
-__attribute__((target("avx2"))) void HalveRowU16AVX2(const unsigned char* a, const unsigned char* b,
-                                                     unsigned char* d, std::size_t pixels) {
-    HalveRowU16Body<CN>(a, b, d, pixels);
-}
-#endif
-
-THalveRowU16 RowU16For(std::size_t cn, bool avx2) {
-#if defined(__x86_64__)
-    if (avx2) {
-        switch (cn) {
-        case 1:
-            return &HalveRowU16AVX2<1>;
-        case 2:
-            return &HalveRowU16AVX2<2>;
-        case 3:
-            return &HalveRowU16AVX2<3>;
-        case 4:
-            return &HalveRowU16AVX2<4>;
-        default:
-            return nullptr;
-        }
-    }
-#endif
-    (void)avx2;
-    switch (cn) {
-    case 1:
-        return &HalveRowU16<1>;
-    case 2:
-        return &HalveRowU16<2>;
-    case 3:
-        return &HalveRowU16<3>;
-    case 4:
-        return &HalveRowU16<4>;
-    default:
-        return nullptr;
+// Samples from..n of a row pair.
+void HalveRowU16Scalar(const unsigned char* a, const unsigned char* b, unsigned char* d, std::size_t from,
+                       std::size_t n, std::size_t cn) {
+    for (std::size_t e = from; e < n; ++e) {
+        const std::size_t i = 2 * e - e % cn; // as for 8 bits, in samples
+        HalveU16Sample(a + 2 * i, b + 2 * i, d + 2 * e, cn);
     }
 }
+
+#if defined(__x86_64__)
+// The pairs of a 16-byte lane (8 samples, or 6 for 3 channels) side by side, then a signed
+// multiply-add with ones sums each pair: the samples are biased by −32768 to fit it, and the
+// bias (4 · −32768 per output) is added back before rounding.
+__attribute__((target("avx2"), always_inline)) inline __m256i
+PairSumsU16(const unsigned char* p, std::size_t inStep, __m256i shuffle) {
+    const __m256i v =
+        _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
+                                _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + inStep)), 1);
+    const __m256i biased = _mm256_xor_si256(_mm256_shuffle_epi8(v, shuffle), _mm256_set1_epi16(-32768));
+    return _mm256_madd_epi16(biased, _mm256_set1_epi16(1));
+}
+
+__attribute__((target("avx2"))) std::size_t HalveRowU16AVX2(const unsigned char* a, const unsigned char* b,
+                                                            unsigned char* d, std::size_t n, std::size_t cn) {
+    alignas(16) static const unsigned char kPairs[5][16] = {
+        {},
+        {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15},
+        {0, 1, 4, 5, 2, 3, 6, 7, 8, 9, 12, 13, 10, 11, 14, 15},
+        {0, 1, 6, 7, 2, 3, 8, 9, 4, 5, 10, 11, 0x80, 0x80, 0x80, 0x80},
+        {0, 1, 8, 9, 2, 3, 10, 11, 4, 5, 12, 13, 6, 7, 14, 15}};
+    const std::size_t out = cn == 3 ? 3 : 4; // samples per lane
+    const std::size_t reach = cn == 3 ? 7 : 8;
+    const __m256i shuffle =
+        _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(kPairs[cn])));
+    const __m256i bias = _mm256_set1_epi32(4 * 32768 + 2);
+    std::size_t e = 0;
+    // Loads reach 4 · e + 4 · out + 16 source bytes, stores 2 · (e + out) + 8 output bytes.
+    for (; e + reach <= n; e += 2 * out) {
+        const __m256i s = _mm256_add_epi32(PairSumsU16(a + 4 * e, 4 * out, shuffle),
+                                           PairSumsU16(b + 4 * e, 4 * out, shuffle));
+        const __m256i v = _mm256_srli_epi32(_mm256_add_epi32(s, bias), 2);
+        const __m256i packed = _mm256_packus_epi32(v, v);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(d + 2 * e), _mm256_castsi256_si128(packed));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(d + 2 * (e + out)), _mm256_extracti128_si256(packed, 1));
+    }
+    return e;
+}
+#endif
 
 // Whether positions start + i · 2 sample whole-pixel boxes inside [0, n): the box of position
 // x covers x − 0.5 .. x + 0.5, so x − 0.5 must be a whole number.
@@ -202,17 +189,21 @@ void KrRasterInternal::HalveU8(const TKrDibDataOutBuffer& source, std::int64_t x
 void KrRasterInternal::HalveU16(const TKrDibDataOutBuffer& source, std::int64_t x0, std::int64_t y0,
                                 const TKrDibDataOutBuffer& destination, const TKrDibSize& size,
                                 std::size_t cn) {
-    const THalveRowU16 row = RowU16For(cn, SimdKernelsUsable());
+    const std::size_t n = static_cast<std::size_t>(size.x) * cn;
     const auto skip = static_cast<std::size_t>(x0) * cn * 2;
+#if defined(__x86_64__)
+    const bool avx2 = SimdKernelsUsable() && cn >= 1 && cn <= 4;
+#endif
     for (std::uint64_t j = 0; j < size.y; ++j) {
         const std::int64_t r = y0 + 2 * static_cast<std::int64_t>(j);
         const auto* a = reinterpret_cast<const unsigned char*>(source.Row(r)) + skip;
         const auto* b = reinterpret_cast<const unsigned char*>(source.Row(r + 1)) + skip;
         auto* d = reinterpret_cast<unsigned char*>(destination.Row(static_cast<std::int64_t>(j)));
-        if (row)
-            row(a, b, d, static_cast<std::size_t>(size.x));
-        else
-            HalveRowU16Any(a, b, d, static_cast<std::size_t>(size.x), cn);
+        std::size_t e = 0;
+#if defined(__x86_64__)
+        if (avx2) e = HalveRowU16AVX2(a, b, d, n, cn);
+#endif
+        HalveRowU16Scalar(a, b, d, e, n, cn);
     }
 }
 
