@@ -200,7 +200,7 @@ krstd_layer(CacheStreams USES Language
 krstd_layer(Raster USES MathTypes XIniTree LINKS OpenMP::OpenMP_CXX
   UNITS Raster/KrDibRect Raster/KrDibChannels Raster/KrDibBuffer Raster/KrDibData Raster/KrRasterInternal
         Raster/KrRawDibData Raster/KrRawMemDibData Raster/KrVoidDibData Raster/KrMultiScaleDibData
-        Raster/KrDibFilter2D Raster/KrScaleDibData)
+        Raster/KrDibFilter2D Raster/KrDibHalving Raster/KrScaleDibData)
 
 # Spatial indexes: quad trees, point grids and the block allocator they draw nodes from; the
 # older box quad trees over fragmented buffers, the range octree (saved to streams and XIni), the

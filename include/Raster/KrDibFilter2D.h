@@ -79,7 +79,10 @@ protected:
     TKrDibSize m_margin{1, 1};
 };
 
-/// Linear/area resampling in double precision on normalised sample values, any sample type.
+/// Linear/area resampling in double precision, any sample type. Unsigned samples are weighted as
+/// integers and rounded once at the end (the normalised values scaled by the maximum): exact
+/// where the weights are binary fractions, so halving 16-bit data gives the rounded mean, which
+/// a dedicated 2 × 2 kernel then computes at memory speed.
 class KRSTD_API TKrBilinearDibFilter2D final : public TKrLinearDibFilter2DBase {
 public:
     explicit TKrBilinearDibFilter2D(const TKrDibChannels& channels);
@@ -90,7 +93,8 @@ public:
 };
 
 /// Linear/area resampling of unsigned 1-byte samples in fixed point: a 15-bit horizontal pass,
-/// then a vertical pass rounding back to 8 bits (within 1 of the exact value).
+/// then a vertical pass rounding back to 8 bits (within 1 of the exact value). Exact halving
+/// grids run a dedicated 2 × 2 kernel with the same rounding, byte for byte.
 class KRSTD_API TKrBilinearDibFilter2DUInt8 final : public TKrLinearDibFilter2DBase {
 public:
     explicit TKrBilinearDibFilter2DUInt8(const TKrDibChannels& channels);

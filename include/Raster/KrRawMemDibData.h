@@ -7,6 +7,10 @@
 
 #include <cstdint>
 
+namespace KrRasterInternal {
+struct TRawMemAccess;
+}
+
 /// Pixels at `data` with its row stride and a pixel step (the distance in bytes between
 /// neighbouring pixels, bytes per pixel by default; it may be larger, for one plane of
 /// interleaved data, or negative). The owner reference keeps the memory alive. Serves only
@@ -29,7 +33,8 @@ public:
                                       var_a<void*> owner);
     ~TKrRawMemDibData() override;
 
-    /// The stored grid, whatever the argument.
+    /// The stored extent on the lattice of `level`: the level's samples from the one at or
+    /// before the first stored sample to the one at or after the last.
     TKrDibRect BoundsEx(const TKrDibRect& level) override;
     const TKrDibChannels& Channels() override;
     TKrDibRect GetInterpolationLevel(const TKrDibRect& request, const TInterpolationQuality& quality,
@@ -45,6 +50,7 @@ public:
     std::int64_t PixelStep() const noexcept { return m_pixelStep; }
 
 private:
+    friend struct KrRasterInternal::TRawMemAccess; // lets readers in the library use the pixels in place
     void Init();
 
     /// Copies n pixels from a strided source into packed pixels.

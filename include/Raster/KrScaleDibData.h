@@ -13,7 +13,9 @@
 /// scale on each axis. Any grid is served: the source is read in blocks whose footprint (with
 /// the filter's margins) fits block edge × block edge pixels and each block is resampled by a
 /// nearest or linear/area filter. Blocks run on up to KrGetThreadsCount() threads; the source
-/// itself is read by one thread at a time. One caller thread at a time.
+/// itself is read by one thread at a time. A TKrRawMemDibData holding the whole footprint is
+/// read in place by the nearest filter and by exact halving (whole output rows, no copy).
+/// One caller thread at a time.
 class KRSTD_API TKrScaleDibData : public TKrFilterDibData {
 public:
     /// 1 = linear/area averaging; any other value nearest neighbour.

@@ -2,6 +2,7 @@
 // double-precision linear filters.
 #include "Raster/KrDibFilter2D.h"
 #include "Core/KrMessage.h"
+#include "Raster/KrDibHalving.h"
 #include "Raster/KrRasterInternal.h"
 
 #include <algorithm>
@@ -83,8 +84,8 @@ std::size_t BuildTaps(double start, double step, std::uint64_t count, std::int64
 // them (weights outside a pixel's own taps are 0). With weights summing to at most F + K / 2,
 // the 15-bit clamp and the 8-bit clamp only bite from 256 taps on; they are kept regardless.
 
-constexpr double kHorizontalScale = 32767.0 * 65536.0 / 255.0; // byte · weight → 15 bits << 16
-constexpr double kVerticalScale = 255.0 * 8388608.0 / 32767.0; // 15 bits · weight → 8 bits << 23
+constexpr double kHorizontalScale = KrRasterInternal::kLinearU8HorizontalScale;
+constexpr double kVerticalScale = KrRasterInternal::kLinearU8VerticalScale;
 
 struct THorizontalU8 {
     const unsigned char* src;
@@ -246,19 +247,21 @@ template <class T> constexpr double SampleMax() {
         return 1.0;
 }
 
+// Unsigned samples are read as raw integers, the result clamped to 0 .. max: normalising by
+// the maximum and scaling back would only add two roundings.
 template <class T> struct TSample {
     static constexpr bool kUInt = std::is_integral<T>::value;
     static constexpr double kMax = SampleMax<T>();
     static double Get(const unsigned char* p) {
         T v;
         std::memcpy(&v, p, sizeof v);
-        return kUInt ? static_cast<double>(v) / kMax : static_cast<double>(v);
+        return static_cast<double>(v);
     }
     static void Set(unsigned char* p, double v) {
         T t;
         if constexpr (kUInt) {
-            const double c = v > 0 ? (v < 1 ? v : 1.0) : 0.0;
-            t = static_cast<T>(std::floor(c * kMax + 0.5));
+            const double c = v > 0 ? (v < kMax ? v : kMax) : 0.0;
+            t = static_cast<T>(std::floor(c + 0.5));
         } else {
             t = static_cast<T>(v);
         }
@@ -323,6 +326,10 @@ bool FillBad(const TKrDibChannels& channels, const TKrDibSize& sourceSize,
 
 void KrRasterInternal::SetSimdKernels(bool enabled) noexcept {
     g_simd.store(enabled, std::memory_order_relaxed);
+}
+
+bool KrRasterInternal::SimdKernelsUsable() noexcept {
+    return HaveAVX2();
 }
 
 // --- Weights ----------------------------------------------------------------------------------------
@@ -405,11 +412,29 @@ void TKrNearestDibFilter2D::InterpolateRect(const TKrDibDataOutBuffer& source, T
     const auto bpp = static_cast<std::int64_t>(m_bytesPP);
     for (std::uint64_t i = 0; i < destinationSize.x; ++i)
         w.xOffsets[i] = nearest(start.x + static_cast<double>(i) * step.x, sourceSize.x) * bpp;
+    // 3-byte pixels move as overlapping 4-byte words while the word stays inside the source row
+    // and the next output pixel overwrites its fourth byte (offsets never decrease).
+    std::size_t wordCopies = 0;
+    if (bpp == 3)
+        while (wordCopies + 1 < destinationSize.x &&
+               w.xOffsets[wordCopies] + 4 <= static_cast<std::int64_t>(sourceSize.x) * 3)
+            ++wordCopies;
     const KrRasterInternal::TGatherPixels gather = KrRasterInternal::GatherPixelsFor(m_bytesPP);
+    std::int64_t previous = -1;
     for (std::uint64_t j = 0; j < destinationSize.y; ++j) {
         const std::int64_t row = nearest(start.y + static_cast<double>(j) * step.y, sourceSize.y);
-        gather(destination.Row(static_cast<std::int64_t>(j)), source.Row(row), w.xOffsets.data(),
-               destinationSize.x, m_bytesPP);
+        char* dst = destination.Row(static_cast<std::int64_t>(j));
+        if (row == previous) { // enlarging: the same source row again
+            std::memcpy(dst, destination.Row(static_cast<std::int64_t>(j) - 1),
+                        destinationSize.x * m_bytesPP);
+            continue;
+        }
+        previous = row;
+        const char* src = source.Row(row);
+        for (std::size_t i = 0; i < wordCopies; ++i)
+            std::memcpy(dst + i * 3, src + w.xOffsets[i], 4);
+        gather(dst + wordCopies * m_bytesPP, src, w.xOffsets.data() + wordCopies,
+               destinationSize.x - wordCopies, m_bytesPP);
     }
 }
 
@@ -445,6 +470,12 @@ void TKrBilinearDibFilter2D::InterpolateRect(const TKrDibDataOutBuffer& source, 
     if (FillBad(m_channels, sourceSize, destination, destinationSize)) return;
     const std::size_t cn = m_channels.Kinds.size();
     using CT = TE_KrDibChannelType;
+    std::int64_t x0, y0;
+    if (m_channels.Type == CT::ctUInt && m_channels.BytesPS == 2 &&
+        KrRasterInternal::FindHalving(sourceSize, destinationSize, start, step, x0, y0)) {
+        KrRasterInternal::HalveU16(source, x0, y0, destination, destinationSize, cn);
+        return;
+    }
     if (m_channels.Type == CT::ctUInt && m_channels.BytesPS == 1)
         InterpolateDouble<std::uint8_t>(source, sourceSize, destination, destinationSize, start, step, cn);
     else if (m_channels.Type == CT::ctUInt && m_channels.BytesPS == 2)
@@ -469,8 +500,13 @@ void TKrBilinearDibFilter2DUInt8::InterpolateRect(const TKrDibDataOutBuffer& sou
                                                   TKrDibSize destinationSize, const vec2d& start,
                                                   const vec2d& step) const {
     if (FillBad(m_channels, sourceSize, destination, destinationSize)) return;
-    TWorkspace& w = t_work;
     const std::size_t cn = m_bytesPP;
+    std::int64_t x0, y0;
+    if (KrRasterInternal::FindHalving(sourceSize, destinationSize, start, step, x0, y0)) {
+        KrRasterInternal::HalveU8(source, x0, y0, destination, destinationSize, cn);
+        return;
+    }
+    TWorkspace& w = t_work;
     const auto sw = static_cast<std::int64_t>(sourceSize.x), sh = static_cast<std::int64_t>(sourceSize.y);
     const std::size_t kx = BuildTaps(start.x, step.x, destinationSize.x, sw, w.xFirst, w.xWeightsD);
     const std::size_t ky = BuildTaps(start.y, step.y, destinationSize.y, sh, w.yFirst, w.yWeightsD);

@@ -15,6 +15,8 @@
 #include <cstring>
 #include <string>
 
+class TKrDibData;
+
 namespace KrRasterInternal {
 
 /// Enters the section at index on construction and leaves it on Exit() or, after an exception,
@@ -51,6 +53,26 @@ inline bool OverlapRange(double offset, std::uint64_t n, std::uint64_t m, std::i
     first = static_cast<std::int64_t>(f);
     end = static_cast<std::int64_t>(e);
     return first < end;
+}
+
+/// The extent of the samples of `own` on the lattice of `level`: from the level sample at or
+/// before own's first sample to the one at or after its last. `own` itself when either grid is
+/// invalid.
+inline TKrDibRect ExtentOnGrid(const TKrDibRect& own, const TKrDibRect& level) {
+    if (!KrIsDibRectValid(level) || !KrIsDibRectValid(own)) return own;
+    TKrDibRect r;
+    r.pixel_size = level.pixel_size;
+    for (int axis = 0; axis < 2; ++axis) {
+        const double p = level.pixel_size[axis], o = level.origin[axis];
+        const double i0 = std::floor((own.origin[axis] - o) / p);
+        const double last =
+            own.origin[axis] + (static_cast<double>(own.count[axis]) - 1) * own.pixel_size[axis];
+        const double i1 = std::ceil((last - o) / p);
+        r.origin[axis] = o + i0 * p;
+        const double n = std::round(i1 - i0 + 1);
+        r.count[axis] = n > 0 && n < 1.8e19 ? static_cast<std::uint64_t>(n) : 0;
+    }
+    return r;
 }
 
 /// Copies n pixels of B bytes from a source with the given pixel step into packed pixels.
@@ -126,6 +148,16 @@ inline TGatherPixels GatherPixelsFor(std::size_t bytesPP) {
     }
 }
 
+/// Points `view` at the pixels that a GetRect of `window` from `source` would copy, when the
+/// source keeps them in memory packed (a TKrRawMemDibData whose pixel step is the pixel size)
+/// and the window lies wholly inside them at their pixel size. Readers that only look at the
+/// pixels then skip the copy. False otherwise. O(1).
+bool ViewMemoryPixels(TKrDibData* source, const TKrDibRect& window, TKrDibDataOutBuffer& view);
+
+/// True when a GetRect of `window` from `source` is known to write every pixel of the window
+/// (a memory source with the window inside its pixels), so clearing the window first is wasted.
+bool SourceFillsWindow(TKrDibData* source, const TKrDibRect& window);
+
 /// The shortest text that reads back as v ("0.5", "1e+300", "nan"), for messages; locale-free.
 inline std::string NumText(double v) {
     char buf[32];
@@ -140,5 +172,7 @@ void CheckChannels(const TKrDibChannels& channels, const char* function);
 /// Lets the filters use their AVX2 kernels where the processor has them (the default) or keeps
 /// them to the portable code, so tests cover both. Process-wide.
 KRSTD_TEST_API void SetSimdKernels(bool enabled) noexcept;
+/// True when the processor has AVX2 and SetSimdKernels left the kernels on.
+bool SimdKernelsUsable() noexcept;
 
 } // namespace KrRasterInternal

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <typeinfo>
 
 namespace {
 std::uint64_t Abs(std::int64_t v) {
@@ -63,8 +64,10 @@ var_a<TKrDibData*> TKrRawMemDibData::VCreate(const TKrDibDataOutBuffer& data, st
 
 TKrRawMemDibData::~TKrRawMemDibData() = default;
 
-TKrDibRect TKrRawMemDibData::BoundsEx(const TKrDibRect&) {
-    return m_rect;
+TKrDibRect TKrRawMemDibData::BoundsEx(const TKrDibRect& level) {
+    // On the grid it is asked about, as for any leaf: a cache that asks at pixel size 2 must
+    // learn where the data lie at that size, not be handed the stored grid back.
+    return KrRasterInternal::ExtentOnGrid(m_rect, level);
 }
 
 const TKrDibChannels& TKrRawMemDibData::Channels() {
@@ -105,3 +108,51 @@ TKrGetRectResult TKrRawMemDibData::GetRect(const TKrDibDataOutBuffer& out, const
 }
 
 void TKrRawMemDibData::PurgeCache() {}
+
+struct KrRasterInternal::TRawMemAccess {
+    // The first column and row of `window` when it lies wholly inside the stored pixels at their
+    // pixel size, with the offsets truncated as GetRect truncates them.
+    static bool Inside(const TKrRawMemDibData& m, const TKrDibRect& window, std::int64_t& col,
+                       std::int64_t& row) {
+        if (!(window.pixel_size == m.m_rect.pixel_size) || window.IsEmpty() || m.m_rect.IsEmpty())
+            return false;
+        const double c0 = std::trunc((window.origin.x - m.m_rect.origin.x) / m.m_rect.pixel_size.x);
+        const double r0 = std::trunc((window.origin.y - m.m_rect.origin.y) / m.m_rect.pixel_size.y);
+        if (!(c0 >= 0 && r0 >= 0 &&
+              c0 + static_cast<double>(window.count.x) <= static_cast<double>(m.m_rect.count.x) &&
+              r0 + static_cast<double>(window.count.y) <= static_cast<double>(m.m_rect.count.y)))
+            return false;
+        col = static_cast<std::int64_t>(c0);
+        row = static_cast<std::int64_t>(r0);
+        return true;
+    }
+    static bool View(const TKrRawMemDibData& m, const TKrDibRect& window, TKrDibDataOutBuffer& view) {
+        std::int64_t col, row;
+        if (m.m_pixelStep != static_cast<std::int64_t>(m.m_channels.GetBytesPP()) ||
+            !Inside(m, window, col, row))
+            return false;
+        view = {m.m_data.Row(row) + col * m.m_pixelStep, m.m_data.stride};
+        return true;
+    }
+};
+
+namespace {
+// Only the class itself: a derived source may read its pixels differently.
+const TKrRawMemDibData* AsRawMem(TKrDibData* source) {
+    return source && typeid(*source) == typeid(TKrRawMemDibData)
+               ? static_cast<const TKrRawMemDibData*>(source)
+               : nullptr;
+}
+} // namespace
+
+bool KrRasterInternal::ViewMemoryPixels(TKrDibData* source, const TKrDibRect& window,
+                                        TKrDibDataOutBuffer& view) {
+    const TKrRawMemDibData* m = AsRawMem(source);
+    return m && TRawMemAccess::View(*m, window, view);
+}
+
+bool KrRasterInternal::SourceFillsWindow(TKrDibData* source, const TKrDibRect& window) {
+    const TKrRawMemDibData* m = AsRawMem(source);
+    std::int64_t col, row;
+    return m && TRawMemAccess::Inside(*m, window, col, row);
+}

