@@ -247,8 +247,16 @@ krstd_layer(Shapes USES MathTypes
 krstd_layer(PolygonModel USES MathTypes
   UNITS Math/Polygon/KrPolygonTypes)
 
+# Boolean operations on plane regions through interchangeable back ends (Boost.Geometry,
+# Boost.Polygon, Clipper, the domain toolkit over Clipper), and the regions' XIni persistence.
+krstd_layer(PolygonBool USES PolygonModel XIniTree LINKS PkgConfig::POLYCLIPPING
+  UNITS Math/Polygon/KrPolygonGrid Math/Polygon/KrPolygonBGConvert Math/Polygon/KrPolygonBG
+        Math/Polygon/KrPolygonBPConvert Math/Polygon/KrPolygonBP Math/Polygon/KrPolygonClipperConvert
+        Math/Polygon/KrPolygonClipper Math/Polygon/KrDomainBool Math/Polygon/KrPolygonKr
+        Math/Polygon/KrPolygonXIni)
+
 # Module start-up: the one unit that calls every layer's initialiser.
-krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Lines Ini Shapes PolygonModel
+krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Lines Ini Shapes PolygonModel PolygonBool
   UNITS Core/KrModuleStartup Core/KrModuleInternal)
 
 krstd_check_layers()
