@@ -38,8 +38,9 @@ bool Combine(ClipperLib::ClipType type, const A& a, const A& b, TKrPlanarSet& ou
     out.clear();
     try {
         ClipperLib::Clipper c;
-        c.AddPaths(pa, ClipperLib::ptSubject, true);
-        c.AddPaths(pb, ClipperLib::ptClip, true);
+        const bool addedA = c.AddPaths(pa, ClipperLib::ptSubject, true);
+        const bool addedB = c.AddPaths(pb, ClipperLib::ptClip, true);
+        if (!addedA && !addedB) return true; // two empty regions give an empty one
         ClipperLib::PolyTree tree;
         if (!c.Execute(type, tree, fill, fill)) return false;
         clipper::_convert(tree, out, vec2d(tolerance, tolerance), vec2d(0, 0));

@@ -1,4 +1,11 @@
 // bg: Boolean operations, containment, repair, buffers and merges of plane regions over Boost.Geometry.
+// Boost.Geometry of this generation rescales coordinates onto an integer grid inside its overlay
+// unless told otherwise; that moves crossing points by up to 1e-7 of the extent, which this back
+// end, exact in doubles, must not do. Only this unit runs overlays, so the switch stays local
+// (a program that links the static library and runs its own overlays on the same types must
+// define it as well, or the two instantiations differ).
+#define BOOST_GEOMETRY_NO_ROBUSTNESS
+
 #include "Math/Polygon/KrPolygonBG.h"
 
 // Boost.Geometry's envelope strategies start a box in a state g++ 12 cannot prove initialised
@@ -16,12 +23,12 @@
 #include <boost/geometry/algorithms/difference.hpp>
 #include <boost/geometry/algorithms/intersection.hpp>
 #include <boost/geometry/algorithms/intersects.hpp>
-#include <boost/geometry/algorithms/sym_difference.hpp>
 #include <boost/geometry/algorithms/union.hpp>
 #include <boost/geometry/strategies/buffer.hpp>
 #include <boost/geometry/strategies/strategies.hpp>
 
 #include <exception>
+#include <iterator>
 #include <utility>
 
 namespace bg {
@@ -62,9 +69,15 @@ template <class GA, class GB> bool Run(TOp op, const GA& a, const GB& b, TMultiP
         case TOp::Difference:
             bgeo::difference(a, b, r);
             break;
-        case TOp::Xor:
-            bgeo::sym_difference(a, b, r);
+        case TOp::Xor: {
+            // As the two differences side by side: they share no interior, and this generation's
+            // sym_difference drops pieces of crossing star polygons that both differences keep.
+            TMultiPolygon ba;
+            bgeo::difference(a, b, r);
+            bgeo::difference(b, a, ba);
+            r.insert(r.end(), std::make_move_iterator(ba.begin()), std::make_move_iterator(ba.end()));
             break;
+        }
         }
         return true;
     } catch (const bgeo::exception&) {
@@ -95,7 +108,7 @@ bool MergeAll(std::vector<TMultiPolygon>& pieces, TKrPlanarSet& out, TKrProgress
             next.push_back(std::move(r));
             if (progress) {
                 progress->SetPosNB(double(++done) / double(total));
-                progress->UserBreakE();
+                progress->CheckBreak();
             }
         }
         if (pieces.size() % 2) next.push_back(std::move(pieces.back()));
