@@ -20,9 +20,9 @@ using TPolygon = boost::geometry::model::polygon<TPoint, false, true>;
 using TMultiPolygon = boost::geometry::model::multi_polygon<TPolygon>;
 using TLineString = boost::geometry::model::linestring<TPoint>;
 
-/// To Boost.Geometry: x and y copied unchanged, a domain's contour 0 the outer ring and the
-/// others inner rings; the result is then corrected (orientation, closing point). Non-finite
-/// coordinates throw a TKrMessage. O(n).
+/// To Boost.Geometry: x and y copied unchanged (a vertex repeating its predecessor is left out),
+/// a domain's contour 0 the outer ring and the others inner rings; the result is then corrected
+/// (orientation, closing point). Non-finite coordinates throw a TKrMessage. O(n).
 KRSTD_API void convert(const TKrContour& c, TRing& out);
 KRSTD_API void convert(const TKrContour& c, TPolygon& out);
 KRSTD_API void convert(const TKrDomain& d, TPolygon& out);

@@ -13,8 +13,10 @@ void CopyRing(const TKrContour& c, TRing& out) {
     KrPolygonGrid::CheckFinite(c, "bg::convert");
     out.clear();
     out.reserve(c.size() + 1);
+    // Consecutive repeats of a vertex are dropped: Boost.Geometry accepts them as valid but its
+    // overlay can then lose most of a result (found by fuzzing).
     for (const vec3d& p : c)
-        out.push_back(TPoint(p.x, p.y));
+        if (out.empty() || out.back().x() != p.x || out.back().y() != p.y) out.push_back(TPoint(p.x, p.y));
 }
 
 void CopyPolygon(const TKrDomain& d, TPolygon& out) {
@@ -69,7 +71,8 @@ void convert_rev(const TKrContour& c, TRing& out) {
     out.clear();
     out.reserve(c.size() + 1);
     for (auto it = c.rbegin(); it != c.rend(); ++it)
-        out.push_back(TPoint(it->x, it->y));
+        if (out.empty() || out.back().x() != it->x || out.back().y() != it->y)
+            out.push_back(TPoint(it->x, it->y));
     boost::geometry::correct(out);
 }
 

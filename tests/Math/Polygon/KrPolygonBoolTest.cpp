@@ -362,3 +362,16 @@ TEST(PolygonBool, BadInputThrowsOrFollowsTheContract) {
     }
     EXPECT_FALSE(clipper::union_(sq, TKrContour{}, out, 1e-3));
 }
+
+TEST(PolygonBool, BgIgnoresRepeatedVertices) {
+    // Boost.Geometry's overlay lost most of this intersection while b repeated its vertices.
+    const TKrContour a{{0.1875, 0, 0}, {1024, 656, 0}, {0, 0, 0}, {-880, -867.4375, 0}};
+    TKrContour b{{-867.4375, -867.4375, 0}, {12.5625, 352, 0}, {56, 4, 0}, {0, 0, 0}};
+    TKrPlanarSet clean, repeated;
+    ASSERT_TRUE(bg::intersection(a, b, clean, 0));
+    b.insert(b.begin(), 4, b[0]);
+    b.insert(b.end(), b[3]);
+    ASSERT_TRUE(bg::intersection(a, b, repeated, 0));
+    EXPECT_GT(GetPlanarSetArea(clean), 80.0);
+    EXPECT_NEAR(GetPlanarSetArea(repeated), GetPlanarSetArea(clean), 1e-9);
+}
