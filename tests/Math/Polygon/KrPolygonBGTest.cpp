@@ -2,6 +2,7 @@
 #include "KrRecordingProgress.h"
 #include "Math/Polygon/KrDomainBool.h"
 #include "Math/Polygon/KrPolygonBG.h"
+#include "System/KrFsTestUtils.h"
 
 #include <gtest/gtest.h>
 
@@ -103,4 +104,34 @@ TEST(PolygonBG, ContainmentAndSelfIntersection) {
     EXPECT_FALSE(bg::intersects(Rect(0, 0, 1, 1)));
     EXPECT_FALSE(bg::intersects(framed));
     EXPECT_TRUE(bg::intersects(TKrDomain{Rect(0, 0, 10, 10), Rect(5, 5, 12, 6)}));
+}
+
+TEST(PolygonBG, KrtoolCombinesWktWithEveryBackend) {
+    const std::string krtool = KrFsTest::Krtool();
+    if (krtool.empty()) GTEST_SKIP() << "this build has no krtool";
+    KrFsTest::TScratchDir dir;
+    dir.Write("a.wkt", "POLYGON((0 0, 4 0, 4 4, 0 4, 0 0), (1 1, 1 2, 2 2, 2 1, 1 1))\n");
+    dir.Write("b.wkt", "multipolygon(((3 3, 6 3, 6 6, 3 6, 3 3)), ((10 0, 11 0, 11 1, 10 1, 10 0)))");
+    dir.Write("bad.wkt", "POLYGON((0 0, 1 x))");
+    const std::string run = "LC_ALL=de_DE.UTF-8 " + krtool + "poly ";
+    const std::pair<const char*, const char*> expected[] = {{"union", "area: 24\n"},
+                                                            {"intersection", "area: 1\n"},
+                                                            {"difference", "area: 14\n"},
+                                                            {"xor", "area: 23\n"}};
+    for (const char* backend : {"bg", "bp", "clipper", "kr"})
+        for (const auto& [op, area] : expected) {
+            const std::string out = KrFsTest::RunShell(dir.path, run + op + " a.wkt b.wkt --backend " +
+                                                                     backend + " --precision 0.5");
+            EXPECT_NE(out.find(area), std::string::npos) << backend << " " << op << ": " << out;
+        }
+    EXPECT_EQ(KrFsTest::RunShell(dir.path, run + "area a.wkt"),
+              "MULTIPOLYGON(((0 0, 4 0, 4 4, 0 4, 0 0), (1 1, 1 2, 2 2, 2 1, 1 1)))\narea: 15\n");
+    int status = 0;
+    KrFsTest::RunShell(dir.path, run + "area bad.wkt 2>/dev/null", &status);
+    EXPECT_NE(status, 0);
+    KrFsTest::RunShell(dir.path, run + "union a.wkt b.wkt --backend zz 2>/dev/null", &status);
+    EXPECT_NE(status, 0);
+    const std::string merged = KrFsTest::RunShell(
+        dir.path, run + "union-all '" + std::string(KRSTD_TEST_SOURCE_DIR) + "/../samples/parcels.wkt'");
+    EXPECT_NE(merged.find("area: 5000\n"), std::string::npos) << merged;
 }
