@@ -27,14 +27,18 @@ struct TBytes {
     std::size_t n;
     std::uint8_t Byte() { return n ? (--n, *p++) : 0; }
     double Coord() {
-        const std::uint16_t v = std::uint16_t(Byte() | (Byte() << 8));
+        const unsigned lo = Byte(), hi = Byte(); // in this order: argument order is unspecified
+        const std::uint16_t v = std::uint16_t(lo | (hi << 8));
         return std::int16_t(v) / 16.0;
     }
 };
 
 TKrContour Contour(TBytes& in) {
     TKrContour c(in.Byte() % 24);
-    for (vec3d& v : c) v = vec3d(in.Coord(), in.Coord(), 0);
+    for (vec3d& v : c) {
+        v.x = in.Coord();
+        v.y = in.Coord();
+    }
     return c;
 }
 
@@ -60,9 +64,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TKrContour a = Contour(in), b = Contour(in);
     bool special = false;
     if ((flags & 1) && !a.empty()) {
-        const double values[] = {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+        const double values[] = {std::numeric_limits<double>::quiet_NaN(),
+                                 std::numeric_limits<double>::infinity(),
                                  -std::numeric_limits<double>::infinity(), 1e300, 1e19};
-        a[in.Byte() % a.size()].y = values[in.Byte() % 5];
+        const std::size_t at = in.Byte() % a.size();
+        a[at].y = values[in.Byte() % 5];
         special = true;
     }
     const double precision = 1.0 / 1024; // vertices lie on this grid; only crossings round
@@ -71,10 +77,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (int op = 0; op < 4; ++op) {
             bool okG = false, okC = false;
             switch (op) {
-            case 0: okG = bg::union_(a, b, rg, 0), okC = clipper::union_(a, b, rc, precision); break;
-            case 1: okG = bg::intersection(a, b, rg, 0), okC = clipper::intersection(a, b, rc, precision); break;
-            case 2: okG = bg::difference(a, b, rg, 0), okC = clipper::difference(a, b, rc, precision); break;
-            case 3: okG = bg::xor_(a, b, rg, 0), okC = clipper::xor_(a, b, rc, precision); break;
+            case 0:
+                okG = bg::union_(a, b, rg, 0), okC = clipper::union_(a, b, rc, precision);
+                break;
+            case 1:
+                okG = bg::intersection(a, b, rg, 0), okC = clipper::intersection(a, b, rc, precision);
+                break;
+            case 2:
+                okG = bg::difference(a, b, rg, 0), okC = clipper::difference(a, b, rc, precision);
+                break;
+            case 3:
+                okG = bg::xor_(a, b, rg, 0), okC = clipper::xor_(a, b, rc, precision);
+                break;
             }
             if (special || !Valid(a) || !Valid(b)) continue; // only: no crash
             if (!okG || !okC) {
