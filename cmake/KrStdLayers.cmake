@@ -312,8 +312,16 @@ krstd_layer(TextExport USES Files PolygonModel
 krstd_layer(Reports USES Language
   UNITS Output/KrReportGenerator)
 
+# Boolean operations on plane regions through interchangeable back ends (Boost.Geometry,
+# Boost.Polygon, Clipper, the domain toolkit over Clipper), and the regions' XIni persistence.
+krstd_layer(PolygonBool USES PolygonModel XIniTree LINKS PkgConfig::POLYCLIPPING
+  UNITS Math/Polygon/KrPolygonGrid Math/Polygon/KrPolygonBGConvert Math/Polygon/KrPolygonBG
+        Math/Polygon/KrPolygonBPConvert Math/Polygon/KrPolygonBP Math/Polygon/KrPolygonClipperConvert
+        Math/Polygon/KrPolygonClipper Math/Polygon/KrDomainBool Math/Polygon/KrPolygonKr
+        Math/Polygon/KrPolygonXIni)
+
 # Module start-up: the one unit that calls every layer's initialiser.
-krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Lines Ini Shapes PolygonModel Packages Processes RasterColor RasterComposite RasterCache Transforms3D Interaction LogFiles ConsoleProgress PolygonGraph Palettes TextExport Reports
+krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Lines Ini Shapes PolygonModel Packages Processes RasterColor RasterComposite RasterCache Transforms3D Interaction LogFiles ConsoleProgress PolygonGraph Palettes TextExport Reports PolygonBool
   UNITS Core/KrModuleStartup Core/KrModuleInternal)
 
 krstd_check_layers()

@@ -62,6 +62,7 @@ echo "# a plane transform fitted to image-to-map point pairs; the mismatched pai
 run transform fit "$root/samples/pairs.csv" --screen 0.1 --tolerance 0.1 --per-point --out "$tmp/image-to-map.x-ini"
 printf '100,100\n2000,1500\n' > "$tmp/pixels.csv"
 run transform apply "$tmp/image-to-map.x-ini" "$tmp/pixels.csv"
+run poly union-all "$root/samples/parcels.wkt" # three land parcels, one with a courtyard, merged
 
 echo
 echo "# a report template (a band over the points, a condition, widths) in German"
