@@ -65,7 +65,8 @@ std::uint32_t KrGZipSizeHint(const unsigned char* data, std::size_t length) noex
 TE_KrGZipWhole KrGZipInflateMembers(const unsigned char* in, std::size_t inLength, unsigned char* out,
                                     std::size_t outCapacity, TKrGZipWholeCursor& cursor) {
 #ifdef KRSTD_HAVE_LIBDEFLATE
-    if (cursor.in > inLength || cursor.out > outCapacity) return TE_KrGZipWhole::Failed;
+    // Gzip data holds at least one member: nothing at all is not an empty stream.
+    if (cursor.in > inLength || cursor.out > outCapacity || inLength == 0) return TE_KrGZipWhole::Failed;
     TInflater inflater;
     if (!inflater.d) return TE_KrGZipWhole::Failed;
     const unsigned char* end = in + inLength;
