@@ -14,6 +14,7 @@ using namespace KrGZipFormat;
 
 namespace {
 
+#ifdef KRSTD_HAVE_LIBDEFLATE
 /// Skips a member header at p; the first compressed byte, or null when the header is not valid
 /// or does not end before `end`. Accepts what TKrGZipReader accepts.
 const unsigned char* SkipHeader(const unsigned char* p, const unsigned char* end) noexcept {
@@ -41,7 +42,6 @@ const unsigned char* SkipHeader(const unsigned char* p, const unsigned char* end
     return p;
 }
 
-#ifdef KRSTD_HAVE_LIBDEFLATE
 struct TInflater {
     libdeflate_decompressor* d = libdeflate_alloc_decompressor();
     ~TInflater() { libdeflate_free_decompressor(d); }
