@@ -38,9 +38,11 @@ public:
     /// threads deflate independently (with libdeflate where the library has it), written as
     /// consecutive gzip members, the first with this writer's header; `threads` workers, or
     /// the library's budget KrGetThreadsCount() for 0. Every gzip reader accepts the result as
-    /// one stream; it is a little larger, and the last trailer's size field covers the last
-    /// block only. Costs about 4 MiB per thread while open.
+    /// one stream. It is within about 2 % of one member's size; the last trailer's size field
+    /// covers the last block only. Open then writes nothing yet: a target that refuses output
+    /// fails a later Write or Close. Costs about 4 MiB per thread while open.
     void SetThreads(std::size_t threads) noexcept;
+    /// What SetThreads chose (1 unless set).
     std::size_t GetThreads() const noexcept;
 
     /// Compresses n bytes, writing full 16 KiB buffers to the target; returns n, or

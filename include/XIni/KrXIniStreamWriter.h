@@ -54,7 +54,7 @@ public:
     static constexpr int CompressGZip = 1;
     /// Added to a gzip compression word: every gzip layer compresses 1 MiB blocks on the
     /// library's worker threads (TKrGZipWriter::SetThreads(0)), written as consecutive members.
-    /// Much faster, a little larger, not byte-identical to the single-member output.
+    /// Several times faster, about as small, not byte-identical to the single-member output.
     static constexpr int CompressParallel = 1 << 16;
     static constexpr int CompressionWord(int level, int extraLayers) {
         return CompressGZip | ((level + 1) & 0xF) << 8 | (extraLayers & 0xF) << 12;
