@@ -177,13 +177,21 @@ krstd_layer(Paths USES Logging XIniTree
   UNITS System/KrPath System/KrPathDisk System/KrPathMetadata System/KrPathXIni)
 
 # Files, lock files and gzip.
-krstd_layer(Files USES Paths LINKS ZLIB::ZLIB
+set(KRSTD_DEFLATE_LINKS)
+if(LIBDEFLATE_FOUND)
+  set(KRSTD_DEFLATE_LINKS PkgConfig::LIBDEFLATE)
+endif()
+krstd_layer(Files USES Paths LINKS ZLIB::ZLIB ${KRSTD_DEFLATE_LINKS}
   UNITS Streams/KrFileStream Streams/KrMemoryStreamFile Streams/KrLockFile Streams/KrZLib Streams/KrGZipFormat
-        Streams/KrGZipFormatInternal Streams/KrGZipReader Streams/KrGZipWriter)
+        Streams/KrGZipFormatInternal Streams/KrGZipReader Streams/KrGZipWriter Streams/KrGZipWhole
+        Streams/KrGZipParallel)
+if(LIBDEFLATE_FOUND)
+  target_compile_definitions(KrStd_Files PRIVATE KRSTD_HAVE_LIBDEFLATE=1)
+endif()
 
 # XIni text: loading, the lazy and parallel readers, the writers, trees to and from text.
 krstd_layer(XIniText USES Files
-  UNITS XIni/KrBigBuffer XIni/KrFixStack XIni/KrXIniDocQ XIni/KrXIniLoad XIni/KrXIniNumberText
+  UNITS XIni/KrBigBuffer XIni/KrMapGuard XIni/KrFixStack XIni/KrXIniDocQ XIni/KrXIniLoad XIni/KrXIniNumberText
         XIni/KrXIniValueText XIni/KrXIniReadTree XIni/KrXIniStreamReader
         XIni/KrXIniStreamReaderMT XIni/KrXmlCollIniQ XIni/KrXIniStreamWriter XIni/KrXIniTreeReader
         XIni/KrXIniTreeWriter XIni/KrXIniWriteTree)

@@ -1,8 +1,10 @@
 // The gzip reader over arbitrary bytes: it must never crash, over-read or loop, whatever the
 // header flags, lengths, CRCs and sizes claim. Data that reads back cleanly must survive a trip
-// through the writer unchanged.
+// through the writer unchanged (the parallel block writer too). Whole-member inflation of the
+// same bytes must either refuse them or give exactly what streaming gives.
 #include "Streams/KrFixedMemStream.h"
 #include "Streams/KrGZipReader.h"
+#include "Streams/KrGZipWhole.h"
 #include "Streams/KrGZipWriter.h"
 #include "Streams/KrStringStream.h"
 
@@ -43,11 +45,16 @@ std::string Drain(TKrGZipReader& reader, std::uint32_t seed, bool& clean) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static std::vector<unsigned char> whole(kOutputCap);
+    TKrGZipWholeCursor cursor;
+    const TE_KrGZipWhole wholeResult = KrGZipInflateMembers(data, size, whole.data(), whole.size(), cursor);
+    if (cursor.in > size || cursor.out > whole.size()) std::abort();
+
     TKrFixedMemStream source(data, size);
     TKrGZipReader reader;
     TKrGZipFileInfo info;
     if (!reader.Open(&source, &info)) {
-        if (info.present || reader) std::abort();
+        if (info.present || reader || wholeResult == TE_KrGZipWhole::Done) std::abort();
         return 0;
     }
     (void)reader.getSize64();
@@ -56,6 +63,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         seed = seed * 31 + data[i];
     bool clean = false;
     const std::string out = Drain(reader, seed, clean);
+    if (wholeResult == TE_KrGZipWhole::Done &&
+        (!clean || out.size() != cursor.out || std::memcmp(out.data(), whole.data(), out.size()) != 0))
+        std::abort();
     if (!clean || out.size() > kOutputCap) return 0;
 
     // A forward skip from the start lands where plain reading did.
@@ -71,6 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     TKrStringStream packed;
     TKrGZipWriter writer;
+    writer.SetThreads(1 + seed % 3); // every third input through the single-member writer
     if (!writer.Open(&packed, info, seed % 10) || writer.Write(out.data(), out.size()) != out.size() ||
         !writer.Close())
         std::abort();

@@ -7,10 +7,10 @@ pkgs=(cmake qtbase5-dev libboost-dev libboost-filesystem-dev libboost-system-dev
       libboost-locale-dev zlib1g-dev libpolyclipping-dev libgtest-dev libgmock-dev
       libbenchmark-dev ninja-build ccache pkg-config clang libclang-rt-14-dev gzip tar
       libarchive-tools libomp-dev locales-all libeigen3-dev python3-scipy libgdal-dev gdal-bin
-      libgeos-dev) # libgeos-dev: the polygon tests' referee
+      libgeos-dev libdeflate-dev) # libgeos-dev: the polygon tests' referee
 for arg in "$@"; do
   case "$arg" in
-    --bench) pkgs+=(libssl-dev libdeflate-dev libpugixml-dev libexpat1-dev libopencv-dev libgeos-dev) ;;
+    --bench) pkgs+=(libssl-dev libpugixml-dev libexpat1-dev libopencv-dev libgeos-dev) ;;
     --fuzz) pkgs+=(clang libclang-rt-14-dev) ;;
     *) echo "install-deps.sh: unknown option $arg" >&2; exit 2 ;;
   esac

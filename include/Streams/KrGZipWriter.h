@@ -4,6 +4,7 @@
 #include "Streams/KrGZipFormat.h"
 #include "Streams/KrStream.h"
 
+#include <cstddef>
 #include <memory>
 
 /// Writes one gzip member into a borrowed target stream, which the caller keeps alive while the
@@ -31,6 +32,18 @@ public:
     /// releases zlib. False when any of these failed; true when not open.
     bool Close() override;
     bool IsOpen() const noexcept;
+
+    /// Chooses how the next Open compresses. 1 (the default): one member, deflated by zlib on
+    /// the calling thread. Any other value: the data is cut into 1 MiB blocks that worker
+    /// threads deflate independently (with libdeflate where the library has it), written as
+    /// consecutive gzip members, the first with this writer's header; `threads` workers, or
+    /// the library's budget KrGetThreadsCount() for 0. Every gzip reader accepts the result as
+    /// one stream. It is within about 2 % of one member's size; the last trailer's size field
+    /// covers the last block only. Open then writes nothing yet: a target that refuses output
+    /// fails a later Write or Close. Costs about 4 MiB per thread while open.
+    void SetThreads(std::size_t threads) noexcept;
+    /// What SetThreads chose (1 unless set).
+    std::size_t GetThreads() const noexcept;
 
     /// Compresses n bytes, writing full 16 KiB buffers to the target; returns n, or
     /// invalid_value when not open or the target refused a buffer (stWriteError). More than

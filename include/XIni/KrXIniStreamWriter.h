@@ -52,6 +52,10 @@ public:
     /// Compression word: the low byte 1 selects gzip; bits 8..11 hold the zlib level plus one
     /// (0: zlib's default); bits 12..15 the number of extra gzip layers around the first.
     static constexpr int CompressGZip = 1;
+    /// Added to a gzip compression word: every gzip layer compresses 1 MiB blocks on the
+    /// library's worker threads (TKrGZipWriter::SetThreads(0)), written as consecutive members.
+    /// Several times faster, about as small, not byte-identical to the single-member output.
+    static constexpr int CompressParallel = 1 << 16;
     static constexpr int CompressionWord(int level, int extraLayers) {
         return CompressGZip | ((level + 1) & 0xF) << 8 | (extraLayers & 0xF) << 12;
     }

@@ -2,6 +2,8 @@
 #include "Streams/KrGZipWriter.h"
 #include "Core/KrMessage.h"
 #include "Streams/KrGZipFormatInternal.h"
+#include "Streams/KrGZipParallel.h"
+#include "System/KrThreads.h"
 #include "Utils/KrCrc32.h"
 
 #include <stdexcept>
@@ -27,6 +29,8 @@ struct TKrGZipWriter::TState {
     std::uint32_t crc = 0;
     streamsize_t consumed = 0; // uncompressed bytes since Open
     TKrStream* target = nullptr;
+    std::size_t threads = 1;                   // asked for by SetThreads
+    std::unique_ptr<TKrGZipParallel> parallel; // while a parallel stream is open
 
     void ResetOut() {
         z.next_out = out;
@@ -63,7 +67,10 @@ bool TKrGZipWriter::Open(TKrStream* target, const TKrGZipFileInfo& info, int lev
     if (!target) return false;
     TState& s = *m_state;
     s.z = z_stream{};
-    if (deflateInit2(&s.z, level, Z_DEFLATED, kRawWindowBits, kMemLevel, Z_DEFAULT_STRATEGY) != Z_OK)
+    if (level < -1 || level > 9) return false;
+    const bool parallel = s.threads != 1;
+    if (!parallel &&
+        deflateInit2(&s.z, level, Z_DEFLATED, kRawWindowBits, kMemLevel, Z_DEFAULT_STRATEGY) != Z_OK)
         return false;
     s.target = target;
     s.failed = false;
@@ -82,7 +89,14 @@ bool TKrGZipWriter::Open(TKrStream* target, const TKrGZipFileInfo& info, int lev
     h[9] = kOsUnix;
     if (!name.empty()) header.append(name.c_str(), name.size() + 1);
     if (!comment.empty()) header.append(comment.c_str(), comment.size() + 1);
-    if (!s.WriteTarget(*this, header.data(), header.size())) {
+    if (parallel) {
+        // The header goes out with the first member, so an open that cannot write fails later.
+        const std::size_t workers = s.threads ? s.threads : KrGetThreadsCount();
+        s.parallel = std::make_unique<TKrGZipParallel>(workers, level, std::move(header),
+                                                       [this](const unsigned char* data, std::size_t n) {
+                                                           return m_state->WriteTarget(*this, data, n);
+                                                       });
+    } else if (!s.WriteTarget(*this, header.data(), header.size())) {
         deflateEnd(&s.z);
         s.target = nullptr;
         return false;
@@ -96,8 +110,12 @@ bool TKrGZipWriter::Open(TKrStream* target, const TKrGZipFileInfo& info, int lev
 bool TKrGZipWriter::Close() {
     TState& s = *m_state;
     if (!s.open) return true;
+    const bool parallel = static_cast<bool>(s.parallel);
     bool ok = !s.failed;
-    if (ok) {
+    if (s.parallel) {
+        ok = s.parallel->Finish() && ok;
+        s.parallel.reset();
+    } else if (ok) {
         s.z.next_in = nullptr;
         s.z.avail_in = 0;
         for (;;) {
@@ -110,7 +128,7 @@ bool TKrGZipWriter::Close() {
             }
         }
     }
-    if (ok) {
+    if (ok && !parallel) {
         if (s.z.avail_out < kTrailerSize) ok = s.FlushOut(*this);
         PutLE32(s.z.next_out, s.crc);
         PutLE32(s.z.next_out + 4, static_cast<std::uint32_t>(s.consumed));
@@ -118,7 +136,7 @@ bool TKrGZipWriter::Close() {
         s.z.avail_out -= kTrailerSize;
         ok = ok && s.FlushOut(*this);
     }
-    deflateEnd(&s.z);
+    if (!parallel) deflateEnd(&s.z);
     s.open = false;
     TKrStream* target = s.target;
     s.target = nullptr;
@@ -141,6 +159,15 @@ streamsize_t TKrGZipWriter::Write(const void* buf, streamsize_t n) {
         return invalid_value;
     }
     if (n == 0) return 0;
+    if (s.parallel) {
+        if (!s.parallel->Write(static_cast<const unsigned char*>(buf), n)) {
+            s.failed = true;
+            AddState(stWriteError);
+            return invalid_value;
+        }
+        s.consumed += n;
+        return n;
+    }
     s.z.next_in = const_cast<Bytef*>(static_cast<const Bytef*>(buf));
     s.z.avail_in = static_cast<uInt>(n);
     while (s.z.avail_in > 0) {
@@ -155,6 +182,14 @@ streamsize_t TKrGZipWriter::Write(const void* buf, streamsize_t n) {
     s.crc = KrCrc32(s.crc, buf, n);
     s.consumed += n;
     return n;
+}
+
+void TKrGZipWriter::SetThreads(std::size_t threads) noexcept {
+    m_state->threads = threads;
+}
+
+std::size_t TKrGZipWriter::GetThreads() const noexcept {
+    return m_state->threads;
 }
 
 streamsize_t TKrGZipWriter::Read(void*, streamsize_t) {

@@ -1,10 +1,12 @@
 // TKrBigBuffer: a byte buffer for whole documents, backed by huge pages when it is large.
 #include "XIni/KrBigBuffer.h"
+#include "XIni/KrMapGuard.h"
 
 #include <sys/mman.h>
 
 #include <unistd.h>
 
+#include <cstring>
 #include <new>
 #include <utility>
 
@@ -44,15 +46,37 @@ TKrBigBuffer TKrBigBuffer::MapFile(int fd, std::size_t size) noexcept {
         munmap(area, length);
         return buffer;
     }
+    buffer.m_guard = KrMapGuardAdd(area, (size + page - 1) / page * page);
+    if (buffer.m_guard < 0) {
+        munmap(area, length);
+        return buffer;
+    }
     buffer.m_data = static_cast<char*>(area);
     buffer.m_size = size + 1;
     buffer.m_mapped = length;
     return buffer;
 }
 
+void TKrBigBuffer::Grow(std::size_t size) {
+    if (size <= m_size) return;
+    if (m_mapped && m_guard < 0) {
+        const std::size_t length = (size + HugePage - 1) / HugePage * HugePage;
+        void* p = mremap(m_data, m_mapped, length, MREMAP_MAYMOVE);
+        if (p == MAP_FAILED) throw std::bad_alloc();
+        madvise(p, length, MADV_HUGEPAGE);
+        m_data = static_cast<char*>(p);
+        m_mapped = length;
+        m_size = size;
+        return;
+    }
+    TKrBigBuffer bigger(size);
+    std::memcpy(bigger.m_data, m_data, m_size);
+    *this = std::move(bigger);
+}
+
 TKrBigBuffer::TKrBigBuffer(TKrBigBuffer&& other) noexcept
     : m_data(std::exchange(other.m_data, nullptr)), m_size(std::exchange(other.m_size, 0)),
-      m_mapped(std::exchange(other.m_mapped, 0)) {}
+      m_mapped(std::exchange(other.m_mapped, 0)), m_guard(std::exchange(other.m_guard, -1)) {}
 
 TKrBigBuffer& TKrBigBuffer::operator=(TKrBigBuffer&& other) noexcept {
     if (this != &other) {
@@ -60,6 +84,7 @@ TKrBigBuffer& TKrBigBuffer::operator=(TKrBigBuffer&& other) noexcept {
         m_data = std::exchange(other.m_data, nullptr);
         m_size = std::exchange(other.m_size, 0);
         m_mapped = std::exchange(other.m_mapped, 0);
+        m_guard = std::exchange(other.m_guard, -1);
     }
     return *this;
 }
@@ -68,7 +93,13 @@ TKrBigBuffer::~TKrBigBuffer() {
     reset();
 }
 
+bool TKrBigBuffer::Damaged() const noexcept {
+    return KrMapGuardDamaged(m_guard);
+}
+
 void TKrBigBuffer::reset() noexcept {
+    KrMapGuardRemove(m_guard);
+    m_guard = -1;
     if (m_mapped)
         munmap(m_data, m_mapped);
     else

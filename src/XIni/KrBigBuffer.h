@@ -15,9 +15,12 @@ public:
     explicit TKrBigBuffer(std::size_t size);
     /// Maps `size` bytes of the open file `fd` from offset 0 privately (copy-on-write: writes
     /// never reach the file) with one zero byte after them, so the buffer reads like a loaded
-    /// copy without reading anything up front. Empty when the mapping fails. The file must
-    /// not shrink while mapped: pages past its new end would fault.
+    /// copy without reading anything up front. Empty when the mapping fails. Should the file
+    /// shrink while mapped, the pages past its new end read as zeros and Damaged() says so.
     static TKrBigBuffer MapFile(int fd, std::size_t size) noexcept;
+    /// Makes the buffer `size` bytes long (never shorter), keeping its contents. Mapped memory
+    /// is remapped without copying; heap memory is copied. Throws std::bad_alloc.
+    void Grow(std::size_t size);
     TKrBigBuffer(TKrBigBuffer&& other) noexcept;
     TKrBigBuffer& operator=(TKrBigBuffer&& other) noexcept;
     TKrBigBuffer(const TKrBigBuffer&) = delete;
@@ -29,11 +32,14 @@ public:
     explicit operator bool() const noexcept { return m_data != nullptr; }
     char& operator[](std::size_t i) const noexcept { return m_data[i]; }
     void reset() noexcept;
+    /// True when a mapped file lost pages under the buffer (truncated by someone else).
+    bool Damaged() const noexcept;
 
 private:
     char* m_data = nullptr;
     std::size_t m_size = 0;
     std::size_t m_mapped = 0; // length of the mapping; 0 for heap memory
+    int m_guard = -1;         // KrMapGuard slot of a mapped file; -1 for memory of our own
 };
 
 } // namespace KrXIniInternal

@@ -9,6 +9,7 @@
 #include "Streams/KrFixedMemStream.h"
 #include "Streams/KrGZipFormat.h"
 #include "Streams/KrGZipReader.h"
+#include "Streams/KrGZipWhole.h"
 #include "Streams/KrStream.h"
 
 #include <fcntl.h>
@@ -17,6 +18,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace KrXIniInternal {
 
@@ -109,9 +111,55 @@ bool StartsWithGZip(const char* data, std::size_t length) {
     return length >= n && std::memcmp(data, KrGZipSignatureData(), n) == 0;
 }
 
+// Deflate expands at most about 1032 times: a larger size claim is not believed.
+std::size_t PlausibleSize(std::size_t packed) {
+    return packed > (std::size_t(-1) / 4) / 1032 ? std::size_t(-1) / 4 : packed * 1032 + 4096;
+}
+
+std::size_t PhysicalMemory() {
+    const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
+    return pages > 0 && pageSize > 0 ? std::size_t(pages) * std::size_t(pageSize) : std::size_t(-1);
+}
+
+// Decompresses one gzip layer whole, member by member, into a buffer sized from the last
+// trailer's size claim and grown when the members turn out larger (several members, or a claim
+// that lies low). False, with `buffer` untouched, when the data is damaged in any way or the
+// claim does not fit in memory: the streaming reader then goes over it and says what is wrong.
+bool InflateWhole(TKrBigBuffer& buffer, std::size_t& length, TKrProgressHandler* progress, double to) {
+    if (!KrGZipWholeAvailable()) return false;
+    const auto* in = reinterpret_cast<const unsigned char*>(buffer.get());
+    const std::size_t claim = KrGZipSizeHint(in, length);
+    const std::size_t limit = std::min(PlausibleSize(length), PhysicalMemory() / 2);
+    if (claim > limit) return false;
+    // Reserving more than the claim costs address space only (pages are touched as they fill),
+    // and saves growing when a file of many members claims the size of its last one.
+    std::size_t capacity = std::max({claim, std::min(limit, length * 8), std::size_t(4096)});
+    try {
+        TKrBigBuffer out(capacity + 1);
+        TKrGZipWholeCursor cursor;
+        for (;;) {
+            const TE_KrGZipWhole rc = KrGZipInflateMembers(
+                in, length, reinterpret_cast<unsigned char*>(out.get()), capacity, cursor);
+            if (rc == TE_KrGZipWhole::Done) break;
+            if (rc == TE_KrGZipWhole::Failed || capacity >= limit) return false;
+            capacity = std::min(limit, capacity * 2);
+            out.Grow(capacity + 1);
+        }
+        if (buffer.Damaged()) return false; // the mapped file shrank under us
+        out[cursor.out] = '\0';
+        buffer = std::move(out);
+        length = cursor.out;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    SetPos(progress, to);
+    return true;
+}
+
 // Decompresses one gzip layer of [data, data + length) into a new buffer.
 TKrMessage Inflate(const std::string& infoName, TKrBigBuffer& buffer, std::size_t& length,
                    TKrProgressHandler* progress, double from, double to) {
+    if (InflateWhole(buffer, length, progress, to)) return TKrMessage();
     TKrFixedMemStream packed(buffer.get(), length, infoName);
     TKrGZipReader reader;
     if (!reader.Open(&packed)) return KrMsg_helper("Err_GZip_Format");
@@ -119,7 +167,7 @@ TKrMessage Inflate(const std::string& infoName, TKrBigBuffer& buffer, std::size_
     if (size == TKrStream::invalid_value64) return KrMsg_helper("Err_GZip_Format");
     // The trailer's size is a hint modulo 4 GiB (and may lie); deflate expands at most about
     // 1032 times, so a larger claim is not believed up front. Read until the data really ends.
-    const std::size_t plausible = length * 1032 + 4096;
+    const std::size_t plausible = PlausibleSize(length);
     std::size_t capacity = std::max<std::size_t>(std::min<std::size_t>(size, plausible), 4096);
     TKrBigBuffer out(capacity + 1);
     std::size_t produced = 0;
@@ -170,6 +218,8 @@ TKrMessage LoadXIniText(TKrStream* stream, TKrProgressHandler* progress, TKrXIni
     TRootFinder finder;
     TKrXmlParserLow parser;
     parser.ReadXml(out.buffer.get(), out.length, nullptr, nullptr, &finder);
+    if (out.buffer.Damaged()) // the mapped file was cut short by someone while we looked
+        return Wrap(out.infoName, KrMsg_helper("Err_ReadStream"));
     if (!finder.isRoot) return Wrap(out.infoName, KrMsg_helper("Err_XIni_Format"));
     const std::size_t bodyAt = std::size_t(finder.tagEnd - out.buffer.get());
     out.body = finder.empty ? nullptr : out.buffer.get() + bodyAt;

@@ -198,6 +198,7 @@ TKrXIniStreamWriter::TKrXIniStreamWriter(var_a<TKrStream*> stream, int compressi
         const int layers = 1 + ((compression >> 12) & 0xF);
         for (int i = 0; i < layers; ++i) {
             var_a<TKrGZipWriter*> gz = new_a<TKrGZipWriter>();
+            if (compression & CompressParallel) gz->SetThreads(0);
             if (!gz->Open(m_out, level)) {
                 m_error = true;
                 m_out = nullptr;

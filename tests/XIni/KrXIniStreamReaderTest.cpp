@@ -2,6 +2,7 @@
 #include "Core/KrMessage.h"
 #include "KrRecordingProgress.h"
 #include "KrXIniFakes.h"
+#include "Core/KrExceptions.h"
 #include "Core/KrMessageParameters.h"
 #include "Core/KrStringEncode.h"
 #include "Streams/KrFileStream.h"
@@ -390,4 +391,68 @@ TEST(XIniStreamReader, ProgressRisesAndABreakAbandonsReadingAndWriting) {
         reading->breakAfterFirst = true;
         EXPECT_ANY_THROW(ReadKrXIniTree(Text(out->str()).get(), true, reading.get()));
     }
+}
+
+// Whole members (single or many, with a true or lying size in the last trailer) load as the
+// streaming path loads them; damage gives the streaming reader's message.
+TEST(XIniStreamReader, LoadsGzipMembersWhatEverTheirSizesClaim) {
+    std::string body;
+    for (int i = 0; i < 30000; ++i)
+        body += "<i n=\"k" + std::to_string(i) + "\" v=\"" + std::to_string(i) + "\"/>\n";
+    // A comment that packs a thousandfold: the text outgrows any guess from the packed size, and
+    // the parallel writer makes a dozen members of it.
+    const std::string plain = Doc("<x n=\"s\"><!--" + std::string(12 << 20, ' ') + "-->" + body + "</x>");
+    auto out = new_a<TKrStringStream>();
+    {
+        using W = TKrXIniStreamWriter;
+        W w(out, W::CompressionWord(6, 0) | W::CompressParallel, W::RootOnly);
+        w.WriteRawBuffer(plain.data() + plain.find("<x "), plain.size() - plain.find("<x ") - 9);
+        EXPECT_TRUE(w.Close());
+    }
+    const std::string many = out->str();
+    const std::string one = Gzip(plain);
+    auto claim = [](std::string gz, std::uint32_t size) {
+        for (int i = 0; i < 4; ++i)
+            gz[gz.size() - 4 + i] = char(size >> (8 * i));
+        return gz;
+    };
+    for (const std::string& gz : {one, many, claim(one, 17), claim(one, 0xFFFFFFFF), Gzip(Gzip(plain))}) {
+        R r(Text(gz), true, nullptr);
+        const std::size_t level = r.EnterSectionSE("s");
+        EXPECT_EQ(r.CountE(), 30000u);
+        EXPECT_EQ(r.ReadE<int>(29999), 29999);
+        r.ExitSectionE(level);
+    }
+    std::string badCrc = one;
+    badCrc[badCrc.size() - 7] ^= 1;
+    for (const std::string& gz : {badCrc, one + "junk" + one, one.substr(0, one.size() - 2)}) {
+        std::string text;
+        try {
+            R r(Text(gz), true, nullptr);
+        } catch (const TKrMessage& m) {
+            text = m.std_str();
+        }
+        EXPECT_EQ(text, KrMsg_helper("Err_GZip_Read").std_str());
+    }
+}
+
+// Another process cutting a mapped document short: the lost pages read as zeros (a format
+// error at worst), never a SIGBUS.
+TEST(XIniStreamReader, MappedFileCutShortWhileOpenDoesNotCrash) {
+    const std::string path =
+        (std::filesystem::temp_directory_path() / ("krstd-xini-cut-" + std::to_string(::getpid()) + ".xml"))
+            .string();
+    std::string body;
+    for (int i = 0; i < 20000; ++i)
+        body += "<i n=\"k" + std::to_string(i) + "\" v=\"" + std::to_string(i) + "\"/>\n";
+    const std::string text = Doc(body);
+    std::ofstream(path, std::ios::binary).write(text.data(), std::streamsize(text.size()));
+    {
+        R r(TKrFileStream::VCreate(TKrPath(path), krOpenRead), TE_KrXIniErrorMode::Log, nullptr);
+        EXPECT_EQ(r.ReadE<int>(0), 0);
+        ASSERT_EQ(::truncate(path.c_str(), 5000), 0);
+        EXPECT_LT(r.Count(), 20000u);
+        EXPECT_TRUE(r.ParseError());
+    }
+    std::remove(path.c_str());
 }

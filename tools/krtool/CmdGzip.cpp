@@ -23,6 +23,7 @@ bool StartsWithGzip(TKrMemoryStream& data) {
 
 int RunGzip(const std::vector<std::string>& args) {
     int level = -1;
+    std::size_t threads = 1;
     TKrGZipFileInfo info;
     std::vector<std::string> files;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -36,6 +37,14 @@ int RunGzip(const std::vector<std::string>& args) {
                 v < 0 || v > 9)
                 return KrToolUsage("gzip");
             level = static_cast<int>(v);
+        } else if (a == "--threads" && hasValue) {
+            const std::string& text = args[++i];
+            long v = 0;
+            if (KrNumberScan::ScanLong(text.data(), text.data() + text.size(), 10, v) !=
+                    text.data() + text.size() ||
+                v < 0 || v > 256)
+                return KrToolUsage("gzip");
+            threads = static_cast<std::size_t>(v);
         } else if (a == "--name" && hasValue) {
             info.fileName = args[++i];
             info.present = true;
@@ -59,6 +68,7 @@ int RunGzip(const std::vector<std::string>& args) {
     out.OpenE(files[1], krCreate);
     progress.RemoveOnFailure(files[1]);
     TKrGZipWriter writer;
+    writer.SetThreads(threads);
     if (!writer.Open(&out, info, level)) throw TKrMessage("@cannot start compressing into %1%") << files[1];
     std::vector<char> block(1 << 20);
     double done = 0;
@@ -126,8 +136,9 @@ int RunGunzip(const std::vector<std::string>& args) {
 
 } // namespace
 
-KRTOOL_COMMAND(gzip, "gzip", "[-l LEVEL] [--name N] [--comment C] IN OUT",
-               "compress IN into the gzip file OUT (level 0-9; name and comment go into the header)",
+KRTOOL_COMMAND(gzip, "gzip", "[-l LEVEL] [--threads N] [--name N] [--comment C] IN OUT",
+               "compress IN into the gzip file OUT (level 0-9; name and comment go into the header; "
+               "--threads: 1 MiB blocks on N threads as consecutive members, 0 = all processors)",
                RunGzip);
 KRTOOL_COMMAND(gunzip, "gunzip", "IN OUT",
                "decompress the gzip file IN into OUT, through every gzip layer it holds", RunGunzip);

@@ -182,13 +182,15 @@ int Get(const std::vector<std::string>& args) {
 }
 
 int Convert(const std::vector<std::string>& args) {
-    bool compact = false;
+    bool compact = false, parallel = false;
     int level = -1, layers = 0;
     std::vector<std::string> files;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--compact") {
             compact = true;
+        } else if (a == "--parallel") {
+            parallel = true;
         } else if ((a == "--gzip" || a == "--layers") && i + 1 < args.size()) {
             const std::string& text = args[++i];
             long v = 0;
@@ -201,7 +203,7 @@ int Convert(const std::vector<std::string>& args) {
             files.push_back(a);
         }
     }
-    if (files.size() != 2 || (layers && level < 0)) return KrToolUsage("xini");
+    if (files.size() != 2 || ((layers || parallel) && level < 0)) return KrToolUsage("xini");
     TKrToolProgress progress("xini convert " + files[0]);
     var_a<TKrXIniTree*> tree;
     {
@@ -213,7 +215,10 @@ int Convert(const std::vector<std::string>& args) {
         reading.Handler()->Stop();
     }
     // The compression word: low byte 1, level + 1 in bits 8..11, extra layers in bits 12..15.
-    const int compression = level < 0 ? 0 : 1 | (level + 1) << 8 | layers << 12;
+    // Bit 16 compresses on the worker threads.
+    const int compression = level < 0 ? 0
+                                      : TKrXIniStreamWriter::CompressionWord(level, layers) |
+                                            (parallel ? TKrXIniStreamWriter::CompressParallel : 0);
     var_a<TKrStream*> out = TKrFileStream::VCreateE(TKrPath(files[1]), krCreate);
     progress.RemoveOnFailure(files[1]);
     {
@@ -260,5 +265,5 @@ int RunXIni(const std::vector<std::string>& args) {
 
 KRTOOL_COMMAND(xini, "xini",
                "dump FILE | get FILE PATH (Name/Name[k]/...) | convert IN OUT [--compact] [--gzip LEVEL] "
-               "[--layers N] | validate FILE",
+               "[--layers N] [--parallel] | validate FILE",
                "show, query, convert or check an XIni settings file (plain or gzip-compressed)", RunXIni);
