@@ -68,6 +68,29 @@ public:
     void Pixel(std::uint64_t x, std::uint64_t y, char* out) const override;
 };
 
+/// Unsigned 8-bit red-green-blue. With `noise` false a gradient: red x, green y, blue x + y
+/// (each mod 256); with `noise` true every sample is an integer hash of (x, y, channel), so a
+/// decorator that shifts or swaps pixels cannot go unnoticed.
+class KRSTD_API TKrTestDibDataRGB : public TKrTestDibData {
+public:
+    explicit TKrTestDibDataRGB(bool noise, TKrDibSize size = {256, 256});
+    void Pixel(std::uint64_t x, std::uint64_t y, char* out) const override;
+
+private:
+    bool m_noise;
+};
+
+/// Unsigned 8-bit red-green-blue-alpha: the colours of TKrTestDibDataRGB; alpha 255 for the
+/// gradient, a hash of (x, y) like the colours with `noise`.
+class KRSTD_API TKrTestDibDataRGBA : public TKrTestDibData {
+public:
+    explicit TKrTestDibDataRGBA(bool noise, TKrDibSize size = {256, 256});
+    void Pixel(std::uint64_t x, std::uint64_t y, char* out) const override;
+
+private:
+    bool m_noise;
+};
+
 /// A pyramid of any layout with default levels: byte b of pixel (x, y) of level k is
 /// (x + 3y + 17k + 5b) mod 256. PurgeCache does nothing.
 class KRSTD_API TKrTestDibDataMSDummy : public TKrMultiScaleDibData {
@@ -82,4 +105,40 @@ public:
 
 private:
     TKrDibChannels m_channels;
+};
+
+/// An unsigned 8-bit gray pyramid with default levels, its pattern moved by (x0, y0): pixel
+/// (x, y) of level k is (X + x0 + 2(Y + y0)) mod 256 for its first full-resolution pixel
+/// X = x·2^k, Y = y·2^k, so every level is the decimation of level 0. PurgeCache does nothing.
+class KRSTD_API TKrTestDibDataMultiScaleGray : public TKrMultiScaleDibData {
+public:
+    /// `levels` is clamped to 1..31.
+    TKrTestDibDataMultiScaleGray(unsigned levels, TKrDibSize size, std::int64_t x0, std::int64_t y0);
+    const TKrDibChannels& Channels() override;
+    void PurgeCache() override;
+    using TKrMultiScaleDibData::GetRect;
+    TKrGetRectResult GetRect(std::size_t level, const TKrDibRectI& rect,
+                             const TKrDibDataOutBuffer& out) override;
+
+private:
+    TKrDibChannels m_channels;
+    std::int64_t m_x0, m_y0;
+};
+
+/// A float (4-byte) gray chessboard pyramid: squares of `cell` full-resolution pixels (1 for 0)
+/// on every level, 0.0 where the square of pixel (0, 0) is, 1.0 on the others. Default levels
+/// down to the level whose larger side is one pixel. PurgeCache does nothing.
+class KRSTD_API TKrTestDibDataFChess : public TKrMultiScaleDibData {
+public:
+    TKrTestDibDataFChess(std::size_t cell, TKrDibSize size);
+    static var_a<TKrDibData*> VCreate(std::size_t cell, TKrDibSize size);
+    const TKrDibChannels& Channels() override;
+    void PurgeCache() override;
+    using TKrMultiScaleDibData::GetRect;
+    TKrGetRectResult GetRect(std::size_t level, const TKrDibRectI& rect,
+                             const TKrDibDataOutBuffer& out) override;
+
+private:
+    TKrDibChannels m_channels;
+    std::uint64_t m_cell;
 };

@@ -220,3 +220,41 @@ TEST(TestDibData, PatternsAndScales) {
     EXPECT_EQ(Read(k, Grid(5, 5, 1, 1))[0], 300 - 256);
     EXPECT_THROW(TKrTestDibDataMSDummy(2, {8, 8}, TKrDibChannels(3, 1, 1)), TKrMessage);
 }
+
+TEST(TestDibData, ColourPatternsAndPyramids) {
+    TKrTestDibDataRGB rgb(false, {300, 10});
+    EXPECT_TRUE(rgb.Channels().IsRGB_U8());
+    EXPECT_EQ(Read(rgb, Grid(260, 3, 1, 1)), (std::vector<unsigned char>{260 - 256, 3, 263 - 256}));
+    // The noise differs between neighbours and channels but not between two reads.
+    TKrTestDibDataRGBA noise(true, {16, 16});
+    EXPECT_TRUE(noise.Channels().IsRGBA_U8());
+    const auto a = Read(noise, Grid(0, 0, 16, 16)), b = Read(noise, Grid(0, 0, 16, 16));
+    EXPECT_EQ(a, b);
+    EXPECT_NE(std::vector<unsigned char>(a.begin(), a.begin() + 4),
+              std::vector<unsigned char>(a.begin() + 4, a.begin() + 8));
+    EXPECT_EQ(Read(*new_a<TKrTestDibDataRGBA>(false, TKrDibSize{4, 4}), Grid(1, 2, 1, 1)),
+              (std::vector<unsigned char>{1, 2, 3, 255}));
+
+    // Every level of the gray pyramid is the decimation of level 0, the pattern moved by (-10, 20).
+    TKrTestDibDataMultiScaleGray ms(3, {64, 64}, -10, 20);
+    std::vector<TKrDibRect> levels;
+    ASSERT_EQ(ms.GetAllLevels(&levels), 3u);
+    for (std::size_t k = 0; k < 3; ++k) {
+        const TKrDibRect& l = levels[k];
+        const auto px = Read(
+            ms, Grid(l.origin.x + 3 * l.pixel_size.x, l.origin.y + 5 * l.pixel_size.y, 1, 1, l.pixel_size.x));
+        EXPECT_EQ(px[0], ((3u << k) - 10 + 2 * ((5u << k) + 20)) & 255) << k;
+    }
+
+    // The float chessboard keeps its squares at 4 full-resolution pixels on every level.
+    var_a<TKrDibData*> chess = TKrTestDibDataFChess::VCreate(4, {32, 16});
+    EXPECT_EQ(chess->GetAllLevels(nullptr), 6u); // 32, 16, 8, 4, 2, 1 columns
+    for (int k = 0; k < 3; ++k) {
+        const double p = 1 << k;
+        const auto px = Read(*chess, Grid(0.5 * p - 0.5, 0.5 * p - 0.5, 8, 1, p));
+        float v[8];
+        std::memcpy(v, px.data(), sizeof v);
+        for (int x = 0; x < 8; ++x)
+            ASSERT_EQ(v[x], ((x << k) / 4) % 2 ? 1.0f : 0.0f) << k << ":" << x;
+    }
+}
