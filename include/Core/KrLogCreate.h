@@ -66,7 +66,8 @@ private:
 ///
 /// `flags`: krLogToFile writes the file, krLogToConsole writes to the standard error stream;
 /// with neither nothing is created and the result is empty. The file's flush mode is
-/// krLogFlushNever, else krLogFlushTimed (interval from bits 16..30), else always. The file is
+/// krLogFlushNever, else krLogFlushTimed (interval from bits 16..30; timed only on a thread
+/// whose QCoreApplication event loop can drive it, else always), else always. The file is
 /// created new; when `path` exists, "name [1].log", "name [2].log" ... are tried. `level` is the
 /// highest record level the file and console take. `name` labels the log in its header (the
 /// executable when empty). The header records describe the run: executable and version, user,

@@ -12,9 +12,9 @@
 ///
 /// Flush modes: fmNever keeps bytes until 64 KiB have gathered (or the stream closes); fmTimed
 /// writes on a flush when at least the interval has passed since the last one, and a timer
-/// (DoFlushTimers) catches quiet periods; fmAlways writes on every flush. Timed flushing needs a
-/// timer identifier; without one it falls back to fmAlways. Once a write fails (a full disk),
-/// the stream drops further bytes: the failure is reported once through the log, and what the
+/// (DoFlushTimers, driven by the application's event loop) catches quiet periods; fmAlways writes on every
+/// flush. Timed flushing needs a timer identifier; without one it falls back to fmAlways. Once a write fails
+/// (a full disk), the stream drops further bytes: the failure is reported once through the log, and what the
 /// file held stays intact.
 class KRSTD_API TKrLogFileStream : public TKrFileStream {
 public:
@@ -60,9 +60,14 @@ public:
     /// Leaves the timer map (deleting it when it becomes empty) and forgets the identifier.
     void CloseTimer();
 
-    /// Runs DoFlushTimer on every stream in the timer map. Call it periodically from the thread
-    /// that owns the log (an event-loop timer, an idle hook); the map is not synchronised.
+    /// Runs DoFlushTimer on every stream in the timer map. While the map holds streams and
+    /// CanDriveTimers() held when one joined, the application's event loop calls it once a
+    /// second; a thread without one may call it itself (an idle hook). The map is not
+    /// synchronised: call it from the thread that owns the log.
     static void DoFlushTimers();
+    /// True when a QCoreApplication lives on the calling thread, so that its event loop can
+    /// drive timed flushing. Log creators give a stream a timer identifier only then.
+    static bool CanDriveTimers();
     /// A fresh identifier for SetTimerId (process-wide counter, never 0).
     static std::uint64_t NewTimerId() noexcept;
 

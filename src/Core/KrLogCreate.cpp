@@ -204,7 +204,9 @@ var_a<TKrLogCreator*> CreateKrLogFile(const TKrPath& path, const std::string& na
                 file->SetFlushMode(TKrLogFileStream::fmNever);
             } else if (flags & krLogFlushTimed) {
                 file->SetFlushInterval(static_cast<std::int32_t>((flags >> 16) & 0x7FFF));
-                file->SetTimerId(TKrLogFileStream::NewTimerId());
+                // A timer identifier only where a timer will fire; without one the stream
+                // flushes always rather than holding the records of a quiet period.
+                if (TKrLogFileStream::CanDriveTimers()) file->SetTimerId(TKrLogFileStream::NewTimerId());
                 file->SetFlushMode(TKrLogFileStream::fmTimed);
             } else {
                 file->SetFlushMode(TKrLogFileStream::fmAlways);

@@ -2,6 +2,11 @@
 #include "Core/KrLogFileStream.h"
 #include "Core/KrBaseProgress.h"
 
+#include <QCoreApplication>
+#include <QPointer>
+#include <QThread>
+#include <QTimer>
+
 #include <fcntl.h>
 
 #include <algorithm>
@@ -18,6 +23,27 @@ constexpr std::int32_t kMaxIntervalSec = 32767;
 using TTimerMap = std::map<std::uint64_t, TKrLogFileStream*>;
 // Process-wide and unsynchronised, like the log it serves: only the log owner touches it.
 TTimerMap* g_timers = nullptr;
+
+// The event-loop timer that runs DoFlushTimers while the map holds streams. A child of the
+// application, so it never outlives the event loop that fires it.
+QPointer<QTimer> g_ticker;
+// Timed intervals are whole seconds, so a one-second tick keeps a quiet record waiting at most
+// one tick past its interval.
+constexpr int kTickMs = 1000;
+
+void StartTicker() {
+    if (g_ticker || !TKrLogFileStream::CanDriveTimers()) return;
+    auto* ticker = new QTimer(QCoreApplication::instance());
+    QObject::connect(ticker, &QTimer::timeout, [] { TKrLogFileStream::DoFlushTimers(); });
+    ticker->start(kTickMs);
+    g_ticker = ticker;
+}
+
+void StopTicker() {
+    // Deferred: the last stream may leave the map from inside the tick itself.
+    if (g_ticker) g_ticker->deleteLater();
+    g_ticker = nullptr;
+}
 
 /// The length of the longest prefix of `data` that ends with a whole record. A record starts
 /// with a line feed and ends with one; inside a record every line feed is followed by three
@@ -71,6 +97,7 @@ void TKrLogFileStream::SetFlushMode(TFlushMode mode) {
     if (!g_timers) g_timers = new TTimerMap;
     (*g_timers)[m_timerId] = this;
     m_lastFlushTick = KrProgressTickMs();
+    StartTicker();
 }
 
 void TKrLogFileStream::CloseTimer() {
@@ -85,6 +112,7 @@ void TKrLogFileStream::StopTimer() {
         if (g_timers->empty()) {
             delete g_timers;
             g_timers = nullptr;
+            StopTicker();
         }
     }
 }
@@ -95,6 +123,11 @@ void TKrLogFileStream::DoFlushTimers() {
     const TTimerMap timers = *g_timers;
     for (const auto& entry : timers)
         if (g_timers && g_timers->count(entry.first)) entry.second->DoFlushTimer();
+}
+
+bool TKrLogFileStream::CanDriveTimers() {
+    const QCoreApplication* app = QCoreApplication::instance();
+    return app && app->thread() == QThread::currentThread();
 }
 
 std::uint64_t TKrLogFileStream::NewTimerId() noexcept {

@@ -156,9 +156,12 @@ int KrExecProcess(const TKrPath& program, const std::vector<std::string>& args, 
                   TKrProcHandle& handle, TKrExecCondition condition, TKrExecStatus* status) {
     QString resolved;
     const int prepared = PrepareStart(program, workDir, condition, status, resolved);
-    if (prepared >= 0) return prepared;
-
+    if (prepared == 2) return prepared;
+    // Every start attempt replaces the handle, so a failed one never leaves it naming the
+    // previous child.
     handle = TKrProcHandle();
+    if (prepared == 0) return prepared;
+
     auto& process = TKrProcHandleAccess::process(handle);
     process = std::make_unique<TKrDetachableProcess>();
     process->setProcessChannelMode(QProcess::ForwardedChannels);

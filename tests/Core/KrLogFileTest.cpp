@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QTimer>
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -226,6 +229,32 @@ TEST(KrLogCreator, InstallsFileInFrontOfPreviousLogAndRestoresIt) {
     for (const char* line : {"kept at 3", "filtered at 4", "inner record", "after inner"})
         EXPECT_EQ(previous.Count(line), 1u) << line;
     EXPECT_EQ(previous.Count("Log closed"), 2u);
+}
+
+TEST(KrLogCreator, TimedFlushingNeverStrandsTheRecordsOfAQuietPeriod) {
+    TLogCapture previous;
+    TScratchDir dir;
+    const unsigned flags = krLogToFile | krLogFlushTimed | krLogFlushInterval(1);
+    {
+        // No event loop could drive a timer here, so the file flushes on every record.
+        var_a<TKrLogCreator*> log = CreateKrLogFile(dir / "plain.log", "", flags, 5);
+        ASSERT_TRUE(log);
+        EXPECT_EQ(log->GetFileStream()->GetFlushMode(), TKrLogFileStream::fmAlways);
+        KrLogWriteInfo(std::string("written at once"));
+        EXPECT_NE(ReadFile(dir / "plain.log").find("written at once"), std::string::npos);
+    }
+    // With an application, its event loop flushes a record nobody follows within the interval.
+    int argc = 1;
+    char arg0[] = "KrLogFileTest";
+    char* argv[] = {arg0, nullptr};
+    QCoreApplication app(argc, argv);
+    var_a<TKrLogCreator*> log = CreateKrLogFile(dir / "timed.log", "", flags, 5);
+    ASSERT_TRUE(log);
+    EXPECT_EQ(log->GetFileStream()->GetFlushMode(), TKrLogFileStream::fmTimed);
+    KrLogWriteInfo(std::string("the last record for a while"));
+    QTimer::singleShot(2500, &app, &QCoreApplication::quit);
+    app.exec();
+    EXPECT_NE(ReadFile(dir / "timed.log").find("the last record for a while"), std::string::npos);
 }
 
 TEST(KrLogCreator, RotatedFilesKeepEachRecordExactlyOnce) {

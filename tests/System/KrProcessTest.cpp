@@ -78,6 +78,11 @@ TEST(KrExecStart, FailuresCarryTheSystemReason) {
         EXPECT_EQ(KrExecProcess(c.program, {}, c.workDir, TE_KrExecCondition::ecAlways, &st), 0);
         EXPECT_EQ(std::make_pair(st.code, st.text), std::make_pair(1, why));
     }
+    // A failed start still replaces the handle: it must not go on naming the previous child.
+    TKrProcHandle h;
+    ASSERT_EQ(KrExecProcess("/bin/sh", {"-c", "exec sleep 30"}, {}, h), 1);
+    EXPECT_EQ(KrExecProcess(dir / "missing", {}, {}, h), 0);
+    EXPECT_TRUE(h.empty());
 }
 
 /// A private copy of sleep: its name and path are ours alone in the process table.
