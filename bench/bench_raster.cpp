@@ -3,6 +3,7 @@
 // Warm: the image and every output buffer are touched before timing and reused. One-thread
 // comparisons count each side's thread CPU time.
 #include "KrBenchCompare.h"
+#include "KrBenchImage.h"
 #include "Raster/KrRawMemDibData.h"
 #include "Raster/KrScaleDibData.h"
 #include "System/KrThreads.h"
@@ -21,16 +22,7 @@ namespace {
 constexpr std::size_t kSide = 8192, kBpp = 3, kStride = kSide * kBpp;
 
 const std::vector<unsigned char>& Image() {
-    static const std::vector<unsigned char> img = [] {
-        std::vector<unsigned char> v(kSide * kStride);
-        std::uint32_t s = 12345;
-        for (std::size_t y = 0; y < kSide; ++y)
-            for (std::size_t x = 0; x < kStride; ++x) {
-                s = s * 1664525u + 1013904223u; // smooth gradients with noise, like a photograph
-                v[y * kStride + x] = static_cast<unsigned char>((x / 3 + y) / 24 + (s >> 28));
-            }
-        return v;
-    }();
+    static const std::vector<unsigned char> img = KrBenchPhoto(kSide, kBpp);
     return img;
 }
 

@@ -2,6 +2,7 @@
 // against memcpy, the per-tile cost of misses, and building every level of a whole-level pyramid
 // cache against OpenCV's pyrDown and resize(INTER_AREA) chains. One thread on both sides.
 #include "KrBenchCompare.h"
+#include "KrBenchImage.h"
 #include "Raster/KrCacheDibData.h"
 #include "Raster/KrMultiScaleFullCacheDibData.h"
 #include "Raster/KrRawMemDibData.h"
@@ -23,16 +24,7 @@ namespace {
 constexpr std::size_t kSide = 8192, kBpp = 3, kStride = kSide * kBpp, kWin = 1024, kTile = 128;
 
 const std::vector<unsigned char>& Image() {
-    static const std::vector<unsigned char> img = [] {
-        std::vector<unsigned char> v(kSide * kStride);
-        std::uint32_t s = 12345;
-        for (std::size_t y = 0; y < kSide; ++y)
-            for (std::size_t x = 0; x < kStride; ++x) {
-                s = s * 1664525u + 1013904223u; // smooth gradients with noise, like a photograph
-                v[y * kStride + x] = static_cast<unsigned char>((x / 3 + y) / 24 + (s >> 28));
-            }
-        return v;
-    }();
+    static const std::vector<unsigned char> img = KrBenchPhoto(kSide, kBpp);
     return img;
 }
 

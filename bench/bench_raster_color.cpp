@@ -4,6 +4,7 @@
 // Warm: the image and the output buffers are touched before timing and reused; timed by thread
 // CPU time so that other work on the machine does not count.
 #include "KrBenchCompare.h"
+#include "KrBenchImage.h"
 #include "Raster/KrBCGDibData.h"
 #include "Raster/KrRawMemDibData.h"
 
@@ -21,16 +22,7 @@ constexpr std::size_t kSide = 4096, kBpp = 3, kStride = kSide * kBpp, kBytes = k
 constexpr double kB = 0.05, kC = 1.3, kG = 0.8;
 
 const std::vector<unsigned char>& Image() {
-    static const std::vector<unsigned char> img = [] {
-        std::vector<unsigned char> v(kBytes);
-        std::uint32_t s = 12345;
-        for (std::size_t y = 0; y < kSide; ++y)
-            for (std::size_t x = 0; x < kStride; ++x) {
-                s = s * 1664525u + 1013904223u; // smooth gradients with noise, like a photograph
-                v[y * kStride + x] = static_cast<unsigned char>((x / 3 + y) / 24 + (s >> 28));
-            }
-        return v;
-    }();
+    static const std::vector<unsigned char> img = KrBenchPhoto(kSide, kBpp);
     return img;
 }
 
