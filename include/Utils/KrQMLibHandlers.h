@@ -177,8 +177,8 @@ KRSTD_API int KrYesNoCancel(const char* text, int def);
 /// handler's GetMaxButtons are shown in pages of GetMaxButtons − 3 labels with "<< a-b (n)" and
 /// ">> a-b (n)" buttons to move between pages; the last label is repeated on every page, so that
 /// a final choice such as "Cancel" is always reachable. A handler reporting fewer than 10
-/// buttons fails with the internal-error message; an answer outside the buttons shown throws
-/// TKrMessage.
+/// buttons fails with the internal-error message. A list that fits gets the handler's answer
+/// unchanged; on a page, an answer beyond its labels and forward button means the last label.
 KRSTD_API unsigned KrGetButtonDecision(const char* caption, const char* text,
                                        const std::vector<std::string>& labels);
 KRSTD_API unsigned KrGetButtonDecision(const char* caption, const char* text, const TKrButtons& buttons);

@@ -139,13 +139,9 @@ unsigned KrGetButtonDecision(const char* caption, const char* text, const std::v
     KR_CHECK(max_buttons >= 10);
     if (count > 4294967295u) throw TKrMessage("@KrGetButtonDecision: too many labels (%1%)") << count;
     const unsigned n = static_cast<unsigned>(count);
-    auto checked = [&](unsigned r, std::size_t shown) {
-        if (r >= shown)
-            throw TKrMessage("@KrGetButtonDecision: the handler chose button %1% of %2%")
-                << r << static_cast<unsigned long>(shown);
-        return r;
-    };
-    if (n <= max_buttons) return checked(h.KrGetButtonDecision(caption, text, labels), n);
+    // A list that fits is the handler's own business: its answer goes back unchanged, even one
+    // outside the list (a dialog closed without a choice may report such a value).
+    if (n <= max_buttons) return h.KrGetButtonDecision(caption, text, labels);
 
     const unsigned pageSize = max_buttons - 3;
     std::vector<std::string> page;
@@ -165,12 +161,14 @@ unsigned KrGetButtonDecision(const char* caption, const char* text, const std::v
             page.push_back(RangeLabel(">>", e, PageEnd(e, pageSize, n) - 1, n));
             page.push_back(labels[n - 1]);
         }
-        const unsigned r = checked(h.KrGetButtonDecision(caption, text, page), page.size());
+        // Anything past the page's labels other than the forward button stands for the
+        // repeated last label; on the last page, which has neither, that is any larger answer.
+        const unsigned r = h.KrGetButtonDecision(caption, text, page);
         if (r < back)
             s = previous;
         else if (r < back + (e - s))
             return s + r - back;
-        else if (r == back + (e - s))
+        else if (r == back + (e - s) && e < n)
             s = e;
         else
             return n - 1;
