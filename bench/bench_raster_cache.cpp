@@ -263,6 +263,36 @@ void BM_PyramidBuild(benchmark::State& state) {
 // 3: our levels chained through the cache, against the INTER_AREA chain.
 BENCHMARK(BM_PyramidBuild)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Iterations(3)->Unit(benchmark::kMillisecond);
 
+// A read at pixel size 4 of a 2048 × 2048 window, served from the pyramid's level 2 (built once,
+// outside the loop), against a level-0 read of a window of the same output size (512 × 512):
+// what choosing a level costs over reading the image itself.
+void BM_PyramidLevel2ReadVsLevel0(benchmark::State& state) {
+    KrSetThreadsCountMax(1);
+    var_a<TAveragedLevels*> source = new_a<TAveragedLevels>(Source());
+    kr::TMultiScaleFullCacheDibData pyramid(source);
+    source->ChainThrough(&pyramid);
+    std::vector<TKrDibRect> levels;
+    pyramid.GetAllLevels(&levels);
+    const TInterpolationQuality q = GetDisplayInterpolationQuality();
+    constexpr std::size_t kOut = 512;
+    std::vector<unsigned char> out(kOut * kOut * kBpp);
+    const TKrDibDataOutBuffer buf{reinterpret_cast<char*>(out.data()), std::int64_t(kOut * kBpp)};
+    // Level 2 samples sit at the centres of 4 × 4 blocks: (x0 + 1.5, y0 + 1.5) for a block at x0.
+    const TKrDibRect scaled{{1024 + 1.5, 1024 + 1.5}, {kOut, kOut}, {4, 4}};
+    const TKrDibRect direct{{1024, 1024}, {kOut, kOut}, {1, 1}};
+    const var_a<TKrDibData*> image = Source();
+    if (!(pyramid.GetRect(buf, scaled, q, 0, nullptr) & grComplete) || // builds levels 1 and 2
+        !(image->GetRect(buf, direct, q, 0, nullptr) & grComplete)) {
+        state.SkipWithError("a read did not complete");
+        return;
+    }
+    KrBenchCompareCpu(
+        state, 0, kOut * kOut, [&] { benchmark::DoNotOptimize(pyramid.GetRect(buf, scaled, q, 0, nullptr)); },
+        [&] { benchmark::DoNotOptimize(image->GetRect(buf, direct, q, 0, nullptr)); });
+    KrSetThreadsCountMax(20);
+}
+BENCHMARK(BM_PyramidLevel2ReadVsLevel0)->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 BENCHMARK_MAIN();
