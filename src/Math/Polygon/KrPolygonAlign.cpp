@@ -200,6 +200,72 @@ std::vector<std::vector<std::size_t>> PackLevel(const std::vector<TKrLimits2d>& 
     return out;
 }
 
+// The area a single contour winds around a non-zero number of times, as simple domains: the
+// contour goes into a graph with its self-crossings noded, and every edge between wound and
+// unwound area becomes part of the rebuilt boundary. A bow tie gives its two triangles.
+TKrPlanarSet RepairContour(const TKrContour& c, kr::CORRECT_MODE mode, double precision) {
+    TKrPlanarSet out;
+    const TKrLimits2d l = GetLimits(c);
+    if (c.size() < 3 || l.is_empty()) return out;
+    TKrLimits2d lim(l.min - vec2d(precision, precision), l.max + vec2d(precision, precision));
+    kr::TBoolPolygonGraphW2 g(lim, mode, precision);
+    g.PutBegin();
+    g.Put(c, true, kr::TPolygonGraphTypes::kDirForward, 0);
+    g.InsertCrossings();
+    g.PutEnd();
+    // Snapping may move an edge across another; a few more rounds node what it made.
+    for (int round = 0; round < 4 && g.InsertCrossings() > 0; ++round) {
+        g.PutBegin();
+        g.PutEnd();
+    }
+    for (auto& e : g.Graph().Edges()) {
+        if (!e.alive()) continue;
+        std::uint8_t dir = kr::TPolygonGraphTypes::kDirForward;
+        const long n = long(e.Data.Indexes.count(0, &dir));
+        const long right = g.RayWinding(&e);
+        const long left = right + (dir == kr::TPolygonGraphTypes::kDirBackward ? -n : n);
+        auto& r = e.Data.Indexes.Index[1];
+        r = kr::TPolygonGraphTypes::TBoolEdgeIndex{};
+        if ((left != 0) != (right != 0)) {
+            r.Dir = left != 0 ? kr::TPolygonGraphTypes::kDirForward : kr::TPolygonGraphTypes::kDirBackward;
+            r.Count = 1;
+        }
+    }
+    g.Get(out, 1, kr::GRAPH_GET_DROP_COLLINEAR);
+    return out;
+}
+
+std::string Describe(boost::geometry::validity_failure_type failure) {
+    switch (failure) {
+    case bgeo::failure_few_points:
+        return "a contour has too few points";
+    case bgeo::failure_wrong_topological_dimension:
+        return "a contour encloses no area";
+    case bgeo::failure_spikes:
+        return "a contour turns back on itself";
+    case bgeo::failure_duplicate_points:
+        return "a contour repeats a vertex";
+    case bgeo::failure_not_closed:
+        return "a contour is not closed";
+    case bgeo::failure_self_intersections:
+        return "its contours cross or touch each other";
+    case bgeo::failure_wrong_orientation:
+        return "a contour has the wrong orientation";
+    case bgeo::failure_interior_rings_outside:
+        return "a hole lies outside the outer contour";
+    case bgeo::failure_nested_interior_rings:
+        return "a hole lies inside another hole";
+    case bgeo::failure_disconnected_interior:
+        return "holes split the interior";
+    case bgeo::failure_intersecting_interiors:
+        return "domains overlap";
+    case bgeo::failure_invalid_coordinate:
+        return "a coordinate is not finite";
+    default:
+        return "not a valid region";
+    }
+}
+
 void Progress(TKrProgressHandler* progress, double pos) {
     if (!progress) return;
     progress->SetPosNB(std::min(1.0, pos));
@@ -277,9 +343,29 @@ void correct(const TKrDomain& region, TKrPlanarSet& out, kr::CORRECT_MODE mode, 
 }
 void correct(const TKrPlanarSet& region, TKrPlanarSet& out, kr::CORRECT_MODE mode, double precision) {
     CheckArgs(mode, precision);
-    // The union graph of one input is exactly the repair: it nodes the self-crossings, snaps
-    // within the tolerance and keeps the area wound a positive number of times.
-    kr::TBoolPolygonGraphW2::UnionAll(std::vector<const TKrPlanarSet*>{&region}, out, &precision, nullptr);
+    // Every contour is first made simple on its own; then each domain is its outer area minus
+    // the union of its holes, and the domains are united.
+    std::vector<TKrPlanarSet> domains;
+    for (const TKrDomain& d : region) {
+        if (d.empty()) continue;
+        TKrPlanarSet area = RepairContour(d[0], mode, precision);
+        if (d.size() > 1) {
+            std::vector<TKrPlanarSet> holes;
+            for (std::size_t k = 1; k < d.size(); ++k)
+                holes.push_back(RepairContour(d[k], mode, precision));
+            TKrPlanarSet holeUnion, rest;
+            if (!bg::union_(holes, holeUnion, precision, nullptr) ||
+                !bg::difference(area, holeUnion, rest, 0))
+                throw TKrMessage("@polygon_align::correct: Boost.Geometry rejected the repaired contours");
+            area.swap(rest);
+        }
+        if (!area.empty()) domains.push_back(std::move(area));
+    }
+    out.clear();
+    if (domains.size() == 1)
+        out = std::move(domains[0]);
+    else if (!domains.empty() && !bg::union_(domains, out, precision, nullptr))
+        throw TKrMessage("@polygon_align::correct: Boost.Geometry rejected the repaired domains");
 }
 
 bool equals(const TKrPlanarSet& a, const TKrPlanarSet& b, kr::CORRECT_MODE mode, double precision) {
@@ -325,54 +411,29 @@ bool is_valid(const TKrPlanarSet& set, std::string& reason) {
             }
         }
     }
+    // Contours first, then each domain alone, then the domains together, so the reason names
+    // the smallest part that is at fault.
+    bgeo::validity_failure_type failure = bgeo::no_failure;
+    for (std::size_t i = 0; i < set.size(); ++i) {
+        for (std::size_t k = 0; k < set[i].size(); ++k)
+            if (bg::intersects(set[i][k])) {
+                reason =
+                    "Contour " + std::to_string(k) + " of domain " + std::to_string(i) + " intersects itself";
+                return false;
+            }
+        bg::TPolygon p;
+        bg::convert(set[i], p);
+        if (!bgeo::is_valid(p, failure)) {
+            reason = "Domain " + std::to_string(i) + ": " + Describe(failure);
+            return false;
+        }
+    }
     bg::TMultiPolygon m;
     bg::convert(set, m);
-    bgeo::validity_failure_type failure = bgeo::no_failure;
     if (bgeo::is_valid(m, failure)) return true;
-    switch (failure) {
-    case bgeo::failure_few_points:
-        reason = "A contour has too few points";
-        break;
-    case bgeo::failure_wrong_topological_dimension:
-        reason = "A contour encloses no area";
-        break;
-    case bgeo::failure_spikes:
-        reason = "A contour has a spike (it turns back on itself)";
-        break;
-    case bgeo::failure_duplicate_points:
-        reason = "A contour repeats a vertex";
-        break;
-    case bgeo::failure_not_closed:
-        reason = "A contour is not closed";
-        break;
-    case bgeo::failure_self_intersections:
-        reason = "The boundary intersects itself";
-        break;
-    case bgeo::failure_wrong_orientation:
-        reason = "A contour has the wrong orientation";
-        break;
-    case bgeo::failure_interior_rings_outside:
-        reason = "A hole lies outside its domain";
-        break;
-    case bgeo::failure_nested_interior_rings:
-        reason = "A hole lies inside another hole";
-        break;
-    case bgeo::failure_disconnected_interior:
-        reason = "Holes split the interior of a domain";
-        break;
-    case bgeo::failure_intersecting_interiors:
-        reason = "Domains overlap";
-        break;
-    case bgeo::failure_wrong_corner_order:
-        reason = "A box has its corners in the wrong order";
-        break;
-    case bgeo::failure_invalid_coordinate:
-        reason = "A coordinate is not finite";
-        break;
-    default:
-        reason = "The region is not valid";
-        break;
-    }
+    reason = failure == bgeo::failure_self_intersections || failure == bgeo::failure_intersecting_interiors
+                 ? "Domains overlap"
+                 : Describe(failure);
     return false;
 }
 
