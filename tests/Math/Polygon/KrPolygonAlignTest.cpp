@@ -129,3 +129,34 @@ TEST(PolygonAlign, MultiSetUnionAgreesAcrossStrategies) {
     ASSERT_TRUE(polygon_align::union_(std::vector<TKrPlanarSet>{}, out, 1e-6, nullptr));
     EXPECT_TRUE(out.empty());
 }
+
+TEST(PolygonAlign, CrossingsBecomeSharedVertices) {
+    TKrPlanarSet a{{Rect(0, 0, 2, 2)}}, b{{Rect(1, 1, 3, 3)}};
+    ASSERT_TRUE(polygon_align::AlignDomains(a, b, kr::CORRECT_MODE_2, 1e-9, true));
+    for (const TKrPlanarSet* s : {&a, &b}) {
+        ASSERT_EQ(s->size(), 1u);
+        int crossings = 0;
+        for (const vec3d& p : (*s)[0][0])
+            crossings += (p.x == 2 && p.y == 1) || (p.x == 1 && p.y == 2);
+        EXPECT_EQ(crossings, 2);
+        EXPECT_DOUBLE_EQ(GetPlanarSetArea(*s), 4.0);
+    }
+    // Without the flag the boundaries keep their own vertices.
+    TKrPlanarSet c{{Rect(0, 0, 2, 2)}}, d{{Rect(1, 1, 3, 3)}};
+    ASSERT_TRUE(polygon_align::AlignDomains(c, d, kr::CORRECT_MODE_2, 1e-9, false));
+    EXPECT_EQ(c[0][0].size(), 4u);
+}
+
+TEST(PolygonAlign, CorrectMergesOverlappingHolesAndKeepsIslandsApart) {
+    // Two holes overlapping each other, given in either orientation, and a second domain apart.
+    const TKrPlanarSet s{
+        {Rect(0, 0, 10, 10), Rect(1, 1, 5, 5), TKrContour{{3, 3, 0}, {3, 7, 0}, {7, 7, 0}, {7, 3, 0}}},
+        {Rect(20, 0, 21, 1)}};
+    TKrPlanarSet out;
+    polygon_align::correct(s, out, kr::CORRECT_MODE_2, 1e-6);
+    EXPECT_NEAR(GetPlanarSetArea(out), 100 - (16 + 16 - 4) + 1, 1e-9);
+    ASSERT_EQ(out.size(), 2u);
+    std::string reason;
+    EXPECT_TRUE(polygon_align::is_valid(out, reason)) << reason;
+    EXPECT_TRUE(polygon_align::is_valid(TKrPlanarSet{}, reason));
+}
