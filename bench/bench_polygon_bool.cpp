@@ -1,9 +1,10 @@
-// Union and intersection of two random 1,000-vertex star polygons: the clipper and bg facades
-// beside raw Clipper and raw Boost.Geometry, and GEOS when it is installed.
+// Union and intersection of two random 1,000-vertex star polygons: the clipper, bg and
+// polygon_align facades beside raw Clipper and raw Boost.Geometry, and GEOS when it is installed.
 #define BOOST_GEOMETRY_NO_ROBUSTNESS // as the bg facade is built: one instantiation of the overlay
 
 #include "KrBenchCompare.h"
 
+#include "Math/Polygon/KrPolygonAlign.h"
 #include "Math/Polygon/KrPolygonBG.h"
 #include "Math/Polygon/KrPolygonBGConvert.h"
 #include "Math/Polygon/KrPolygonClipper.h"
@@ -143,6 +144,48 @@ void BM_BgIntersection(benchmark::State& state) {
 }
 BENCHMARK(BM_BgIntersection)->Unit(benchmark::kMicrosecond);
 
+// The aligning back end: the graph pass comes on top of the same Boost.Geometry overlay.
+void AlignRow(benchmark::State& state, bool unite, int peer) {
+    const TData& d = Data();
+    auto ours = [&] {
+        TKrPlanarSet out;
+        if (unite)
+            polygon_align::union_(d.a, d.b, out, kPrecision);
+        else
+            polygon_align::intersection(d.a, d.b, out, kPrecision);
+        benchmark::DoNotOptimize(out.data());
+    };
+    if (peer == 0)
+        KrBenchCompareCpu(state, 0, 2 * kVertices, ours, [&] {
+            bg::TMultiPolygon r;
+            if (unite)
+                boost::geometry::union_(d.ga, d.gb, r);
+            else
+                boost::geometry::intersection(d.ga, d.gb, r);
+            benchmark::DoNotOptimize(r.data());
+        });
+    else
+        KrBenchCompareCpu(state, 0, 2 * kVertices, ours, [&] {
+            benchmark::DoNotOptimize(RawClipper(unite ? ClipperLib::ctUnion : ClipperLib::ctIntersection));
+        });
+}
+void BM_AlignUnion(benchmark::State& state) {
+    AlignRow(state, true, 0);
+}
+BENCHMARK(BM_AlignUnion)->Unit(benchmark::kMicrosecond);
+void BM_AlignIntersection(benchmark::State& state) {
+    AlignRow(state, false, 0);
+}
+BENCHMARK(BM_AlignIntersection)->Unit(benchmark::kMicrosecond);
+void BM_AlignUnionVsClipper(benchmark::State& state) {
+    AlignRow(state, true, 1);
+}
+BENCHMARK(BM_AlignUnionVsClipper)->Unit(benchmark::kMicrosecond);
+void BM_AlignIntersectionVsClipper(benchmark::State& state) {
+    AlignRow(state, false, 1);
+}
+BENCHMARK(BM_AlignIntersectionVsClipper)->Unit(benchmark::kMicrosecond);
+
 #ifdef KRSTD_HAVE_GEOS
 // GEOS on the same polygons, built once: its overlay beside our bg facade's.
 struct TGeos {
@@ -193,6 +236,30 @@ void BM_BgIntersectionVsGeos(benchmark::State& state) {
         false);
 }
 BENCHMARK(BM_BgIntersectionVsGeos)->Unit(benchmark::kMicrosecond);
+
+void BM_AlignUnionVsGeos(benchmark::State& state) {
+    GeosRow(
+        state,
+        [] {
+            TKrPlanarSet out;
+            polygon_align::union_(Data().a, Data().b, out, kPrecision);
+            benchmark::DoNotOptimize(out.data());
+        },
+        true);
+}
+BENCHMARK(BM_AlignUnionVsGeos)->Unit(benchmark::kMicrosecond);
+
+void BM_AlignIntersectionVsGeos(benchmark::State& state) {
+    GeosRow(
+        state,
+        [] {
+            TKrPlanarSet out;
+            polygon_align::intersection(Data().a, Data().b, out, kPrecision);
+            benchmark::DoNotOptimize(out.data());
+        },
+        false);
+}
+BENCHMARK(BM_AlignIntersectionVsGeos)->Unit(benchmark::kMicrosecond);
 #endif
 
 } // namespace

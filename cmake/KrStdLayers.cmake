@@ -328,8 +328,12 @@ krstd_layer(PolygonBool USES PolygonModel XIniTree LINKS PkgConfig::POLYCLIPPING
         Math/Polygon/KrPolygonClipper Math/Polygon/KrDomainBool Math/Polygon/KrPolygonKr
         Math/Polygon/KrPolygonXIni)
 
+# The aligning Boolean back end: the polygon graph aligns the operands, Boost.Geometry combines.
+krstd_layer(PolygonAlign USES PolygonGraph PolygonBool
+  UNITS Math/Polygon/KrPolygonAlign)
+
 # Module start-up: the one unit that calls every layer's initialiser.
-krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Lines Ini Shapes PolygonModel Packages Processes RasterColor RasterComposite RasterCache Transforms3D Interaction LogFiles ConsoleProgress PolygonGraph Palettes TextExport Reports PolygonBool
+krstd_layer(Startup USES CacheStreams MathTypes Transforms Raster SpatialIndex Archives Urls Curves Csv Lines Ini Shapes PolygonModel Packages Processes RasterColor RasterComposite RasterCache Transforms3D Interaction LogFiles ConsoleProgress PolygonGraph Palettes TextExport Reports PolygonBool PolygonAlign
   UNITS Core/KrModuleStartup Core/KrModuleInternal)
 
 krstd_check_layers()

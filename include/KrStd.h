@@ -74,6 +74,7 @@
 #include "Math/Polygon/KrBoolPolygonGraphW2.h"
 #include "Math/Polygon/KrDomainBool.h"
 #include "Math/Polygon/KrOldPolygonGraph.h"
+#include "Math/Polygon/KrPolygonAlign.h"
 #include "Math/Polygon/KrPolygonBG.h"
 #include "Math/Polygon/KrPolygonBGConvert.h"
 #include "Math/Polygon/KrPolygonBP.h"

@@ -2,6 +2,7 @@
 #include "KrToolCommand.h"
 
 #include "Math/Polygon/KrDomainBool.h"
+#include "Math/Polygon/KrPolygonAlign.h"
 #include "Math/Polygon/KrPolygonBG.h"
 #include "Math/Polygon/KrPolygonBGConvert.h"
 #include "Math/Polygon/KrPolygonBP.h"
@@ -145,8 +146,10 @@ int Boolean(const std::string& op, const std::vector<std::string>& args) {
         KRTOOL_POLY_OP(clipper)
     } else if (backend == "kr") {
         KRTOOL_POLY_OP(_kr)
+    } else if (backend == "align") {
+        KRTOOL_POLY_OP(polygon_align)
     } else {
-        std::fprintf(stderr, "krtool poly: unknown back end \"%s\" (bg, bp, clipper or kr)\n",
+        std::fprintf(stderr, "krtool poly: unknown back end \"%s\" (bg, bp, clipper, kr or align)\n",
                      backend.c_str());
         return 2;
     }
@@ -182,9 +185,10 @@ int RunPoly(const std::vector<std::string>& args) {
 
 } // namespace
 
-KRTOOL_COMMAND(poly, "poly",
-               "union|intersection|difference|xor A.wkt B.wkt [--backend bg|bp|clipper|kr] [--precision P] | "
-               "area FILE.wkt | union-all FILE.wkt",
-               "Boolean operations of POLYGON/MULTIPOLYGON WKT regions (grid step P, default 1e-6, for bp, "
-               "clipper and kr), their area, or the union of one polygon per line",
-               RunPoly);
+KRTOOL_COMMAND(
+    poly, "poly",
+    "union|intersection|difference|xor A.wkt B.wkt [--backend bg|bp|clipper|kr|align] [--precision P] | "
+    "area FILE.wkt | union-all FILE.wkt",
+    "Boolean operations of POLYGON/MULTIPOLYGON WKT regions (grid step P, default 1e-6, for bp, "
+    "clipper and kr; snapping tolerance for align), their area, or the union of one polygon per line",
+    RunPoly);

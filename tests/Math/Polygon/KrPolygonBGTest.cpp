@@ -118,7 +118,7 @@ TEST(PolygonBG, KrtoolCombinesWktWithEveryBackend) {
                                                             {"intersection", "area: 1\n"},
                                                             {"difference", "area: 14\n"},
                                                             {"xor", "area: 23\n"}};
-    for (const char* backend : {"bg", "bp", "clipper", "kr"})
+    for (const char* backend : {"bg", "bp", "clipper", "kr", "align"})
         for (const auto& [op, area] : expected) {
             const std::string out = KrFsTest::RunShell(dir.path, run + op + " a.wkt b.wkt --backend " +
                                                                      backend + " --precision 0.5");

@@ -6,6 +6,7 @@
 #include "Math/Polygon/KrPolygonBGConvert.h"
 #include "Math/Polygon/KrPolygonBP.h"
 #include "Math/Polygon/KrPolygonBPConvert.h"
+#include "Math/Polygon/KrPolygonAlign.h"
 #include "Math/Polygon/KrPolygonClipper.h"
 #include "Math/Polygon/KrPolygonKr.h"
 
@@ -89,7 +90,7 @@ std::vector<TCase> Cases() {
     return cases;
 }
 
-enum class TBackend { BG, BP, Clipper, Kr };
+enum class TBackend { BG, BP, Clipper, Kr, Align };
 const char* Name(TBackend b) {
     switch (b) {
     case TBackend::BG:
@@ -100,6 +101,8 @@ const char* Name(TBackend b) {
         return "clipper";
     case TBackend::Kr:
         return "_kr";
+    case TBackend::Align:
+        return "polygon_align";
     }
     return "?";
 }
@@ -139,6 +142,8 @@ bool RunOp(TBackend be, TGeosReferee::TOp op, const A& a, const B& b, TKrPlanarS
         KRSTD_TEST_OPS(clipper) break;
     case TBackend::Kr:
         KRSTD_TEST_OPS(_kr) break;
+    case TBackend::Align:
+        KRSTD_TEST_OPS(polygon_align) break;
     }
 #undef KRSTD_TEST_OPS
     return false;
@@ -197,7 +202,7 @@ TEST(PolygonBool, EveryOperationOfEveryBackendMatchesGeos) {
             std::vector<int> answers;
             for (const vec2d& p : probes)
                 answers.push_back(geos.Probe(want, p.x, p.y, 1e-4));
-            for (auto be : {TBackend::BG, TBackend::BP, TBackend::Clipper, TBackend::Kr}) {
+            for (auto be : {TBackend::BG, TBackend::BP, TBackend::Clipper, TBackend::Kr, TBackend::Align}) {
                 SCOPED_TRACE(tc.name + " " + Name(op) + " " + Name(be));
                 TKrPlanarSet out;
                 const bool ok = WithKind(tc.a, [&](const auto& a) {
@@ -205,7 +210,7 @@ TEST(PolygonBool, EveryOperationOfEveryBackendMatchesGeos) {
                 });
                 ASSERT_TRUE(ok);
                 const double got = GetPlanarSetArea(out);
-                const double tol = be == TBackend::BG
+                const double tol = be == TBackend::BG || be == TBackend::Align
                                        ? 1e-9 * scale
                                        : 1e-9 * scale + precision * (Perimeter(tc.a) + Perimeter(tc.b));
                 EXPECT_NEAR(got, want.area, tol);
@@ -227,7 +232,7 @@ TEST(PolygonBool, EveryOperationOfEveryBackendMatchesGeos) {
 TEST(PolygonBool, DisjointSquaresUniteIntoTwoDomainsWithEveryBackend) {
     const TKrContour a = Rect(0, 0, 1, 1), b = Rect(2, 0, 3, 1);
     TKrPlanarSet out;
-    for (auto be : {TBackend::BG, TBackend::BP, TBackend::Clipper, TBackend::Kr}) {
+    for (auto be : {TBackend::BG, TBackend::BP, TBackend::Clipper, TBackend::Kr, TBackend::Align}) {
         SCOPED_TRACE(Name(be));
         ASSERT_TRUE(RunOp(be, TGeosReferee::Union, a, b, out, 1e-3));
         EXPECT_EQ(out.size(), 2u);
@@ -334,7 +339,7 @@ TEST(PolygonBool, BadInputThrowsOrFollowsTheContract) {
     for (double bad : {nan, inf, -inf}) {
         TKrContour c = sq;
         c[2].y = bad;
-        for (auto be : {TBackend::BG, TBackend::BP, TBackend::Clipper, TBackend::Kr}) {
+        for (auto be : {TBackend::BG, TBackend::BP, TBackend::Clipper, TBackend::Kr, TBackend::Align}) {
             SCOPED_TRACE(Name(be));
             EXPECT_THROW(RunOp(be, TGeosReferee::Union, sq, c, out, 1e-3), TKrMessage);
         }
@@ -349,9 +354,12 @@ TEST(PolygonBool, BadInputThrowsOrFollowsTheContract) {
         EXPECT_THROW(bp::union_(sq, sq, out, p), TKrMessage);
         EXPECT_THROW(clipper::union_(sq, sq, out, p), TKrMessage);
         EXPECT_THROW(_kr::union_(sq, sq, out, p), TKrMessage);
+        if (p != 1e-320) { // no grid for it to overflow
+            EXPECT_THROW(polygon_align::union_(sq, sq, out, p), TKrMessage);
+        }
     }
     // Empty operands: an empty region, except for Clipper, which refuses to add nothing.
-    for (auto be : {TBackend::BG, TBackend::BP, TBackend::Kr}) {
+    for (auto be : {TBackend::BG, TBackend::BP, TBackend::Kr, TBackend::Align}) {
         SCOPED_TRACE(Name(be));
         ASSERT_TRUE(RunOp(be, TGeosReferee::Union, sq, TKrContour{}, out, 1e-3));
         EXPECT_NEAR(GetPlanarSetArea(out), 1.0, 1e-9);
