@@ -49,6 +49,7 @@ TEST(KrIniTool, TwoProcessesWritingTheUsersStoreLoseNoKey) {
     int status = -1;
     RunShell(dir.path, "w() { " + writer + "; }; w a & w b & wait", &status);
     EXPECT_EQ(status, 0);
-    const std::string list = RunShell(dir.path, "HOME=" + dir.path + " " + krtool + "reg list hkcu P | wc -l", &status);
+    const std::string list =
+        RunShell(dir.path, "HOME=" + dir.path + " " + krtool + "reg list hkcu P | wc -l", &status);
     EXPECT_EQ(list, "30\n");
 }

@@ -19,7 +19,8 @@ TEST(KrLineTool, ThinThickenAndTabulate) {
               "LINESTRING(0 0,3 0,4 0)\n");
     EXPECT_EQ(RunShell(dir.path, krtool + "line thicken p.wkt 5 --closed 2>/dev/null", &status),
               "POLYGON((0 0,5 0,10 0,10 5,10 10,5 10,0 10,0 5,0 0))\n");
-    EXPECT_EQ(RunShell(dir.path, krtool + "spline table 5 0,0 2,3 4,4", &status), "0\t0\n1\t2\n2\t3\n3\t4\n4\t4\n");
+    EXPECT_EQ(RunShell(dir.path, krtool + "spline table 5 0,0 2,3 4,4", &status),
+              "0\t0\n1\t2\n2\t3\n3\t4\n4\t4\n");
     for (const char* bad : {"line thin bad.wkt 1", "line thin l.wkt nan", "spline table 5 2,0 1,1"}) {
         RunShell(dir.path, krtool + bad + " 2>/dev/null", &status);
         EXPECT_NE(status, 0) << bad;
