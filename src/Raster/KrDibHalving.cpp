@@ -144,6 +144,28 @@ __attribute__((target("avx2"))) std::size_t HalveRowU16AVX2(const unsigned char*
 }
 #endif
 
+using TRowKernel = void (*)(const unsigned char*, const unsigned char*, unsigned char*, std::size_t,
+                            std::size_t, std::size_t);
+using TSimdRowKernel = std::size_t (*)(const unsigned char*, const unsigned char*, unsigned char*,
+                                       std::size_t, std::size_t);
+
+// Every output row from its two source rows: the SIMD kernel (when usable) takes what it can,
+// the scalar one the rest.
+void HalveRows(const TKrDibDataOutBuffer& source, std::int64_t x0, std::int64_t y0,
+               const TKrDibDataOutBuffer& destination, const TKrDibSize& size, std::size_t cn,
+               std::size_t bytesPerSample, TSimdRowKernel simd, TRowKernel scalar) {
+    const std::size_t n = static_cast<std::size_t>(size.x) * cn;
+    const auto skip = static_cast<std::size_t>(x0) * cn * bytesPerSample;
+    if (!(simd && KrRasterInternal::SimdKernelsUsable() && cn >= 1 && cn <= 4)) simd = nullptr;
+    for (std::uint64_t j = 0; j < size.y; ++j) {
+        const std::int64_t r = y0 + 2 * static_cast<std::int64_t>(j);
+        const auto* a = reinterpret_cast<const unsigned char*>(source.Row(r)) + skip;
+        const auto* b = reinterpret_cast<const unsigned char*>(source.Row(r + 1)) + skip;
+        auto* d = reinterpret_cast<unsigned char*>(destination.Row(static_cast<std::int64_t>(j)));
+        scalar(a, b, d, simd ? simd(a, b, d, n, cn) : 0, n, cn);
+    }
+}
+
 // Whether positions start + i · 2 sample whole-pixel boxes inside [0, n): the box of position
 // x covers x − 0.5 .. x + 0.5, so x − 0.5 must be a whole number.
 bool AxisHalving(double start, double step, std::uint64_t count, std::uint64_t n, std::int64_t& first) {
@@ -168,43 +190,21 @@ bool KrRasterInternal::FindHalving(const TKrDibSize& sourceSize, const TKrDibSiz
 void KrRasterInternal::HalveU8(const TKrDibDataOutBuffer& source, std::int64_t x0, std::int64_t y0,
                                const TKrDibDataOutBuffer& destination, const TKrDibSize& size,
                                std::size_t cn) {
-    const std::size_t n = static_cast<std::size_t>(size.x) * cn;
-    const auto skip = static_cast<std::size_t>(x0) * cn;
 #if defined(__x86_64__)
-    const bool avx2 = SimdKernelsUsable() && cn >= 1 && cn <= 4;
+    HalveRows(source, x0, y0, destination, size, cn, 1, &HalveRowU8AVX2, &HalveRowU8Scalar);
+#else
+    HalveRows(source, x0, y0, destination, size, cn, 1, nullptr, &HalveRowU8Scalar);
 #endif
-    for (std::uint64_t j = 0; j < size.y; ++j) {
-        const std::int64_t r = y0 + 2 * static_cast<std::int64_t>(j);
-        const auto* a = reinterpret_cast<const unsigned char*>(source.Row(r)) + skip;
-        const auto* b = reinterpret_cast<const unsigned char*>(source.Row(r + 1)) + skip;
-        auto* d = reinterpret_cast<unsigned char*>(destination.Row(static_cast<std::int64_t>(j)));
-        std::size_t e = 0;
-#if defined(__x86_64__)
-        if (avx2) e = HalveRowU8AVX2(a, b, d, n, cn);
-#endif
-        HalveRowU8Scalar(a, b, d, e, n, cn);
-    }
 }
 
 void KrRasterInternal::HalveU16(const TKrDibDataOutBuffer& source, std::int64_t x0, std::int64_t y0,
                                 const TKrDibDataOutBuffer& destination, const TKrDibSize& size,
                                 std::size_t cn) {
-    const std::size_t n = static_cast<std::size_t>(size.x) * cn;
-    const auto skip = static_cast<std::size_t>(x0) * cn * 2;
 #if defined(__x86_64__)
-    const bool avx2 = SimdKernelsUsable() && cn >= 1 && cn <= 4;
+    HalveRows(source, x0, y0, destination, size, cn, 2, &HalveRowU16AVX2, &HalveRowU16Scalar);
+#else
+    HalveRows(source, x0, y0, destination, size, cn, 2, nullptr, &HalveRowU16Scalar);
 #endif
-    for (std::uint64_t j = 0; j < size.y; ++j) {
-        const std::int64_t r = y0 + 2 * static_cast<std::int64_t>(j);
-        const auto* a = reinterpret_cast<const unsigned char*>(source.Row(r)) + skip;
-        const auto* b = reinterpret_cast<const unsigned char*>(source.Row(r + 1)) + skip;
-        auto* d = reinterpret_cast<unsigned char*>(destination.Row(static_cast<std::int64_t>(j)));
-        std::size_t e = 0;
-#if defined(__x86_64__)
-        if (avx2) e = HalveRowU16AVX2(a, b, d, n, cn);
-#endif
-        HalveRowU16Scalar(a, b, d, e, n, cn);
-    }
 }
 
 void KrRasterInternal::SetHalvingKernels(bool enabled) noexcept {
