@@ -35,8 +35,6 @@ KRSTD_API bool SubtractDomainsPS(const TKrPlanarSet& a, const TKrPlanarSet& b, T
 /// Area enclosed by a closed contour, whatever its orientation (shoelace formula; 0 below three
 /// vertices). O(n).
 KRSTD_API double GetContourArea(const TKrContour& c);
-/// Signed area: positive for a counter-clockwise contour in a y-up frame. O(n).
-KRSTD_API double GetContourSignedArea(const TKrContour& c);
 /// Area of a domain (outer minus holes) and of a planar set (sum of its domains), assuming valid
 /// regions. O(n).
 KRSTD_API double GetDomainArea(const TKrDomain& d);

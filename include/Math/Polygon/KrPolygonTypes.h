@@ -25,6 +25,10 @@ KRSTD_API TKrLimits2d GetLimits(const TKrContour& c);
 KRSTD_API TKrLimits2d GetLimits(const TKrDomain& d);
 KRSTD_API TKrLimits2d GetLimits(const TKrPlanarSet& s);
 
+/// Signed area: positive for a counter-clockwise contour in a y-up frame, 0 below three
+/// vertices. O(n).
+KRSTD_API double GetContourSignedArea(const TKrContour& c);
+
 namespace kr {
 
 /// A point of the integer model: two 32-bit signed grid coordinates for the back ends that

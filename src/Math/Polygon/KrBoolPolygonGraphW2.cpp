@@ -22,13 +22,6 @@ double PseudoAngle(const vec2d& d) {
     return d.y < 0 ? 4 + p : p;
 }
 
-double SignedArea(const TKrContour& c) {
-    double s = 0;
-    for (std::size_t i = 0, j = c.size() - 1; i < c.size(); j = i++)
-        s += (c[j].x - c[i].x) * (c[j].y + c[i].y);
-    return s / 2;
-}
-
 // Operand 0's signed passes along an edge from its first node to its second.
 long SignedCount(const TBoolPolygonGraphW2::TEdge& e) {
     std::uint8_t dir;
@@ -216,7 +209,7 @@ void TBoolPolygonGraphW2::UnionFlat(const TKrPlanarSet* const* sets, std::size_t
         for (const TKrDomain& d : *sets[i]) {
             for (std::size_t k = 0; k < d.size(); ++k) {
                 if (d[k].size() < 3) continue;
-                const double a = SignedArea(d[k]);
+                const double a = GetContourSignedArea(d[k]);
                 if (a == 0 || !std::isfinite(a)) continue;
                 // Outer contours count +1 inside, holes −1, whichever way they were drawn.
                 const bool forward = (a > 0) == (k == 0);

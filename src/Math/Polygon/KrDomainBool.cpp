@@ -67,17 +67,6 @@ KRSTD_DOMAIN_BOOL_DEF(SubtractDomainsMC, TKrDomain, ctDifference)
 KRSTD_DOMAIN_BOOL_DEF(SubtractDomainsPS, TKrPlanarSet, ctDifference)
 #undef KRSTD_DOMAIN_BOOL_DEF
 
-double GetContourSignedArea(const TKrContour& c) {
-    const std::size_t n = c.size();
-    if (n < 3) return 0.0;
-    // Relative to the first vertex, which keeps far-off coordinates from cancelling.
-    const double x0 = c[0].x, y0 = c[0].y;
-    double twice = 0.0;
-    for (std::size_t i = 1; i + 1 < n; ++i)
-        twice += (c[i].x - x0) * (c[i + 1].y - y0) - (c[i + 1].x - x0) * (c[i].y - y0);
-    return twice * 0.5;
-}
-
 double GetContourArea(const TKrContour& c) {
     return std::fabs(GetContourSignedArea(c));
 }

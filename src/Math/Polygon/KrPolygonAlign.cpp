@@ -36,19 +36,12 @@ constexpr const char* kModule = "src/Math/Polygon/PolygonAlign";
 
 enum class TOp { Union, Intersection, Difference, Xor };
 
-double SignedArea(const TKrContour& c) {
-    double s = 0;
-    for (std::size_t i = 0, j = c.size() - 1; i < c.size(); j = i++)
-        s += (c[j].x - c[i].x) * (c[j].y + c[i].y);
-    return s / 2;
-}
-
 // The graph takes one direction code for all contours of a region, so outer contours must run
 // counter-clockwise and holes clockwise before they go in.
 void Orient(TKrPlanarSet& s) {
     for (TKrDomain& d : s)
         for (std::size_t k = 0; k < d.size(); ++k)
-            if (d[k].size() >= 3 && (SignedArea(d[k]) < 0) == (k == 0))
+            if (d[k].size() >= 3 && (GetContourSignedArea(d[k]) < 0) == (k == 0))
                 std::reverse(d[k].begin(), d[k].end());
 }
 
