@@ -162,7 +162,6 @@ int Convert(const std::vector<std::string>& args) {
     const std::size_t n = w.items.size();
     std::vector<int> columns(n);
     std::vector<double> doubles(n);
-    std::vector<long long> ints(n);
     std::vector<int> i32(n);
     std::vector<unsigned> u32(n);
     std::vector<std::string> texts(n);
