@@ -153,7 +153,7 @@ krstd_layer(Xml USES MemStreams
 krstd_layer(XIniTree USES Xml
   UNITS XIni/KrXIniItemType XIni/KrXIniTree XIni/KrXIniReader XIni/KrXIniWriter
         XIni/KrXIniInternal XIni/KrXIniSerialize
-        XIni/KrXIniDateTime)
+        XIni/KrXIniDateTime XIni/KrXIniString XIni/KrXIniStore XIni/KrXIniTreeBuilder)
 
 # Coordinate vectors, bounds and matrices shared by geometry, raster and transforms. Declared
 # below the language texts (which they do not need), so that their tests link the layers' objects

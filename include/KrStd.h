@@ -192,6 +192,7 @@
 #include "XIni/KrXIniSerialize.h"
 #include "XIni/KrXIniStreamReader.h"
 #include "XIni/KrXIniStreamWriter.h"
+#include "XIni/KrXIniString.h"
 #include "XIni/KrXIniTree.h"
 #include "XIni/KrXIniTreeReader.h"
 #include "XIni/KrXIniTreeWriter.h"

@@ -14,6 +14,8 @@ public:
     /// Read-only view.
     TKrFixedMemStream(const void* buffer, streamsize_t size, const std::string& infoName = std::string());
 
+    /// The buffer when the stream may be read, else null.
+    const char* GetReadBuffer() const noexcept { return CanRead() ? m_buffer : nullptr; }
     /// Re-targets the stream without checks; position 0.
     void Init(void* buffer, streamsize_t size, krOpenMode mode, const std::string& infoName);
 

@@ -4,12 +4,15 @@
 #include "Core/KrExport.h"
 #include "Core/KrVarA.h"
 #include "XIni/KrXIniItemType.h"
+#include "XIni/KrXIniString.h"
 
 #include <cstddef>
 #include <string>
 #include <vector>
 
 class TKrStream;
+class TKrXIniStore;
+class TKrXIniTreeBuilder;
 
 /// An ordered, growable array of items in document order. Names need not be unique and may be
 /// empty; they compare byte-wise and case-sensitively. Items are addressed by zero-based index;
@@ -20,6 +23,10 @@ class TKrStream;
 /// with an explicit stack, so depth is limited by memory only, never by the call stack.
 ///
 /// One thread at a time; child trees are shared only through atomic reference counts.
+///
+/// A tree read from a document keeps the names, values, item arrays and child trees of the
+/// whole document in one shared storage, released when its last tree goes; items added later
+/// own their texts.
 class KRSTD_API TKrXIniTree {
 public:
     static constexpr std::size_t npos = std::size_t(-1);
@@ -29,15 +36,15 @@ public:
     /// child is null has no content at all (writers skip it).
     struct TItem {
         TKrXIniItemType type = TE_KrXIniItemType::Invalid;
-        std::string name;
-        std::string value;
+        TKrXIniString name;
+        TKrXIniString value;
         var_a<TKrXIniTree*> child;
     };
 
     TKrXIniTree() noexcept = default;
     /// Deep copy. O(items of the whole hierarchy).
     TKrXIniTree(const TKrXIniTree& other);
-    TKrXIniTree(TKrXIniTree&& other) noexcept = default;
+    TKrXIniTree(TKrXIniTree&& other) noexcept;
     /// Replaces the content with a deep copy of `other`. Safe when `other` is this tree or lies
     /// inside it: the copy is made before the old content goes.
     TKrXIniTree& operator=(const TKrXIniTree& other);
@@ -54,7 +61,7 @@ public:
     var_a<TKrXIniTree*> CreateCopy() const;
 
     /// Number of items.
-    std::size_t Count() const noexcept { return m_items.size(); }
+    std::size_t Count() const noexcept { return m_count; }
     /// Number of items with that name. O(items).
     std::size_t Count(const std::string& name) const noexcept;
     /// The same for `len` bytes at `name` (null reads as the empty name).
@@ -62,10 +69,8 @@ public:
 
     /// The item at `index`, or null when index is out of range. The pointer stays valid until
     /// the next insertion or deletion.
-    TItem* FindItem(std::size_t index) noexcept { return index < m_items.size() ? &m_items[index] : nullptr; }
-    const TItem* FindItem(std::size_t index) const noexcept {
-        return index < m_items.size() ? &m_items[index] : nullptr;
-    }
+    TItem* FindItem(std::size_t index) noexcept { return index < m_count ? &m_items[index] : nullptr; }
+    const TItem* FindItem(std::size_t index) const noexcept { return index < m_count ? &m_items[index] : nullptr; }
 
     /// First index at or after `start` whose name matches; npos if none. O(items searched).
     std::size_t FindItemIndexF(const std::string& name, std::size_t start) const noexcept;
@@ -107,9 +112,26 @@ public:
     void DebugPrint(TKrStream* stream, std::size_t indent) const;
 
 private:
-    bool Equal(const TKrXIniTree& other, bool values) const;
-    // Appends an item, reserving 4 slots on the first insertion and growing geometrically after.
-    TItem& Append();
+    friend class TKrXIniStore;
+    friend class TKrXIniTreeBuilder;
 
-    std::vector<TItem> m_items;
+    bool Equal(const TKrXIniTree& other, bool values) const;
+    // Appends a default item, reserving 4 slots on the first insertion and growing geometrically
+    // after.
+    TItem& Append();
+    // Makes room for `capacity` items; items move by copying their bytes (every member of an
+    // item stays valid at a new address), never through TItem's move, which would copy
+    // borrowed texts.
+    void Reserve(std::size_t capacity);
+    // Destroys the items and frees an array of our own; leaves the tree empty, keeping the storage.
+    void Release() noexcept;
+    // Release, with the children of the items moved to `pending` first.
+    void TakeApart(std::vector<var_a<TKrXIniTree*>>& pending);
+    // Gives borrowed texts of the items [first, last) owning copies.
+    void OwnTexts(std::size_t first, std::size_t last);
+
+    TItem* m_items = nullptr;
+    std::size_t m_count = 0;
+    std::size_t m_capacity = 0;  // 0 with items: the array lies in m_store
+    var_a<TKrXIniStore*> m_store; // borrowed texts, the stored array
 };

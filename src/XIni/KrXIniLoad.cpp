@@ -10,6 +10,8 @@
 #include "Streams/KrGZipFormat.h"
 #include "Streams/KrGZipReader.h"
 #include "Streams/KrGZipWhole.h"
+#include "Streams/KrMemoryStream.h"
+#include "Streams/KrStringStream.h"
 #include "Streams/KrStream.h"
 
 #include <fcntl.h>
@@ -19,6 +21,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <typeinfo>
 
 namespace KrXIniInternal {
 
@@ -111,6 +114,25 @@ bool StartsWithGZip(const char* data, std::size_t length) {
     return length >= n && std::memcmp(data, KrGZipSignatureData(), n) == 0;
 }
 
+// The content of a stream that keeps it in one piece of memory (exactly these classes: a
+// subclass may read differently) when it is not compressed; false, nothing done, otherwise.
+bool ViewWhole(TKrStream* stream, const char*& view, std::size_t& length) {
+    const char* content = nullptr;
+    if (typeid(*stream) == typeid(TKrMemoryStream))
+        content = static_cast<TKrMemoryStream*>(stream)->GetBuffer();
+    else if (typeid(*stream) == typeid(TKrStringStream))
+        content = static_cast<TKrStringStream*>(stream)->str().data();
+    else if (typeid(*stream) == typeid(TKrFixedMemStream))
+        content = static_cast<TKrFixedMemStream*>(stream)->GetReadBuffer();
+    const streamsize_t size = stream->getSize64();
+    if (!content || size == 0 || size == TKrStream::invalid_value64 || size >= std::size_t(-1) / 2) return false;
+    if (StartsWithGZip(content, std::size_t(size))) return false;
+    view = content;
+    length = std::size_t(size);
+    stream->setPosition64(size); // where reading the whole stream would have left it
+    return true;
+}
+
 // Deflate expands at most about 1032 times: a larger size claim is not believed.
 std::size_t PlausibleSize(std::size_t packed) {
     return packed > (std::size_t(-1) / 4) / 1032 ? std::size_t(-1) / 4 : packed * 1032 + 4096;
@@ -196,10 +218,19 @@ TKrMessage Inflate(const std::string& infoName, TKrBigBuffer& buffer, std::size_
 
 } // namespace
 
-TKrMessage LoadXIniText(TKrStream* stream, TKrProgressHandler* progress, TKrXIniText& out) {
+TKrMessage LoadXIniText(TKrStream* stream, TKrProgressHandler* progress, TKrXIniText& out, bool mayView) {
     out = TKrXIniText();
     if (!stream) return KrMsg_helper("Err_ReadStream");
     out.infoName = stream->GetInfoName();
+    if (mayView && ViewWhole(stream, out.view, out.length)) {
+        TRootFinder finder;
+        TKrXmlParserLow parser;
+        parser.ReadXml(out.view, out.length, nullptr, nullptr, &finder);
+        if (!finder.isRoot) return Wrap(out.infoName, KrMsg_helper("Err_XIni_Format"));
+        out.viewBody = finder.empty ? nullptr : finder.tagEnd;
+        SetPos(progress, 1.0);
+        return TKrMessage();
+    }
     if (MapWhole(stream, out.buffer, out.length)) {
         SetPos(progress, 0.5);
     } else if (!ReadWhole(stream, out.buffer, out.length, progress, 0.0, 0.5)) {
@@ -223,6 +254,7 @@ TKrMessage LoadXIniText(TKrStream* stream, TKrProgressHandler* progress, TKrXIni
     if (!finder.isRoot) return Wrap(out.infoName, KrMsg_helper("Err_XIni_Format"));
     const std::size_t bodyAt = std::size_t(finder.tagEnd - out.buffer.get());
     out.body = finder.empty ? nullptr : out.buffer.get() + bodyAt;
+    out.viewBody = out.body;
     SetPos(progress, 1.0);
     return TKrMessage();
 }

@@ -16,20 +16,29 @@ class TKrStream;
 
 namespace KrXIniInternal {
 
-/// The loaded text of a document.
+/// The loaded text of a document: a buffer of its own, or a view of the stream's memory.
 struct TKrXIniText {
     TKrBigBuffer buffer; // length bytes and a NUL
+    /// The text in the memory stream it came from (no buffer then, no NUL after it).
+    const char* view = nullptr;
     std::size_t length = 0;
-    /// The byte after the root's start tag; null for an empty root ("<krini/>").
+    /// The byte after the root's start tag in the buffer; null for an empty root ("<krini/>")
+    /// and for a view.
     char* body = nullptr;
+    /// The same for either kind of text.
+    const char* viewBody = nullptr;
     std::string infoName;
+
+    const char* Data() const noexcept { return view ? view : buffer.get(); }
 };
 
 /// Reads the whole stream from position 0, undoes gzip layers and finds the `krini` root.
+/// With `mayView`, uncompressed text in a memory, string or fixed memory stream is used in
+/// place: for callers that are done with it before the stream can change.
 /// Progress runs 0 to 0.5 over the read, then towards 0.95 per gzip layer, and ends at 1.
 /// Returns an empty message on success, otherwise the load failure ("Err_Read_name_msg" around
 /// the inner message when the stream has a name).
-TKrMessage LoadXIniText(TKrStream* stream, TKrProgressHandler* progress, TKrXIniText& out);
+TKrMessage LoadXIniText(TKrStream* stream, TKrProgressHandler* progress, TKrXIniText& out, bool mayView = false);
 
 /// Logs (mode 1, error under "KrXIni") or throws (mode 2) `message`; mode 0 does nothing.
 void ReportXIniError(const TKrMessage& message, unsigned mode);

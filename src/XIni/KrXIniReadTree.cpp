@@ -7,6 +7,7 @@
 #include "XIni/KrXIniLoad.h"
 #include "XIni/KrXIniReader.h"
 #include "XIni/KrXIniTree.h"
+#include "XIni/KrXIniTreeBuilder.h"
 #include "XIni/KrXIniValueText.h"
 #include "Xml/KrXmlEscape.h"
 
@@ -20,16 +21,15 @@ namespace {
 // root's end tag.
 class TKrXmlCollIniTree : public TKrXmlColl {
 public:
-    explicit TKrXmlCollIniTree(TKrXIniTree* root) { m_open.push_back(root); }
+    explicit TKrXmlCollIniTree(TKrXIniTree* root) : m_build(root) {}
 
     bool AddSTag(const char* begin, const char*, const char* nameBegin, const char* nameEnd,
                  const std::vector<TKrXmlAttrData>& attrs) override {
         if (m_leaf) return Refuse(begin); // items other than sections hold no elements
         TKrXIniTagParts tag;
         if (!CheckItemTag(nameBegin, nameEnd, attrs, tag)) return Refuse(begin);
-        TKrXIniTree* tree = m_open.back();
         if (tag.type == TE_KrXIniItemType::Section) {
-            m_open.push_back(tree->AddSectionRaw(tag.nameBegin, tag.nameEnd).get());
+            m_build.OpenSection(tag.nameBegin, tag.nameEnd);
             return true;
         }
         m_leaf = *nameBegin;
@@ -38,7 +38,7 @@ public:
             m_binary.clear();
             return true;
         }
-        tree->AddItemRaw(tag.type, tag.nameBegin, tag.nameEnd, tag.valueBegin, tag.valueEnd);
+        m_build.Item(tag.type, tag.nameBegin, tag.nameEnd, tag.valueBegin, tag.valueEnd);
         return true;
     }
     bool AddEmptyElemTag(const char* begin, const char*, const char* nameBegin, const char* nameEnd,
@@ -46,26 +46,27 @@ public:
         if (m_leaf) return Refuse(begin);
         TKrXIniTagParts tag;
         if (!CheckItemTag(nameBegin, nameEnd, attrs, tag)) return Refuse(begin);
-        TKrXIniTree* tree = m_open.back();
         if (tag.type == TE_KrXIniItemType::Section)
-            tree->AddSectionRaw(tag.nameBegin, tag.nameEnd);
+            m_build.EmptySection(tag.nameBegin, tag.nameEnd);
         else
-            tree->AddItemRaw(tag.type, tag.nameBegin, tag.nameEnd, tag.valueBegin, tag.valueEnd);
+            m_build.Item(tag.type, tag.nameBegin, tag.nameEnd, tag.valueBegin, tag.valueEnd);
         return true;
     }
     bool AddETag(const char* begin, const char*, const char* nameBegin, const char* nameEnd) override {
         if (m_leaf) {
             if (nameEnd - nameBegin != 1 || *nameBegin != m_leaf) return Refuse(begin);
-            if (m_leaf == 'b') m_open.back()->AddItem(TE_KrXIniItemType::Binary, m_binaryName, m_binary);
+            if (m_leaf == 'b')
+                m_build.ItemText(TE_KrXIniItemType::Binary, m_binaryName.data(), m_binaryName.size(), m_binary.data(),
+                                 m_binary.size());
             m_leaf = 0;
             return true;
         }
-        if (m_open.size() == 1) {
+        if (m_build.Depth() == 0) {
             m_done = nameEnd - nameBegin == 5 && std::memcmp(nameBegin, "krini", 5) == 0;
             return m_done ? false : Refuse(begin);
         }
         if (nameEnd - nameBegin != 1 || *nameBegin != 'x') return Refuse(begin);
-        m_open.pop_back();
+        m_build.CloseSection();
         return true;
     }
     bool AddCharData(const char* begin, const char* end) override {
@@ -85,6 +86,8 @@ public:
     bool AddUnknown(const char* begin, const char*) override { return Refuse(begin); }
 
     bool Done() const noexcept { return m_done; }
+    /// Puts every item read so far into the tree.
+    void Finish() { m_build.Finish(); }
     /// The start of the markup that broke the format; null when none did.
     const char* RefusedAt() const noexcept { return m_refusedAt; }
 
@@ -102,7 +105,7 @@ private:
         m_binary.resize(std::size_t(last - m_binary.data()));
     }
 
-    std::vector<TKrXIniTree*> m_open;
+    TKrXIniTreeBuilder m_build;
     char m_leaf = 0; // the letter of an open item other than a section
     std::string m_binaryName;
     std::string m_binary;
@@ -127,26 +130,29 @@ var_a<TKrXIniTree*> ReadKrXIniTree(TKrStream* stream, bool throwOnError, TKrProg
         parsing = progress->SubProgress(0.5, 1.0, 5, 5);
     }
     TKrXIniText text;
-    const TKrMessage loadFailure = LoadXIniText(stream, loading.get(), text);
+    // Names and values are copied into the tree's storage, so memory streams are read in place.
+    const TKrMessage loadFailure = LoadXIniText(stream, loading.get(), text, true);
     if (!loadFailure.empty()) {
         ReportXIniError(loadFailure, mode);
         return var_a<TKrXIniTree*>();
     }
     var_a<TKrXIniTree*> tree = new_a<TKrXIniTree>();
-    if (!text.body) return tree;
+    if (!text.viewBody) return tree;
+    const char* data = text.Data();
     TKrXmlCollIniTree coll(tree.get());
     TKrXmlParserLow parser;
     const char* stop = nullptr;
-    parser.ReadXml(text.body, text.length - std::size_t(text.body - text.buffer.get()), &stop, nullptr, &coll,
+    parser.ReadXml(text.viewBody, text.length - std::size_t(text.viewBody - data), &stop, nullptr, &coll,
                    parsing.get());
+    coll.Finish();
     if (progress) progress->CheckBreak(); // a user break stopped the scan
     if (coll.Done()) return tree;
     if (failure) {
         // Without a refused construct the scan stopped at an unterminated processing
         // instruction or ran out of text inside the root.
         const char* at = coll.RefusedAt() ? coll.RefusedAt() : stop;
-        failure->offset = std::size_t(at - text.buffer.get());
-        const TKrXmlTextPlace place = KrXmlTextPlace(text.buffer.get(), text.length, failure->offset);
+        failure->offset = std::size_t(at - data);
+        const TKrXmlTextPlace place = KrXmlTextPlace(data, text.length, failure->offset);
         failure->line = place.line;
         failure->column = place.column;
     }

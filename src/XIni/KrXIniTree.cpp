@@ -6,13 +6,16 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 namespace {
 
 using TItem = TKrXIniTree::TItem;
 
-bool NameEquals(const std::string& name, const char* s, std::size_t len) noexcept {
+bool NameEquals(const TKrXIniString& name, const char* s, std::size_t len) noexcept {
     return name.size() == len && (len == 0 || std::memcmp(name.data(), s, len) == 0);
 }
 
@@ -36,7 +39,7 @@ public:
     TDumpBuffer(const TDumpBuffer&) = delete;
     TDumpBuffer& operator=(const TDumpBuffer&) = delete;
 
-    TDumpBuffer& operator<<(const std::string& s) {
+    TDumpBuffer& operator<<(std::string_view s) {
         m_out.Write(s.data(), s.size());
         return *this;
     }
@@ -60,45 +63,98 @@ TKrXIniTree::TKrXIniTree(const TKrXIniTree& other) {
     CopyFrom(&other);
 }
 
+TKrXIniTree::TKrXIniTree(TKrXIniTree&& other) noexcept
+    : m_items(std::exchange(other.m_items, nullptr)), m_count(std::exchange(other.m_count, 0)),
+      m_capacity(std::exchange(other.m_capacity, 0)), m_store(std::move(other.m_store)) {}
+
 TKrXIniTree& TKrXIniTree::operator=(const TKrXIniTree& other) {
     if (this != &other) {
         TKrXIniTree copy(other);
-        m_items.swap(copy.m_items);
+        *this = std::move(copy);
     }
     return *this;
 }
 
 TKrXIniTree& TKrXIniTree::operator=(TKrXIniTree&& other) noexcept {
     if (this != &other) {
+        // The old content goes after the new is in place: `other` may live inside it.
         TKrXIniTree old(std::move(*this));
-        m_items = std::move(other.m_items);
-        other.m_items.clear();
+        m_items = std::exchange(other.m_items, nullptr);
+        m_count = std::exchange(other.m_count, 0);
+        m_capacity = std::exchange(other.m_capacity, 0);
+        m_store = std::move(other.m_store);
     }
     return *this;
 }
 
 TKrXIniTree::~TKrXIniTree() {
-    // Children whose last owner we are get their own children taken away before they go, so each
-    // nested destructor finds a flat tree. Shared children are merely released.
+    // Trees whose last owner we are get taken apart here, their children gathered on a work
+    // list, so each nested destructor finds a flat tree and every item is visited once.
+    // Shared children are merely released.
     try {
         std::vector<var_a<TKrXIniTree*>> pending;
-        for (TItem& item : m_items)
-            if (item.child) pending.push_back(std::move(item.child));
+        TakeApart(pending);
         while (!pending.empty()) {
             var_a<TKrXIniTree*> tree = std::move(pending.back());
             pending.pop_back();
-            if (tree.use_count() == 1)
-                for (TItem& item : tree->m_items)
-                    if (item.child) pending.push_back(std::move(item.child));
+            // The next tree's count and first items are fetched while this one is taken apart.
+            if (!pending.empty()) {
+                const char* next = reinterpret_cast<const char*>(pending.back().item());
+                __builtin_prefetch(next);
+                __builtin_prefetch(next + 64);
+            }
+            if (tree.use_count() == 1) tree->TakeApart(pending);
         }
     } catch (...) {
         // Out of memory for the work list: whatever is left is released recursively.
     }
+    Release();
+}
+
+void TKrXIniTree::TakeApart(std::vector<var_a<TKrXIniTree*>>& pending) {
+    if (pending.capacity() - pending.size() < m_count)
+        pending.reserve(std::max(pending.capacity() * 2, pending.size() + m_count));
+    // Last item first, so that the work list hands the children back in document order, which
+    // is the order a document's trees lie in memory.
+    for (std::size_t i = m_count; i-- > 0;) {
+        TItem& item = m_items[i];
+        if (item.child) pending.push_back(std::move(item.child)); // room was reserved above
+        item.~TItem();
+    }
+    m_count = 0;
+    Release();
+}
+
+void TKrXIniTree::Release() noexcept {
+    for (std::size_t i = 0; i < m_count; ++i)
+        m_items[i].~TItem();
+    if (m_capacity) ::operator delete(static_cast<void*>(m_items));
+    m_items = nullptr;
+    m_count = 0;
+    m_capacity = 0;
+}
+
+void TKrXIniTree::Reserve(std::size_t capacity) {
+    if (capacity <= m_capacity || capacity <= m_count) return;
+    if (capacity > std::size_t(-1) / sizeof(TItem)) throw std::bad_alloc();
+    auto* items = static_cast<TItem*>(::operator new(capacity * sizeof(TItem)));
+    if (m_count) std::memcpy(static_cast<void*>(items), static_cast<const void*>(m_items), m_count * sizeof(TItem));
+    if (m_capacity) ::operator delete(static_cast<void*>(m_items));
+    m_items = items;
+    m_capacity = capacity;
 }
 
 TKrXIniTree::TItem& TKrXIniTree::Append() {
-    if (m_items.size() == m_items.capacity()) m_items.reserve(m_items.empty() ? 4 : m_items.size() * 2);
-    return m_items.emplace_back();
+    if (m_count >= m_capacity) Reserve(m_count ? m_count * 2 : 4);
+    return *::new (static_cast<void*>(m_items + m_count++)) TItem();
+}
+
+void TKrXIniTree::OwnTexts(std::size_t first, std::size_t last) {
+    for (std::size_t i = first; i < last; ++i) {
+        TItem& item = m_items[i];
+        if (!item.name.Owned()) item.name = TKrXIniString(item.name.data(), item.name.size());
+        if (!item.value.Owned()) item.value = TKrXIniString(item.value.data(), item.value.size());
+    }
 }
 
 void TKrXIniTree::CopyFrom(const TKrXIniTree* other) {
@@ -110,32 +166,26 @@ void TKrXIniTree::CopyFrom(const TKrXIniTree* other) {
     while (!work.empty()) {
         const auto [src, dst] = work.back();
         work.pop_back();
-        dst->m_items.reserve(src->m_items.size());
-        for (const TItem& item : src->m_items) {
+        dst->Reserve(src->m_count);
+        for (std::size_t i = 0; i < src->m_count; ++i) {
+            const TItem& item = src->m_items[i];
             if (item.type == TE_KrXIniItemType::Section) {
                 var_a<TKrXIniTree*> child = dst->AddSection(item.name);
-                if (item.child && !item.child->m_items.empty())
-                    work.emplace_back(item.child.get(), child.get());
+                if (item.child && item.child->m_count) work.emplace_back(item.child.get(), child.get());
             } else {
-                TItem& copied = dst->m_items.emplace_back(); // room was reserved above
+                TItem& copied = dst->Append(); // room was reserved above
                 copied.type = item.type;
                 copied.name = item.name;
                 copied.value = item.value;
             }
         }
     }
-    if (m_items.empty()) {
-        m_items.swap(copy.m_items);
-        return;
-    }
-    m_items.reserve(m_items.size() + copy.m_items.size());
-    for (TItem& item : copy.m_items)
-        m_items.push_back(std::move(item));
+    Splice(&copy);
 }
 
 bool TKrXIniTree::Clear() {
-    if (m_items.empty()) return false;
-    m_items.clear();
+    if (!m_count) return false;
+    TKrXIniTree old(std::move(*this)); // the items may own this tree's caller's data
     return true;
 }
 
@@ -150,8 +200,8 @@ std::size_t TKrXIniTree::Count(const std::string& name) const noexcept {
 std::size_t TKrXIniTree::Count(const char* name, std::size_t len) const noexcept {
     len = SafeLength(name, len);
     std::size_t n = 0;
-    for (const TItem& item : m_items)
-        n += NameEquals(item.name, name, len);
+    for (std::size_t i = 0; i < m_count; ++i)
+        n += NameEquals(m_items[i].name, name, len);
     return n;
 }
 
@@ -161,7 +211,7 @@ std::size_t TKrXIniTree::FindItemIndexF(const std::string& name, std::size_t sta
 
 std::size_t TKrXIniTree::FindItemIndexF(const char* name, std::size_t len, std::size_t start) const noexcept {
     len = SafeLength(name, len);
-    for (std::size_t i = start; i < m_items.size(); ++i)
+    for (std::size_t i = start; i < m_count; ++i)
         if (NameEquals(m_items[i].name, name, len)) return i;
     return npos;
 }
@@ -174,7 +224,7 @@ std::size_t TKrXIniTree::FindItemIndexC(const char* name, std::size_t len, std::
     const std::size_t found = FindItemIndexF(name, len, start);
     if (found != npos) return found;
     len = SafeLength(name, len);
-    const std::size_t stop = std::min(start, m_items.size());
+    const std::size_t stop = std::min(start, m_count);
     for (std::size_t i = 0; i < stop; ++i)
         if (NameEquals(m_items[i].name, name, len)) return i;
     return npos;
@@ -182,18 +232,11 @@ std::size_t TKrXIniTree::FindItemIndexC(const char* name, std::size_t len, std::
 
 var_a<TKrXIniTree*> TKrXIniTree::AddSection(const std::string& name) {
     var_a<TKrXIniTree*> child = new_a<TKrXIniTree>();
-    if (m_items.size() == m_items.capacity()) {
-        // Growing moves the items, and `name` may be one of theirs: take a copy first.
-        std::string n(name);
-        TItem& item = Append();
-        item.name = std::move(n);
-        item.type = TE_KrXIniItemType::Section;
-        item.child = child;
-        return child;
-    }
-    TItem& item = m_items.emplace_back();
+    // Growing moves the items, and `name` may be one of theirs: copy it first.
+    TKrXIniString n(name);
+    TItem& item = Append();
     item.type = TE_KrXIniItemType::Section;
-    item.name = name;
+    item.name.swap(n);
     item.child = child;
     return child;
 }
@@ -203,42 +246,50 @@ var_a<TKrXIniTree*> TKrXIniTree::AddSectionRaw(const char* begin, const char* en
 }
 
 void TKrXIniTree::AddItem(TKrXIniItemType type, const std::string& name, const std::string& value) {
-    if (m_items.size() == m_items.capacity()) {
-        // Growing moves the items, and the texts may be theirs: take copies first.
-        std::string n(name), v(value);
-        TItem& item = Append();
-        item.type = type;
-        item.name = std::move(n);
-        item.value = std::move(v);
-        return;
-    }
-    TItem& item = m_items.emplace_back();
+    // Growing moves the items, and the texts may be theirs: copy them first.
+    TKrXIniString n(name), v(value);
+    TItem& item = Append();
     item.type = type;
-    item.name = name;
-    item.value = value;
+    item.name.swap(n);
+    item.value.swap(v);
 }
 
 void TKrXIniTree::AddItemRaw(TKrXIniItemType type, const char* nameBegin, const char* nameEnd,
                              const char* valueBegin, const char* valueEnd) {
-    std::string name = DecodeXmlText(nameBegin, nameEnd);
-    std::string value = DecodeXmlText(valueBegin, valueEnd);
+    TKrXIniString name(DecodeXmlText(nameBegin, nameEnd));
+    TKrXIniString value(DecodeXmlText(valueBegin, valueEnd));
     TItem& item = Append();
     item.type = type;
-    item.name = std::move(name);
-    item.value = std::move(value);
+    item.name.swap(name);
+    item.value.swap(value);
 }
 
 void TKrXIniTree::Splice(TKrXIniTree* other) {
     if (!other) return;
-    const std::size_t base = m_items.size();
-    const std::size_t n = other->m_items.size();
+    const std::size_t base = m_count;
+    const std::size_t n = other->m_count;
     const std::size_t want = base + n;
-    if (want > m_items.capacity())
-        m_items.reserve(std::max(want, m_items.capacity() + m_items.capacity() / 2));
-    m_items.resize(want);
-    // Indexes, not references: when other is this tree the vector was just resized.
-    for (std::size_t i = 0; i < n; ++i)
-        std::swap(m_items[base + i], other->m_items[i]);
+    if (want > m_capacity) Reserve(std::max(want, m_capacity + m_capacity / 2));
+    for (std::size_t i = base; i < want; ++i)
+        ::new (static_cast<void*>(m_items + i)) TItem();
+    m_count = want;
+    // Indexes, not references: when other is this tree the array was just reallocated.
+    for (std::size_t i = 0; i < n; ++i) {
+        TItem& to = m_items[base + i];
+        TItem& from = other->m_items[i];
+        std::swap(to.type, from.type);
+        to.name.swap(from.name);
+        to.value.swap(from.value);
+        to.child.swap(from.child);
+    }
+    // Texts borrowed from the other tree's storage come along with it when this tree has none
+    // of its own; otherwise they are copied.
+    if (other != this && other->m_store && other->m_store != m_store) {
+        if (!m_store)
+            m_store = other->m_store;
+        else
+            OwnTexts(base, want);
+    }
 }
 
 bool TKrXIniTree::EqualHierarchy(const TKrXIniTree& other) const {
@@ -255,8 +306,8 @@ bool TKrXIniTree::Equal(const TKrXIniTree& other, bool values) const {
         const auto [a, b] = work.back();
         work.pop_back();
         if (a == b) continue;
-        if (a->m_items.size() != b->m_items.size()) return false;
-        for (std::size_t i = 0; i < a->m_items.size(); ++i) {
+        if (a->m_count != b->m_count) return false;
+        for (std::size_t i = 0; i < a->m_count; ++i) {
             const TItem& x = a->m_items[i];
             const TItem& y = b->m_items[i];
             if (x.type != y.type || x.name != y.name || (values && x.value != y.value)) return false;
@@ -273,9 +324,13 @@ bool TKrXIniTree::Delete(std::size_t index) {
 }
 
 bool TKrXIniTree::Delete(std::size_t index, std::size_t count) {
-    if (index >= m_items.size()) return false;
-    count = std::min(count, m_items.size() - index);
-    m_items.erase(m_items.begin() + index, m_items.begin() + index + count);
+    if (index >= m_count) return false;
+    count = std::min(count, m_count - index);
+    for (std::size_t i = index; i < index + count; ++i)
+        m_items[i].~TItem();
+    std::memmove(static_cast<void*>(m_items + index), static_cast<const void*>(m_items + index + count),
+                 (m_count - index - count) * sizeof(TItem));
+    m_count -= count;
     return true;
 }
 
@@ -290,7 +345,7 @@ void TKrXIniTree::DebugPrint(TKrStream* stream, std::size_t indent) const {
     std::vector<TFrame> stack{{this, 0, indent}};
     while (!stack.empty()) {
         TFrame& frame = stack.back();
-        if (frame.next == frame.tree->m_items.size()) {
+        if (frame.next == frame.tree->m_count) {
             stack.pop_back();
             if (!stack.empty()) out.Blanks(stack.back().indent) << "</x>\n";
             continue;

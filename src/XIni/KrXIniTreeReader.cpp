@@ -174,7 +174,7 @@ TKrXIniItemType TKrXIniTreeReaderT<TreePtr, ItemPtr>::ItemTypeE(std::size_t inde
 template <class TreePtr, class ItemPtr>
 std::string TKrXIniTreeReaderT<TreePtr, ItemPtr>::ItemName(std::size_t index) {
     ItemPtr item = Access(index);
-    return item ? item->name : std::string();
+    return item ? item->name.str() : std::string();
 }
 
 template <class TreePtr, class ItemPtr>
@@ -259,7 +259,7 @@ KR_TREE_READER_NUMBER(double, Read_x_double, ReadE_x_double, TE_KrXIniItemType::
 template <class TreePtr, class ItemPtr>
 std::string TKrXIniTreeReaderT<TreePtr, ItemPtr>::Read_x_string(std::size_t index, const std::string& def) {
     ItemPtr item = AccessTyped(index, TE_KrXIniItemType::String);
-    return item ? item->value : def;
+    return item ? item->value.str() : def;
 }
 
 template <class TreePtr, class ItemPtr>

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace KrXIniInternal {
 
@@ -23,10 +24,10 @@ bool ParseValueText(const char* first, const char* last, double& value) noexcept
 // a hexadecimal digit or point after it, and "inf" followed by an incomplete "inity", fail.
 bool ScanDoubleText(const char* first, const char* last, double& value) noexcept;
 // The same on a whole string.
-template <class T> bool ParseValueText(const std::string& text, T& value) noexcept {
+template <class T> bool ParseValueText(std::string_view text, T& value) noexcept {
     return ParseValueText(text.data(), text.data() + text.size(), value);
 }
-inline bool ScanDoubleText(const std::string& text, double& value) noexcept {
+inline bool ScanDoubleText(std::string_view text, double& value) noexcept {
     return ScanDoubleText(text.data(), text.data() + text.size(), value);
 }
 
