@@ -8,6 +8,10 @@
 #include <new>
 #include <utility>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 constexpr std::size_t kAlign = alignof(TKrXIniTree::TItem) > alignof(std::int64_t) ? alignof(TKrXIniTree::TItem) : alignof(std::int64_t);
@@ -20,6 +24,53 @@ struct TStoredTree : var_a_item {
     var_a<TKrXIniStore*> block; // apart from the tree's own, which moves with its items
 };
 static_assert(alignof(TStoredTree) <= kAlign, "stored trees are aligned by the store");
+
+// Copies n <= 32 bytes with a few overlapping loads and stores (never outside either range)
+// and tells whether an '&' was among them.
+inline bool CopyShort(char* to, const char* from, std::size_t n) noexcept {
+    if (n >= 16) {
+#ifdef __SSE2__
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + n - 16));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to), a);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + n - 16), b);
+        const __m128i amp = _mm_set1_epi8('&');
+        return _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(a, amp), _mm_cmpeq_epi8(b, amp))) != 0;
+#else
+        std::memcpy(to, from, n);
+        return std::memchr(from, '&', n) != nullptr;
+#endif
+    }
+    // Any byte equal to '&' becomes a zero byte of w ^ 0x26..26, which the borrow trick finds.
+    constexpr std::uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u, amps = 0x2626262626262626u;
+    const auto hasAmp = [](std::uint64_t w) {
+        w ^= amps;
+        return ((w - ones) & ~w & highs) != 0;
+    };
+    if (n >= 8) {
+        std::uint64_t a, b;
+        std::memcpy(&a, from, 8);
+        std::memcpy(&b, from + n - 8, 8);
+        std::memcpy(to, &a, 8);
+        std::memcpy(to + n - 8, &b, 8);
+        return hasAmp(a) || hasAmp(b);
+    }
+    if (n >= 4) {
+        std::uint32_t a, b;
+        std::memcpy(&a, from, 4);
+        std::memcpy(&b, from + n - 4, 4);
+        std::memcpy(to, &a, 4);
+        std::memcpy(to + n - 4, &b, 4);
+        // The two words side by side in one 64-bit word.
+        return hasAmp((std::uint64_t(a) << 32) | b);
+    }
+    bool amp = false;
+    for (std::size_t i = 0; i < n; ++i) {
+        to[i] = from[i];
+        amp |= from[i] == '&';
+    }
+    return amp;
+}
 
 } // namespace
 
@@ -67,17 +118,8 @@ void TKrXIniStore::Decode(TKrXIniString& out, const char* begin, const char* end
     const std::size_t n = std::size_t(end - begin);
     char* p = Bytes(n + 1);
     std::size_t used = n;
-    if (n <= 32) {
-        // Names and numbers are short: copy and look for references in one pass.
-        bool reference = false;
-        for (std::size_t i = 0; i < n; ++i) {
-            p[i] = begin[i];
-            reference |= begin[i] == '&';
-        }
-        if (reference) used = KrDecodeStringXml(begin, n, p);
-    } else {
-        used = KrDecodeStringXml(begin, n, p);
-    }
+    // Names and numbers are short: copied whole while looking for references.
+    if (n > 32 || CopyShort(p, begin, n)) used = KrDecodeStringXml(begin, n, p);
     p[used] = '\0';
     if (p + n + 1 == m_texts.next) m_texts.next = p + used + 1; // give back what unescaping saved
     out.Free();

@@ -88,6 +88,10 @@ TKrXIniTree& TKrXIniTree::operator=(TKrXIniTree&& other) noexcept {
 }
 
 TKrXIniTree::~TKrXIniTree() {
+    if (!m_count) { // the common end of trees taken apart by their parent's destructor
+        Release();
+        return;
+    }
     // Trees whose last owner we are get taken apart here, their children gathered on a work
     // list, so each nested destructor finds a flat tree and every item is visited once.
     // Shared children are merely released.
@@ -100,8 +104,8 @@ TKrXIniTree::~TKrXIniTree() {
             // The next tree's count and first items are fetched while this one is taken apart.
             if (!pending.empty()) {
                 const char* next = reinterpret_cast<const char*>(pending.back().item());
-                __builtin_prefetch(next);
-                __builtin_prefetch(next + 64);
+                for (int line = 0; line < 6; ++line)
+                    __builtin_prefetch(next + 64 * line);
             }
             if (tree.use_count() == 1) tree->TakeApart(pending);
         }
@@ -114,13 +118,15 @@ TKrXIniTree::~TKrXIniTree() {
 void TKrXIniTree::TakeApart(std::vector<var_a<TKrXIniTree*>>& pending) {
     if (pending.capacity() - pending.size() < m_count)
         pending.reserve(std::max(pending.capacity() * 2, pending.size() + m_count));
-    // Last item first, so that the work list hands the children back in document order, which
-    // is the order a document's trees lie in memory.
-    for (std::size_t i = m_count; i-- > 0;) {
+    const std::size_t first = pending.size();
+    for (std::size_t i = 0; i < m_count; ++i) {
         TItem& item = m_items[i];
         if (item.child) pending.push_back(std::move(item.child)); // room was reserved above
         item.~TItem();
     }
+    // The work list hands the children back in document order, the order a document's trees
+    // lie in memory.
+    std::reverse(pending.begin() + std::ptrdiff_t(first), pending.end());
     m_count = 0;
     Release();
 }

@@ -163,7 +163,8 @@ TEST(XIniTreeStorage, StringReadsLikeAConstantStdString) {
     TKrXIniString nul(std::string("a\0b", 3));
     EXPECT_EQ(nul.size(), 3u);
     EXPECT_TRUE(nul < s);
-    s = s; // self-assignment keeps the bytes
+    TKrXIniString& same = s;
+    s = same; // self-assignment keeps the bytes
     s.assign(s.data() + 1, 2);
     EXPECT_EQ(s, "bc");
 }
