@@ -120,21 +120,27 @@ void TKrXIniStore::Decode(TKrXIniString& out, const char* begin, const char* end
     std::size_t used = n;
     // Names and numbers are short: copied whole while looking for references.
     if (n > 32 || CopyShort(p, begin, n)) used = KrDecodeStringXml(begin, n, p);
+    out.Free();
+    if (used <= TKrXIniString::kMaxInline) {
+        out.SetInline(p, used);
+        if (p + n + 1 == m_texts.next) m_texts.next = p; // the string keeps the bytes itself
+        return;
+    }
     p[used] = '\0';
     if (p + n + 1 == m_texts.next) m_texts.next = p + used + 1; // give back what unescaping saved
-    out.Free();
-    out.m_data = p;
-    out.m_size = used;
+    out.SetPointer(p, used);
 }
 
 void TKrXIniStore::Copy(TKrXIniString& out, const char* s, std::size_t n) {
     out.clear();
-    if (n == 0) return;
+    if (n <= TKrXIniString::kMaxInline) {
+        if (n) out.SetInline(s, n);
+        return;
+    }
     char* p = Bytes(n + 1);
     std::memcpy(p, s, n);
     p[n] = '\0';
-    out.m_data = p;
-    out.m_size = n;
+    out.SetPointer(p, n);
 }
 
 var_a<TKrXIniTree*> TKrXIniStore::NewTree(const var_a<TKrXIniStore*>& self, TKrXIniTree::TItem* items,

@@ -1,16 +1,15 @@
-// TKrXIniString: owning copies, assignment and the move rule for borrowed bytes.
+// TKrXIniString: copies of their own, assignment and the move rule for borrowed bytes.
 #include "XIni/KrXIniString.h"
 
 #include <cstring>
 #include <stdexcept>
-#include <utility>
 
 TKrXIniString::TKrXIniString(TKrXIniString&& o) {
-    if (o.Owned()) {
-        m_data = std::exchange(o.m_data, "");
-        m_size = std::exchange(o.m_size, 0);
+    if (o.Borrowed()) {
+        Assign(o.Pointer(), o.size()); // borrowed bytes stay with their tree
     } else {
-        Assign(o.m_data, o.size()); // borrowed bytes stay with their tree
+        std::memcpy(m_bytes, o.m_bytes, 16);
+        o.SetEmpty();
     }
 }
 
@@ -21,10 +20,10 @@ TKrXIniString& TKrXIniString::operator=(const TKrXIniString& o) {
 
 TKrXIniString& TKrXIniString::operator=(TKrXIniString&& o) {
     if (this == &o) return *this;
-    if (!o.Owned()) return assign(o.data(), o.size());
+    if (o.Borrowed()) return assign(o.Pointer(), o.size());
     Free();
-    m_data = std::exchange(o.m_data, "");
-    m_size = std::exchange(o.m_size, 0);
+    std::memcpy(m_bytes, o.m_bytes, 16);
+    o.SetEmpty();
     return *this;
 }
 
@@ -35,17 +34,15 @@ TKrXIniString& TKrXIniString::assign(const char* s, std::size_t n) {
     return *this;
 }
 
-void TKrXIniString::swap(TKrXIniString& o) noexcept {
-    std::swap(m_data, o.m_data);
-    std::swap(m_size, o.m_size);
-}
-
 void TKrXIniString::Assign(const char* s, std::size_t n) {
-    if (!s || n == 0) return; // stays the static empty string
-    if (n >= kOwned) throw std::length_error("TKrXIniString: text too long");
+    if (!s || n <= kMaxInline) {
+        SetEmpty();
+        if (s && n) SetInline(s, n);
+        return;
+    }
+    if (n >= (kOwned >> 1)) throw std::length_error("TKrXIniString: text too long");
     char* p = new char[n + 1];
     std::memcpy(p, s, n);
     p[n] = '\0';
-    m_data = p;
-    m_size = n | kOwned;
+    SetPointer(p, n | kOwned);
 }

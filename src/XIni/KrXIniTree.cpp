@@ -158,8 +158,8 @@ TKrXIniTree::TItem& TKrXIniTree::Append() {
 void TKrXIniTree::OwnTexts(std::size_t first, std::size_t last) {
     for (std::size_t i = first; i < last; ++i) {
         TItem& item = m_items[i];
-        if (!item.name.Owned()) item.name = TKrXIniString(item.name.data(), item.name.size());
-        if (!item.value.Owned()) item.value = TKrXIniString(item.value.data(), item.value.size());
+        if (item.name.Borrowed()) item.name = TKrXIniString(item.name.data(), item.name.size());
+        if (item.value.Borrowed()) item.value = TKrXIniString(item.value.data(), item.value.size());
     }
 }
 
