@@ -116,11 +116,19 @@ void TKrXIniStore::Decode(TKrXIniString& out, const char* begin, const char* end
         return;
     }
     const std::size_t n = std::size_t(end - begin);
+    out.Free();
+    if (n <= TKrXIniString::kMaxInline) {
+        // Straight into the string's own bytes.
+        char* own = out.m_bytes;
+        const std::size_t used = CopyShort(own, begin, n) ? KrDecodeStringXml(begin, n, own) : n;
+        own[used] = '\0';
+        own[15] = char(TKrXIniString::kInline | used);
+        return;
+    }
     char* p = Bytes(n + 1);
     std::size_t used = n;
     // Names and numbers are short: copied whole while looking for references.
     if (n > 32 || CopyShort(p, begin, n)) used = KrDecodeStringXml(begin, n, p);
-    out.Free();
     if (used <= TKrXIniString::kMaxInline) {
         out.SetInline(p, used);
         if (p + n + 1 == m_texts.next) m_texts.next = p; // the string keeps the bytes itself
