@@ -25,6 +25,24 @@ struct TStoredTree : var_a_item {
 };
 static_assert(alignof(TStoredTree) <= kAlign, "stored trees are aligned by the store");
 
+// True when a byte of w is '&': it becomes a zero byte of w ^ 0x26..26, which the borrow finds.
+inline bool HasAmpersand(std::uint64_t w) noexcept {
+    w ^= 0x2626262626262626u;
+    return ((w - 0x0101010101010101u) & ~w & 0x8080808080808080u) != 0;
+}
+
+// Copies sizeof(W) <= n <= 2 * sizeof(W) bytes as two overlapping words, the first and the last.
+template <class W> bool CopyEnds(char* to, const char* from, std::size_t n) noexcept {
+    W a, b;
+    std::memcpy(&a, from, sizeof a);
+    std::memcpy(&b, from + n - sizeof b, sizeof b);
+    std::memcpy(to, &a, sizeof a);
+    std::memcpy(to + n - sizeof b, &b, sizeof b);
+    // Two 32-bit words side by side in one 64-bit word; 64-bit words one by one.
+    if constexpr (sizeof(W) == 4) return HasAmpersand((std::uint64_t(a) << 32) | b);
+    return HasAmpersand(a) || HasAmpersand(b);
+}
+
 // Copies n <= 32 bytes with a few overlapping loads and stores (never outside either range)
 // and tells whether an '&' was among them.
 inline bool CopyShort(char* to, const char* from, std::size_t n) noexcept {
@@ -41,29 +59,8 @@ inline bool CopyShort(char* to, const char* from, std::size_t n) noexcept {
         return std::memchr(from, '&', n) != nullptr;
 #endif
     }
-    // Any byte equal to '&' becomes a zero byte of w ^ 0x26..26, which the borrow trick finds.
-    constexpr std::uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u, amps = 0x2626262626262626u;
-    const auto hasAmp = [](std::uint64_t w) {
-        w ^= amps;
-        return ((w - ones) & ~w & highs) != 0;
-    };
-    if (n >= 8) {
-        std::uint64_t a, b;
-        std::memcpy(&a, from, 8);
-        std::memcpy(&b, from + n - 8, 8);
-        std::memcpy(to, &a, 8);
-        std::memcpy(to + n - 8, &b, 8);
-        return hasAmp(a) || hasAmp(b);
-    }
-    if (n >= 4) {
-        std::uint32_t a, b;
-        std::memcpy(&a, from, 4);
-        std::memcpy(&b, from + n - 4, 4);
-        std::memcpy(to, &a, 4);
-        std::memcpy(to + n - 4, &b, 4);
-        // The two words side by side in one 64-bit word.
-        return hasAmp((std::uint64_t(a) << 32) | b);
-    }
+    if (n >= 8) return CopyEnds<std::uint64_t>(to, from, n);
+    if (n >= 4) return CopyEnds<std::uint32_t>(to, from, n);
     bool amp = false;
     for (std::size_t i = 0; i < n; ++i) {
         to[i] = from[i];

@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -70,6 +72,32 @@ TEST(XIniTreeStorage, EveryStreamKindReadsTheSameTree) {
     std::string room(doc);
     TKrFixedMemStream writeOnly(&room[0], room.size(), krOpenWrite);
     EXPECT_FALSE(ReadKrXIniTree(&writeOnly, false, nullptr));
+}
+
+TEST(XIniTreeStorage, ReferencesAreFoundAtEveryLengthAndPlace) {
+    // Short texts are copied in words whose ends overlap: a reference anywhere in any of them
+    // must still be resolved.
+    std::string doc = "<krini>";
+    std::vector<std::string> expected;
+    for (std::size_t length = 0; length <= 40; ++length)
+        for (std::size_t at = 0; at + 4 <= length || (at == 0 && length < 4); ++at) {
+            std::string raw(length, 'a');
+            std::string plain = raw;
+            if (length >= 4) {
+                raw.replace(at, 4, "&lt;");
+                plain = raw.substr(0, at) + "<" + raw.substr(at + 4);
+            }
+            doc += "<s n=\"" + raw + "\" v=\"" + raw + "\"/>";
+            expected.push_back(plain);
+        }
+    doc += "</krini>";
+    var_a<TKrXIniTree*> tree = Read(doc);
+    ASSERT_EQ(tree->Count(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(tree->FindItem(i)->name, expected[i]) << i;
+        EXPECT_EQ(tree->FindItem(i)->value, expected[i]) << i;
+        EXPECT_EQ(std::strlen(tree->FindItem(i)->value.c_str()), expected[i].size()) << i;
+    }
 }
 
 TEST(XIniTreeStorage, PiecesOutliveTheTreeTheyCameFrom) {
