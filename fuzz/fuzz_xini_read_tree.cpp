@@ -1,8 +1,10 @@
-// The full XIni parse never crashes on any bytes (optionally behind a gzip layer), and a tree it
-// accepts is written and read back unchanged.
+// The full XIni parse never crashes on any bytes (optionally behind a gzip layer), a tree it
+// accepts is written and read back unchanged, and the lazy reader converting the whole document
+// into a tree item by item agrees with it.
 #include "Streams/KrGZipWriter.h"
 #include "Streams/KrStringStream.h"
 #include "XIni/KrXIniReadTree.h"
+#include "XIni/KrXIniStreamReader.h"
 #include "XIni/KrXIniTree.h"
 #include "XIni/KrXIniWriteTree.h"
 
@@ -25,5 +27,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!WriteKrXIniTree(out.get(), tree.get(), data[0] & 2 ? 0x101 : 0, false, nullptr)) std::abort();
     const var_a<TKrXIniTree*> back = ReadKrXIniTree(out.get(), false, nullptr);
     if (!back || !tree->EqualContent(*back)) std::abort();
+    var_a<TKrXIniTree*> lazy;
+    try {
+        TKrXIniStreamReader reader(new_a<TKrStringStream>(text), true, nullptr);
+        lazy = reader.ReadXIniTreeE();
+    } catch (...) {
+        return 0; // the lazy reader may refuse what it meets later; only agreement is checked
+    }
+    if (lazy && !tree->EqualContent(*lazy)) std::abort();
     return 0;
 }

@@ -11,6 +11,7 @@
 #include <memory>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class TKrProgressHandler;
@@ -176,7 +177,7 @@ private:
     }
 
     bool AtomEscaped(const char* p, std::size_t n);
-    bool TagHeader(char letter, const std::string& name);
+    bool TagHeader(char letter, std::string_view name);
     /// A section `name` of unnamed double items (at most three).
     bool WriteDoublesS(const std::string& name, std::initializer_list<double> values);
     bool TagHeaderRaw(char letter, const char* nameBegin, const char* nameEnd);

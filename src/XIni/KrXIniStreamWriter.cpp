@@ -285,7 +285,7 @@ bool TKrXIniStreamWriter::AtomEscaped(const char* p, std::size_t n) {
     return ok;
 }
 
-bool TKrXIniStreamWriter::TagHeader(char letter, const std::string& name) {
+bool TKrXIniStreamWriter::TagHeader(char letter, std::string_view name) {
     const char open[6] = {'<', letter, ' ', 'n', '=', '"'};
     if (name.empty()) return Atom(open, 2);
     bool ok = Atom(open, 6);
