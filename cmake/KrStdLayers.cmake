@@ -136,7 +136,7 @@ krstd_layer(MemStreams USES Frame
   UNITS Streams/KrStream Streams/KrMemoryStream Streams/KrFixedMemStream Streams/KrFixedBufferRead
         Streams/KrBlockMemStream Streams/KrStringStream Streams/KrPartStream
         Streams/KrPassThroughStream Streams/KrResourceStream Streams/KrNullStream
-        Streams/KrBinReadWrite Streams/KrStreamUtils Streams/KrBufferedWriter)
+        Streams/KrBinReadWrite Streams/KrStreamUtils Streams/KrStreamContent Streams/KrBufferedWriter)
 
 # The process-wide log, its Qt bridge and the system log; progress implementations.
 krstd_layer(Logging USES MemStreams

@@ -14,10 +14,10 @@ public:
     /// Read-only view.
     TKrFixedMemStream(const void* buffer, streamsize_t size, const std::string& infoName = std::string());
 
-    /// The buffer when the stream may be read, else null.
-    const char* GetReadBuffer() const noexcept { return CanRead() ? m_buffer : nullptr; }
     /// Re-targets the stream without checks; position 0.
     void Init(void* buffer, streamsize_t size, krOpenMode mode, const std::string& infoName);
+    /// The buffer when the mode allows reading, else null.
+    const char* GetReadableBuffer() const noexcept { return CanRead() ? m_buffer : nullptr; }
 
     streamsize_t getPosition() override { return m_position; }
     streamsize_t Read(void* buf, streamsize_t n) override;

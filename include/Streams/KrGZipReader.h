@@ -14,8 +14,10 @@
 /// once the data has been read to its end; before that it is the trailer's 32-bit size of the
 /// last member, raised by multiples of 4 GiB as far as the bytes already produced demand.
 ///
-/// The constructor allocates one state block (zlib record, 16 KiB input buffer) that every
-/// later Open reuses; reading allocates nothing, a forward skip a 1 MiB scratch buffer.
+/// The constructor allocates one state block (zlib record, 64 KiB input buffer) that every
+/// later Open reuses; reading allocates nothing, a forward skip a 1 MiB scratch buffer. From a
+/// memory, string or readable fixed-memory stream the compressed bytes are inflated where they
+/// lie, without going through the input buffer.
 class KRSTD_API TKrGZipReader : public TKrStream {
 public:
     TKrGZipReader();

@@ -2,6 +2,7 @@
 #include "Streams/KrGZipReader.h"
 #include "Core/KrMessage.h"
 #include "Streams/KrGZipFormatInternal.h"
+#include "Streams/KrStreamContent.h"
 #include "Utils/KrCrc32.h"
 
 #include <algorithm>
@@ -18,21 +19,26 @@ constexpr streamsize_t kSkipChunk = 1048576;
 // 32 KiB of output into zlib's window, so the fewer refills per output byte the better; 64 KiB
 // keeps the reader's state within what malloc serves from the heap.
 constexpr unsigned kInBufferSize = 65536;
+// Input taken at a time from a source that keeps its bytes in one buffer: inflate() then only
+// returns when the caller's buffer is full or a member ends.
+constexpr streamsize_t kInPlaceWindow = 1u << 30;
 } // namespace
 
 struct TKrGZipReader::TState {
     z_stream z{};
     bool open = false;
     unsigned char in[kInBufferSize];
-    std::uint32_t crc = 0;      // of the current member's output so far
-    streamsize_t produced = 0;  // uncompressed bytes since the start of the data
-    std::uint32_t isize = 0;    // size field of the last trailer in the source
-    streamsize_t exactSize = 0; // valid when sizeFinal
-    bool sizeFinal = false;     // the data has been read to its end once
-    bool endOfInput = false;    // the source had nothing more to give
-    bool sourceFailed = false;  // ... because its Read failed
-    bool endOfData = false;     // the last member's trailer has been checked
-    bool broken = false;        // corrupt or truncated: reads fail until a rewind
+    std::uint32_t crc = 0;       // of the current member's output so far
+    streamsize_t produced = 0;   // uncompressed bytes since the start of the data
+    std::uint32_t isize = 0;     // size field of the last trailer in the source
+    streamsize_t exactSize = 0;  // valid when sizeFinal
+    bool sizeFinal = false;      // the data has been read to its end once
+    bool endOfInput = false;     // the source had nothing more to give
+    bool sourceFailed = false;   // ... because its Read failed
+    bool endOfData = false;      // the last member's trailer has been checked
+    bool broken = false;         // corrupt or truncated: reads fail until a rewind
+    bool inPlace = false;        // z.next_in points into the source's own buffer ...
+    streamsize_t inPlaceEnd = 0; // ... and the unread input ends at this source offset
     TKrStream* source = nullptr;
     streamsize_t dataOffset = 0; // of the first member's first compressed byte
     streamsize_t requested = 0;  // where the next Read starts
@@ -42,17 +48,18 @@ struct TKrGZipReader::TState {
         z.avail_in -= k;
     }
 
-    /// Makes at least `reserveMin` unread bytes available at z.next_in, moving what is left to
-    /// the start of the buffer and reading the source into the rest. False when the source
-    /// ends (or fails) first.
+    /// Makes at least `reserveMin` unread bytes available at z.next_in: in place when the source
+    /// keeps its bytes in one buffer, else moving what is left to the start of the input buffer
+    /// and reading the source into the rest. False when the source ends (or fails) first.
     bool FillInBuffer(unsigned reserveMin) {
         if (reserveMin > kInBufferSize)
             throw std::logic_error("TKrGZipReader::FillInBuffer() reserve_min > Z_BUFSIZE");
-        if (z.avail_in >= reserveMin) return true;
-        if (z.avail_in && z.next_in != in) std::memmove(in, z.next_in, z.avail_in);
-        z.next_in = in;
         while (z.avail_in < reserveMin) {
             if (endOfInput) return false;
+            if (TakeInPlace()) continue;
+            if (z.avail_in && z.next_in != in) std::memmove(in, z.next_in, z.avail_in);
+            z.next_in = in;
+            inPlace = false;
             const streamsize_t got = source->Read(in + z.avail_in, kInBufferSize - z.avail_in);
             if (got == TKrStream::invalid_value || got == 0) {
                 endOfInput = true;
@@ -62,6 +69,39 @@ struct TKrGZipReader::TState {
             z.avail_in += static_cast<uInt>(got);
         }
         return true;
+    }
+
+    /// Extends the input in place up to kInPlaceWindow bytes, as a read of the source would,
+    /// when the source keeps its bytes in one buffer, has bytes left at its position, and the
+    /// unread input (if any) lies in that buffer right before it. False leaves the refill, and
+    /// with it the source's own end and failure answers, to Read.
+    bool TakeInPlace() {
+        if (z.avail_in && !inPlace) return false;
+        const char* content = KrStreamInternal::ContiguousContent(source);
+        if (!content) return false;
+        const streamsize_t at = source->getPosition64(), size = source->getSize64();
+        if (at >= size || (z.avail_in && at != inPlaceEnd)) return false;
+        // A read of nothing fails exactly when a real read would (a read error kept under
+        // optFailReadsAfterError, a position past the end, a mode without reading).
+        if (source->Read(in, 0) != 0) return false;
+        const streamsize_t take = std::min<streamsize_t>(size - at, kInPlaceWindow - z.avail_in);
+        if (!source->setPosition64(at + take)) return false;
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(content + at)) - z.avail_in;
+        z.avail_in += static_cast<uInt>(take);
+        inPlace = true;
+        inPlaceEnd = at + take;
+        return true;
+    }
+
+    /// Input taken in place between two reads points into the source's buffer as it was; finds
+    /// it again should that buffer have moved, or drops it should the source have shrunk.
+    void RelocateInput() {
+        if (!inPlace || !z.avail_in) return;
+        const char* content = KrStreamInternal::ContiguousContent(source);
+        if (content && inPlaceEnd <= source->getSize64())
+            z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(content + inPlaceEnd)) - z.avail_in;
+        else
+            z.avail_in = 0;
     }
 
     bool Skip(streamsize_t k) {
@@ -132,6 +172,7 @@ struct TKrGZipReader::TState {
             self.AddState(stReadError);
             return 0;
         }
+        RelocateInput();
         z.next_out = out;
         z.avail_out = static_cast<uInt>(n);
         while (z.avail_out > 0) {
@@ -171,6 +212,7 @@ struct TKrGZipReader::TState {
         endOfInput = sourceFailed = endOfData = broken = false;
         z.next_in = in;
         z.avail_in = 0;
+        inPlace = false;
         return source->setPosition64(dataOffset);
     }
 };

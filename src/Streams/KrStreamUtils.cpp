@@ -3,7 +3,9 @@
 #include "Core/KrExceptions.h"
 #include "Core/KrProgressHandler.h"
 #include "Core/KrVarA.h"
+#include "Streams/KrFixedMemStream.h"
 #include "Streams/KrMemoryStream.h"
+#include "Streams/KrStreamContent.h"
 #include "Streams/KrStringStream.h"
 #include "Utils/KrCrc32.h"
 
@@ -55,21 +57,22 @@ void ReportProgress(TKrProgressHandler* progress, streamsize_t done, streamsize_
     progress->Tick();
 }
 
-/// The content of a stream that keeps it in one buffer (exactly these classes: a subclass may
-/// read differently), so that copying from it needs no bounce buffer.
-const char* ContiguousContent(TKrStream* s) {
+} // namespace
+
+const char* KrStreamInternal::ContiguousContent(TKrStream* s) {
     if (typeid(*s) == typeid(TKrMemoryStream)) return static_cast<TKrMemoryStream*>(s)->GetBuffer();
     if (typeid(*s) == typeid(TKrStringStream)) return static_cast<TKrStringStream*>(s)->str().data();
+    if (typeid(*s) == typeid(TKrFixedMemStream))
+        return static_cast<TKrFixedMemStream*>(s)->GetReadableBuffer();
     return nullptr;
 }
-} // namespace
 
 bool KrCopyStream(TKrStream* src, TKrStream* dst, TKrProgressHandler* progress) {
     const streamsize_t size = src->getSize64(), start = src->getPosition64();
     if (start >= size) return true;
     const streamsize_t total = size - start;
     const streamsize_t bufSize = std::min<streamsize_t>(total, 0x100000);
-    if (const char* content = ContiguousContent(src)) {
+    if (const char* content = KrStreamInternal::ContiguousContent(src)) {
         StartProgress(progress);
         for (streamsize_t done = 0; done < total;) {
             const streamsize_t chunk = std::min(total - done, bufSize);

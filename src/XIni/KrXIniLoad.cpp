@@ -10,8 +10,7 @@
 #include "Streams/KrGZipFormat.h"
 #include "Streams/KrGZipReader.h"
 #include "Streams/KrGZipWhole.h"
-#include "Streams/KrMemoryStream.h"
-#include "Streams/KrStringStream.h"
+#include "Streams/KrStreamContent.h"
 #include "Streams/KrStream.h"
 
 #include <fcntl.h>
@@ -21,7 +20,6 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
-#include <typeinfo>
 
 namespace KrXIniInternal {
 
@@ -114,16 +112,10 @@ bool StartsWithGZip(const char* data, std::size_t length) {
     return length >= n && std::memcmp(data, KrGZipSignatureData(), n) == 0;
 }
 
-// The content of a stream that keeps it in one piece of memory (exactly these classes: a
-// subclass may read differently) when it is not compressed; false, nothing done, otherwise.
+// The content of a stream that keeps it in one piece of memory when it is not compressed;
+// false, nothing done, otherwise.
 bool ViewWhole(TKrStream* stream, const char*& view, std::size_t& length) {
-    const char* content = nullptr;
-    if (typeid(*stream) == typeid(TKrMemoryStream))
-        content = static_cast<TKrMemoryStream*>(stream)->GetBuffer();
-    else if (typeid(*stream) == typeid(TKrStringStream))
-        content = static_cast<TKrStringStream*>(stream)->str().data();
-    else if (typeid(*stream) == typeid(TKrFixedMemStream))
-        content = static_cast<TKrFixedMemStream*>(stream)->GetReadBuffer();
+    const char* content = KrStreamInternal::ContiguousContent(stream);
     const streamsize_t size = stream->getSize64();
     if (!content || size == 0 || size == TKrStream::invalid_value64 || size >= std::size_t(-1) / 2) return false;
     if (StartsWithGZip(content, std::size_t(size))) return false;

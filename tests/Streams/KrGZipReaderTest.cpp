@@ -1,6 +1,8 @@
 // TKrGZipReader against files of the system gzip program, hand-made headers and damaged data.
 #include "KrGZipTestUtils.h"
+#include "Streams/KrFixedMemStream.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -21,6 +23,16 @@ void PutLE32(std::string& s, std::size_t at, std::uint32_t v) {
     for (int i = 0; i < 4; ++i)
         s[at + i] = char(v >> (8 * i));
 }
+
+/// Hands out at most 13 bytes per read: a source the reader cannot take in place, whose refills
+/// split header fields, deflate blocks and trailers anywhere.
+class TDribbleStream : public TKrStringStream {
+public:
+    using TKrStringStream::TKrStringStream;
+    streamsize_t Read(void* buf, streamsize_t n) override {
+        return TKrStringStream::Read(buf, std::min<streamsize_t>(n, 1 + getPosition() % 13));
+    }
+};
 } // namespace
 
 TEST(KrGZipReader, ReadsSystemGzipFilesAndConcatenatedMembers) {
@@ -158,4 +170,32 @@ TEST(KrGZipReader, SizeFollowsTheTrailerUntilTheEnd) {
     EXPECT_EQ(reader.getSize64(), 0u);
     EXPECT_EQ(reader.Read(&buf[0], 1), 0u);
     EXPECT_EQ(reader.getState(), TKrStream::stEndOfData);
+}
+
+TEST(KrGZipReader, InPlaceAndCopiedInputGiveTheSame) {
+    const std::string data = RandomBytes(1 << 20, 3), longName(70000, 'n'); // past a heap block
+    const std::string gz = Reheader(Compress(data, {}, 1), Header(8) + longName + '\0') + Compress("tail");
+    std::string badCrc = gz;
+    badCrc[badCrc.size() - 8] ^= 1;
+    for (const std::string& bytes : {gz, gz.substr(0, gz.size() - 3), badCrc}) {
+        TDribbleStream dribble(bytes);
+        TKrStringStream string(bytes);
+        TKrGZipReader copied, inPlace;
+        TKrGZipFileInfo info;
+        ASSERT_TRUE(copied.Open(&dribble) && inPlace.Open(&string, &info));
+        EXPECT_EQ(info.fileName, longName);
+        std::string head(1000, '\0');
+        ASSERT_EQ(inPlace.Read(&head[0], head.size()), 1000u);
+        string.str().reserve(bytes.size() * 2); // moves the bytes read in place
+        EXPECT_TRUE(head + ReadRest(inPlace) == ReadRest(copied)) << bytes.size();
+        EXPECT_EQ(inPlace.getState(), copied.getState()) << bytes.size();
+        EXPECT_EQ(bool(copied.getState() & TKrStream::stReadError), bytes != gz) << bytes.size();
+    }
+    // Sources whose own reads fail are not read around.
+    TKrFixedMemStream writeOnly(&badCrc[0], badCrc.size(), krOpenWrite);
+    TKrStringStream failed(gz);
+    failed.setOptions(TKrStream::optFailReadsAfterError);
+    failed.setState(TKrStream::stReadError);
+    TKrGZipReader reader;
+    EXPECT_FALSE(reader.Open(&writeOnly) || reader.Open(&failed));
 }
