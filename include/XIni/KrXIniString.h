@@ -63,7 +63,9 @@ public:
         std::memcpy(o.m_bytes, t, 16);
     }
 
-    friend bool operator==(const TKrXIniString& a, const TKrXIniString& b) noexcept { return a.view() == b.view(); }
+    friend bool operator==(const TKrXIniString& a, const TKrXIniString& b) noexcept {
+        return a.view() == b.view();
+    }
     friend bool operator==(const TKrXIniString& a, std::string_view b) noexcept { return a.view() == b; }
     friend bool operator==(std::string_view a, const TKrXIniString& b) noexcept { return a == b.view(); }
     friend bool operator==(const TKrXIniString& a, const char* b) noexcept { return a.view() == b; }
@@ -77,11 +79,19 @@ public:
     friend bool operator!=(std::string_view a, const TKrXIniString& b) noexcept { return !(a == b); }
     friend bool operator!=(const TKrXIniString& a, const char* b) noexcept { return !(a == b); }
     friend bool operator!=(const char* a, const TKrXIniString& b) noexcept { return !(a == b); }
-    friend bool operator<(const TKrXIniString& a, const TKrXIniString& b) noexcept { return a.view() < b.view(); }
-    friend std::string operator+(const TKrXIniString& a, const TKrXIniString& b) { return a.str().append(b.view()); }
-    friend std::string operator+(const std::string& a, const TKrXIniString& b) { return std::string(a).append(b.view()); }
+    friend bool operator<(const TKrXIniString& a, const TKrXIniString& b) noexcept {
+        return a.view() < b.view();
+    }
+    friend std::string operator+(const TKrXIniString& a, const TKrXIniString& b) {
+        return a.str().append(b.view());
+    }
+    friend std::string operator+(const std::string& a, const TKrXIniString& b) {
+        return std::string(a).append(b.view());
+    }
     friend std::string operator+(const TKrXIniString& a, const std::string& b) { return a.str() + b; }
-    friend std::string operator+(const char* a, const TKrXIniString& b) { return std::string(a).append(b.view()); }
+    friend std::string operator+(const char* a, const TKrXIniString& b) {
+        return std::string(a).append(b.view());
+    }
     friend std::string operator+(const TKrXIniString& a, const char* b) { return a.str().append(b); }
 
 private:
@@ -97,8 +107,12 @@ private:
     static constexpr unsigned kInlineSize = 0x0F;
     static constexpr std::size_t kMaxInline = 14;
 
-    unsigned char Tag() const noexcept { return static_cast<unsigned char>(m_bytes[15]); }
-    bool Inline() const noexcept { return (Tag() & kInline) != 0; }
+    unsigned char Tag() const noexcept {
+        return static_cast<unsigned char>(m_bytes[15]);
+    }
+    bool Inline() const noexcept {
+        return (Tag() & kInline) != 0;
+    }
     const char* Pointer() const noexcept {
         const char* p;
         std::memcpy(&p, m_bytes, sizeof p);
@@ -109,9 +123,13 @@ private:
         std::memcpy(&n, m_bytes + 8, sizeof n);
         return n;
     }
-    bool Owned() const noexcept { return !Inline() && (RawSize() & kOwned) != 0; }
+    bool Owned() const noexcept {
+        return !Inline() && (RawSize() & kOwned) != 0;
+    }
     // Owned or inline: nothing to copy when the string leaves its tree.
-    bool Borrowed() const noexcept { return !Inline() && (RawSize() & kOwned) == 0; }
+    bool Borrowed() const noexcept {
+        return !Inline() && (RawSize() & kOwned) == 0;
+    }
     void SetEmpty() noexcept {
         m_bytes[0] = '\0';
         m_bytes[15] = char(kInline);

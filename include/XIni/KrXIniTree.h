@@ -70,7 +70,9 @@ public:
     /// The item at `index`, or null when index is out of range. The pointer stays valid until
     /// the next insertion or deletion.
     TItem* FindItem(std::size_t index) noexcept { return index < m_count ? &m_items[index] : nullptr; }
-    const TItem* FindItem(std::size_t index) const noexcept { return index < m_count ? &m_items[index] : nullptr; }
+    const TItem* FindItem(std::size_t index) const noexcept {
+        return index < m_count ? &m_items[index] : nullptr;
+    }
 
     /// First index at or after `start` whose name matches; npos if none. O(items searched).
     std::size_t FindItemIndexF(const std::string& name, std::size_t start) const noexcept;
@@ -132,6 +134,6 @@ private:
 
     TItem* m_items = nullptr;
     std::size_t m_count = 0;
-    std::size_t m_capacity = 0;  // 0 with items: the array lies in m_store
+    std::size_t m_capacity = 0;   // 0 with items: the array lies in m_store
     var_a<TKrXIniStore*> m_store; // borrowed texts, the stored array
 };

@@ -117,7 +117,8 @@ bool StartsWithGZip(const char* data, std::size_t length) {
 bool ViewWhole(TKrStream* stream, const char*& view, std::size_t& length) {
     const char* content = KrStreamInternal::ContiguousContent(stream);
     const streamsize_t size = stream->getSize64();
-    if (!content || size == 0 || size == TKrStream::invalid_value64 || size >= std::size_t(-1) / 2) return false;
+    if (!content || size == 0 || size == TKrStream::invalid_value64 || size >= std::size_t(-1) / 2)
+        return false;
     if (StartsWithGZip(content, std::size_t(size))) return false;
     view = content;
     length = std::size_t(size);

@@ -38,7 +38,8 @@ struct TKrXIniText {
 /// Progress runs 0 to 0.5 over the read, then towards 0.95 per gzip layer, and ends at 1.
 /// Returns an empty message on success, otherwise the load failure ("Err_Read_name_msg" around
 /// the inner message when the stream has a name).
-TKrMessage LoadXIniText(TKrStream* stream, TKrProgressHandler* progress, TKrXIniText& out, bool mayView = false);
+TKrMessage LoadXIniText(TKrStream* stream, TKrProgressHandler* progress, TKrXIniText& out,
+                        bool mayView = false);
 
 /// Logs (mode 1, error under "KrXIni") or throws (mode 2) `message`; mode 0 does nothing.
 void ReportXIniError(const TKrMessage& message, unsigned mode);

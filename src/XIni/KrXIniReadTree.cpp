@@ -56,8 +56,8 @@ public:
         if (m_leaf) {
             if (nameEnd - nameBegin != 1 || *nameBegin != m_leaf) return Refuse(begin);
             if (m_leaf == 'b')
-                m_build.ItemText(TE_KrXIniItemType::Binary, m_binaryName.data(), m_binaryName.size(), m_binary.data(),
-                                 m_binary.size());
+                m_build.ItemText(TE_KrXIniItemType::Binary, m_binaryName.data(), m_binaryName.size(),
+                                 m_binary.data(), m_binary.size());
             m_leaf = 0;
             return true;
         }

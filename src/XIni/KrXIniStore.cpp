@@ -14,7 +14,9 @@
 
 namespace {
 
-constexpr std::size_t kAlign = alignof(TKrXIniTree::TItem) > alignof(std::int64_t) ? alignof(TKrXIniTree::TItem) : alignof(std::int64_t);
+constexpr std::size_t kAlign = alignof(TKrXIniTree::TItem) > alignof(std::int64_t)
+                                   ? alignof(TKrXIniTree::TItem)
+                                   : alignof(std::int64_t);
 constexpr std::size_t kMaxBlock = std::size_t(4) << 20;
 
 // A tree made inside a store. The last owner destroys the tree and then lets go of the store,

@@ -8,8 +8,9 @@
 
 /// A bump allocator in growing blocks that live as long as the store: the texts, item arrays
 /// and child trees of a document read into trees. Texts and the tree structure fill separate
-/// blocks, so that walking the trees (a tear-down above all) reads densely packed memory. Each tree allocated here holds one count on
-/// the store, so the blocks go with the last tree. Nothing allocated here is freed one by one.
+/// blocks, so that walking the trees (a tear-down above all) reads densely packed memory. Each tree allocated
+/// here holds one count on the store, so the blocks go with the last tree. Nothing allocated here is freed
+/// one by one.
 class TKrXIniStore {
 public:
     TKrXIniStore() = default;

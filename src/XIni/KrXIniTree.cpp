@@ -144,7 +144,8 @@ void TKrXIniTree::Reserve(std::size_t capacity) {
     if (capacity <= m_capacity || capacity <= m_count) return;
     if (capacity > std::size_t(-1) / sizeof(TItem)) throw std::bad_alloc();
     auto* items = static_cast<TItem*>(::operator new(capacity * sizeof(TItem)));
-    if (m_count) std::memcpy(static_cast<void*>(items), static_cast<const void*>(m_items), m_count * sizeof(TItem));
+    if (m_count)
+        std::memcpy(static_cast<void*>(items), static_cast<const void*>(m_items), m_count * sizeof(TItem));
     if (m_capacity) ::operator delete(static_cast<void*>(m_items));
     m_items = items;
     m_capacity = capacity;

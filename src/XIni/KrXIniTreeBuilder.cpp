@@ -27,7 +27,8 @@ TKrXIniTree::TItem& TKrXIniTreeBuilder::Push() {
         const std::size_t capacity = m_capacity ? m_capacity * 2 : 256;
         auto* items = static_cast<TItem*>(::operator new(capacity * sizeof(TItem)));
         // Items move by their bytes: nothing in an item refers to its own address.
-        if (m_size) std::memcpy(static_cast<void*>(items), static_cast<const void*>(m_items), m_size * sizeof(TItem));
+        if (m_size)
+            std::memcpy(static_cast<void*>(items), static_cast<const void*>(m_items), m_size * sizeof(TItem));
         ::operator delete(static_cast<void*>(m_items));
         m_items = items;
         m_capacity = capacity;
