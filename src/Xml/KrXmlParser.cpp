@@ -206,7 +206,13 @@ bool TKrXmlParserLow::Scan(const char* data, std::size_t len, const char** stop,
         }
 
         if (*p != '<') {
-            const char* lt = FindChar(p + 1, end, '<');
+            // Between tags the text is mostly a line break and indentation: look a few bytes
+            // ahead one by one before setting up the vector search.
+            const char* lt = p + 1;
+            const char* const nearEnd = end - lt > 8 ? lt + 8 : end;
+            while (lt < nearEnd && *lt != '<')
+                ++lt;
+            if (lt == nearEnd) lt = FindChar(lt, end, '<');
             const char* textEnd = lt ? lt : end;
             if (!coll->AddCharData(p, textEnd)) {
                 p = textEnd;
