@@ -136,6 +136,10 @@ private:
     }
     void SetInline(const char* s, std::size_t n) noexcept {
         std::memcpy(m_bytes, s, n);
+        EndInline(n);
+    }
+    // Marks the first n <= 14 own bytes, written already, as the text.
+    void EndInline(std::size_t n) noexcept {
         m_bytes[n] = '\0';
         m_bytes[15] = char(kInline | n);
     }

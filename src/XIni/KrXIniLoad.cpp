@@ -215,39 +215,30 @@ TKrMessage LoadXIniText(TKrStream* stream, TKrProgressHandler* progress, TKrXIni
     out = TKrXIniText();
     if (!stream) return KrMsg_helper("Err_ReadStream");
     out.infoName = stream->GetInfoName();
-    if (mayView && ViewWhole(stream, out.view, out.length)) {
-        TRootFinder finder;
-        TKrXmlParserLow parser;
-        parser.ReadXml(out.view, out.length, nullptr, nullptr, &finder);
-        if (!finder.isRoot) return Wrap(out.infoName, KrMsg_helper("Err_XIni_Format"));
-        out.viewBody = finder.empty ? nullptr : finder.tagEnd;
-        SetPos(progress, 1.0);
-        return TKrMessage();
-    }
-    if (MapWhole(stream, out.buffer, out.length)) {
-        SetPos(progress, 0.5);
-    } else if (!ReadWhole(stream, out.buffer, out.length, progress, 0.0, 0.5)) {
-        out.buffer.reset();
-        out.length = 0;
-        if (out.infoName.empty()) return KrMsg_helper("Err_ReadStream");
-        return KrMsg_helper("Err_Read_name") << out.infoName;
-    }
-    double start = 0.5;
-    while (StartsWithGZip(out.buffer.get(), out.length)) {
-        const double next = (start + 0.95) / 2;
-        TKrMessage failure = Inflate(out.infoName, out.buffer, out.length, progress, start, next);
-        if (!failure.empty()) return Wrap(out.infoName, failure);
-        start = next;
+    if (!mayView || !ViewWhole(stream, out.view, out.length)) {
+        if (MapWhole(stream, out.buffer, out.length)) {
+            SetPos(progress, 0.5);
+        } else if (!ReadWhole(stream, out.buffer, out.length, progress, 0.0, 0.5)) {
+            out.buffer.reset();
+            out.length = 0;
+            if (out.infoName.empty()) return KrMsg_helper("Err_ReadStream");
+            return KrMsg_helper("Err_Read_name") << out.infoName;
+        }
+        double start = 0.5;
+        while (StartsWithGZip(out.buffer.get(), out.length)) {
+            const double next = (start + 0.95) / 2;
+            TKrMessage failure = Inflate(out.infoName, out.buffer, out.length, progress, start, next);
+            if (!failure.empty()) return Wrap(out.infoName, failure);
+            start = next;
+        }
     }
     TRootFinder finder;
     TKrXmlParserLow parser;
-    parser.ReadXml(out.buffer.get(), out.length, nullptr, nullptr, &finder);
+    parser.ReadXml(out.Data(), out.length, nullptr, nullptr, &finder);
     if (out.buffer.Damaged()) // the mapped file was cut short by someone while we looked
         return Wrap(out.infoName, KrMsg_helper("Err_ReadStream"));
     if (!finder.isRoot) return Wrap(out.infoName, KrMsg_helper("Err_XIni_Format"));
-    const std::size_t bodyAt = std::size_t(finder.tagEnd - out.buffer.get());
-    out.body = finder.empty ? nullptr : out.buffer.get() + bodyAt;
-    out.viewBody = out.body;
+    out.body = finder.empty ? nullptr : finder.tagEnd;
     SetPos(progress, 1.0);
     return TKrMessage();
 }

@@ -22,11 +22,8 @@ struct TKrXIniText {
     /// The text in the memory stream it came from (no buffer then, no NUL after it).
     const char* view = nullptr;
     std::size_t length = 0;
-    /// The byte after the root's start tag in the buffer; null for an empty root ("<krini/>")
-    /// and for a view.
-    char* body = nullptr;
-    /// The same for either kind of text.
-    const char* viewBody = nullptr;
+    /// The byte after the root's start tag; null for an empty root ("<krini/>").
+    const char* body = nullptr;
     std::string infoName;
 
     const char* Data() const noexcept { return view ? view : buffer.get(); }

@@ -137,12 +137,12 @@ var_a<TKrXIniTree*> ReadKrXIniTree(TKrStream* stream, bool throwOnError, TKrProg
         return var_a<TKrXIniTree*>();
     }
     var_a<TKrXIniTree*> tree = new_a<TKrXIniTree>();
-    if (!text.viewBody) return tree;
+    if (!text.body) return tree;
     const char* data = text.Data();
     TKrXmlCollIniTree coll(tree.get());
     TKrXmlParserLow parser;
     const char* stop = nullptr;
-    parser.ReadXml(text.viewBody, text.length - std::size_t(text.viewBody - data), &stop, nullptr, &coll,
+    parser.ReadXml(text.body, text.length - std::size_t(text.body - data), &stop, nullptr, &coll,
                    parsing.get());
     coll.Finish();
     if (progress) progress->CheckBreak(); // a user break stopped the scan

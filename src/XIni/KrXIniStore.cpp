@@ -120,8 +120,7 @@ void TKrXIniStore::Decode(TKrXIniString& out, const char* begin, const char* end
         // Straight into the string's own bytes.
         char* own = out.m_bytes;
         const std::size_t used = CopyShort(own, begin, n) ? KrDecodeStringXml(begin, n, own) : n;
-        own[used] = '\0';
-        own[15] = char(TKrXIniString::kInline | used);
+        out.EndInline(used);
         return;
     }
     char* p = Bytes(n + 1);

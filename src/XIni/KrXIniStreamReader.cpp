@@ -101,7 +101,7 @@ void TKrXIniStreamReader::Init(const var_a<TKrStream*>& stream, TKrXIniErrorMode
     }
     m_doc->buffer = std::move(text.buffer);
     m_doc->length = text.length;
-    m_doc->root->resume = text.body;
+    m_doc->root->resume = const_cast<char*>(text.body); // loaded into a buffer of our own, never a view
 }
 
 const std::string& TKrXIniStreamReader::InfoName() const noexcept {

@@ -192,7 +192,7 @@ void TKrXIniTree::CopyFrom(const TKrXIniTree* other) {
 
 bool TKrXIniTree::Clear() {
     if (!m_count) return false;
-    TKrXIniTree old(std::move(*this)); // the items may own this tree's caller's data
+    TKrXIniTree old(std::move(*this)); // the items go once the tree is empty: a child may hold the caller
     return true;
 }
 

@@ -8,6 +8,7 @@
 TKrXIniTreeBuilder::TKrXIniTreeBuilder(TKrXIniTree* root)
     : m_store(root->m_store ? root->m_store : new_a<TKrXIniStore>()) {
     root->m_store = m_store;
+    m_stack.Reserve(256);
     m_levels.push_back({root, 0});
 }
 
@@ -15,25 +16,12 @@ TKrXIniTreeBuilder::~TKrXIniTreeBuilder() {
     try {
         Finish();
     } catch (...) {
-        // Out of memory on the way: the waiting items are dropped.
+        // Out of memory on the way: the waiting items go with the stack.
     }
-    for (std::size_t i = 0; i < m_size; ++i)
-        m_items[i].~TItem();
-    ::operator delete(static_cast<void*>(m_items));
 }
 
 TKrXIniTree::TItem& TKrXIniTreeBuilder::Push() {
-    if (m_size == m_capacity) {
-        const std::size_t capacity = m_capacity ? m_capacity * 2 : 256;
-        auto* items = static_cast<TItem*>(::operator new(capacity * sizeof(TItem)));
-        // Items move by their bytes: nothing in an item refers to its own address.
-        if (m_size)
-            std::memcpy(static_cast<void*>(items), static_cast<const void*>(m_items), m_size * sizeof(TItem));
-        ::operator delete(static_cast<void*>(m_items));
-        m_items = items;
-        m_capacity = capacity;
-    }
-    return *::new (static_cast<void*>(m_items + m_size++)) TItem();
+    return m_stack.Append();
 }
 
 void TKrXIniTreeBuilder::OpenSection(const char* nameBegin, const char* nameEnd) {
@@ -41,7 +29,7 @@ void TKrXIniTreeBuilder::OpenSection(const char* nameBegin, const char* nameEnd)
     TItem& item = Push();
     item.type = TE_KrXIniItemType::Section;
     m_store->Decode(item.name, nameBegin, nameEnd);
-    m_levels.push_back({nullptr, m_size}); // the child tree is made when the section closes
+    m_levels.push_back({nullptr, m_stack.m_count}); // the child tree is made when the section closes
 }
 
 void TKrXIniTreeBuilder::EmptySection(const char* nameBegin, const char* nameEnd) {
@@ -82,12 +70,12 @@ void TKrXIniTreeBuilder::Finish() {
 void TKrXIniTreeBuilder::Close() {
     const TLevel level = m_levels.back();
     TKrXIniTree* tree = level.tree;
-    const std::size_t n = m_size - level.first;
+    const std::size_t n = m_stack.m_count - level.first;
     if (!tree) {
         // A section: its tree and items in one piece of the store, hung on the section item.
-        var_a<TKrXIniTree*> child = TKrXIniStore::NewTree(m_store, m_items + level.first, n);
-        m_size = level.first;
-        m_items[level.first - 1].child = std::move(child);
+        var_a<TKrXIniTree*> child = TKrXIniStore::NewTree(m_store, m_stack.m_items + level.first, n);
+        m_stack.m_count = level.first; // moved by their bytes, nothing to destroy
+        m_stack.m_items[level.first - 1].child = std::move(child);
     } else if (n) {
         const std::size_t bytes = n * sizeof(TItem);
         if (tree->m_count == 0) {
@@ -98,9 +86,9 @@ void TKrXIniTreeBuilder::Close() {
             tree->Reserve(tree->m_count + n);
         }
         std::memcpy(static_cast<void*>(tree->m_items + tree->m_count),
-                    static_cast<const void*>(m_items + level.first), bytes);
+                    static_cast<const void*>(m_stack.m_items + level.first), bytes);
         tree->m_count += n;
-        m_size = level.first;
+        m_stack.m_count = level.first;
     }
     m_levels.pop_back();
 }

@@ -49,8 +49,6 @@ private:
     void Close();
 
     var_a<TKrXIniStore*> m_store;
-    TItem* m_items = nullptr; // the stack of waiting items
-    std::size_t m_size = 0;
-    std::size_t m_capacity = 0;
+    TKrXIniTree m_stack; // the waiting items of all open sections, innermost last
     std::vector<TLevel> m_levels;
 };
