@@ -67,7 +67,33 @@ inline const char* FindChar(const char* p, const char* end, char c) noexcept {
     }
     return static_cast<const char*>(std::memchr(p, c, static_cast<std::size_t>(end - p)));
 }
+/// Bit i set where p[i] is '"' (quotes) or '<' (opens), for the 64 bytes from p.
+struct TTagMasks {
+    std::uint64_t quotes = 0, opens = 0;
+};
+inline TTagMasks TagMasks(const char* p) noexcept {
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i open = _mm_set1_epi8('<');
+    TTagMasks m;
+    for (int at = 0; at < 64; at += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+        m.quotes |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, quote)))) << at;
+        m.opens |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, open)))) << at;
+    }
+    return m;
+}
 #else
+struct TTagMasks {
+    std::uint64_t quotes = 0, opens = 0;
+};
+inline TTagMasks TagMasks(const char* p) noexcept {
+    TTagMasks m;
+    for (int i = 0; i < 64; ++i) {
+        m.quotes |= std::uint64_t(p[i] == '"') << i;
+        m.opens |= std::uint64_t(p[i] == '<') << i;
+    }
+    return m;
+}
 inline const char* FindChar(const char* p, const char* end, char c) noexcept {
     return p < end ? static_cast<const char*>(std::memchr(p, c, static_cast<std::size_t>(end - p))) : nullptr;
 }
@@ -190,6 +216,7 @@ bool TKrXmlParserLow::Scan(const char* data, std::size_t len, const char** stop,
     const char* const end = data + len;
     std::size_t nextReport = ProgressStep;
     bool ok = true;
+    const char* nextOpen = nullptr; // the first '<' after a start tag's end, when its mask showed it
 
     // Every branch leaves `p` after the construct it reported; a refusing callback ends the loop.
     while (p < end) {
@@ -205,14 +232,21 @@ bool TKrXmlParserLow::Scan(const char* data, std::size_t len, const char** stop,
             }
         }
 
+        const char* const knownOpen = nextOpen;
+        nextOpen = nullptr;
         if (*p != '<') {
-            // Between tags the text is mostly a line break and indentation: look a few bytes
-            // ahead one by one before setting up the vector search.
+            // Between tags the text is mostly a line break and indentation: the start tag
+            // before it may have seen where it ends; otherwise look a few bytes ahead one by one
+            // before setting up the vector search.
             const char* lt = p + 1;
-            const char* const nearEnd = end - lt > 8 ? lt + 8 : end;
-            while (lt < nearEnd && *lt != '<')
-                ++lt;
-            if (lt == nearEnd) lt = FindChar(lt, end, '<');
+            if (knownOpen > p) {
+                lt = knownOpen;
+            } else {
+                const char* const nearEnd = end - lt > 8 ? lt + 8 : end;
+                while (lt < nearEnd && *lt != '<')
+                    ++lt;
+                if (lt == nearEnd) lt = FindChar(lt, end, '<');
+            }
             const char* textEnd = lt ? lt : end;
             if (!coll->AddCharData(p, textEnd)) {
                 p = textEnd;
@@ -278,6 +312,14 @@ bool TKrXmlParserLow::Scan(const char* data, std::size_t len, const char** stop,
             const char* nameEnd = nullptr;
             const char* tagEnd = nullptr;
             bool empty = false;
+            // Where '"' and '<' stand in the 64 bytes from '<' (most tags fit), when they lie in
+            // the buffer.
+            const TTagMasks masks = end - b >= 64 ? TagMasks(b) : TTagMasks();
+            const std::uint64_t quotes = masks.quotes;
+            // The first '<' after this one ends the text after the tag, when it lies past the
+            // tag's end; known now, the next tag need not wait for this one's attributes.
+            const std::uint64_t later = masks.opens & ~std::uint64_t(1);
+            nextOpen = later ? b + __builtin_ctzll(later) : nullptr;
             if (q < end && (Class(q) & CC::xccNameStart)) {
                 nameEnd = q = SkipName(q + 1, end);
                 while (q < end) {
@@ -293,6 +335,10 @@ bool TKrXmlParserLow::Scan(const char* data, std::size_t len, const char** stop,
                         break;
                     }
                     if (!(Class(q) & CC::xccSpace)) break;
+                    // The next two '"' after the blank, taken from the tag's mask, are where
+                    // this attribute's value most likely lies.
+                    const auto at = static_cast<std::size_t>(q - b);
+                    std::uint64_t ahead = at < 64 ? quotes >> at : 0;
                     q = SkipSpace(q + 1, end);
                     if (q >= end || *q == '>' || *q == '/') continue;
                     if (!(Class(q) & CC::xccNameStart)) break;
@@ -301,6 +347,23 @@ bool TKrXmlParserLow::Scan(const char* data, std::size_t len, const char** stop,
                     // a time before its 8-byte stores have landed (a store-forwarding stall).
                     const char* const attrName = q;
                     const char* const attrNameEnd = q = SkipName(q + 1, end);
+                    if (ahead & (ahead - 1)) {
+                        // The next attribute starts from the mask, not from the checks below,
+                        // which only confirm it: one attribute's byte checks overlap the next's.
+                        const char* const open = b + at + __builtin_ctzll(ahead);
+                        ahead &= ahead - 1;
+                        const char* const close = b + at + __builtin_ctzll(ahead);
+                        const char* const eq = SkipSpace(q, end);
+                        if (eq < open && *eq == '=' && SkipSpace(eq + 1, end) == open) {
+                            TKrXmlAttrData& a = m_attrs.emplace_back();
+                            a.nameBegin = attrName;
+                            a.nameEnd = attrNameEnd;
+                            a.valueBegin = open + 1;
+                            a.valueEnd = close;
+                            q = close + 1;
+                            continue;
+                        }
+                    }
                     q = SkipSpace(q, end);
                     if (q >= end || *q != '=') break;
                     q = SkipSpace(q + 1, end);
