@@ -334,11 +334,24 @@ bool TKrXmlParserLow::Scan(const char* data, std::size_t len, const char** stop,
                         }
                         break;
                     }
-                    if (!(Class(q) & CC::xccSpace)) break;
-                    // The next two '"' after the blank, taken from the tag's mask, are where
-                    // this attribute's value most likely lies.
+                    // The next two '"', taken from the tag's mask, are where this attribute's
+                    // value most likely lies.
                     const auto at = static_cast<std::size_t>(q - b);
                     std::uint64_t ahead = at < 64 ? quotes >> at : 0;
+                    if ((ahead & (ahead - 1)) && (ahead & 15) == 8 && q[0] == ' ' && q[2] == '=' &&
+                        (Class(q + 1) & CC::xccNameStart)) {
+                        // ` n="`: a one-letter name, as settings items have, checked in one go.
+                        ahead &= ahead - 1;
+                        const char* const close = q + __builtin_ctzll(ahead);
+                        TKrXmlAttrData& a = m_attrs.emplace_back();
+                        a.nameBegin = q + 1;
+                        a.nameEnd = q + 2;
+                        a.valueBegin = q + 4;
+                        a.valueEnd = close;
+                        q = close + 1;
+                        continue;
+                    }
+                    if (!(Class(q) & CC::xccSpace)) break;
                     q = SkipSpace(q + 1, end);
                     if (q >= end || *q == '>' || *q == '/') continue;
                     if (!(Class(q) & CC::xccNameStart)) break;
