@@ -24,8 +24,9 @@ constexpr TKrRegOpenFlags krRegCreate = 4;
 
 /// The two stores: "7/config.ini" in the user folder (home + "/.config/tessal/korvinex") and in
 /// the machine folder "/etc/tessal/korvinex". One instance per process, made on first use; every
-/// write is synced to its file at once. Keys are "hkcu/" or "hklm/" + the path with '\' as '/'
-/// and blanks as '_'.
+/// write is synced to its file at once, under a lock on the store's folder that the stores of
+/// other processes also take (writes through getSettings() bypass it). Keys are "hkcu/" or
+/// "hklm/" + the path with '\' as '/' and blanks as '_'.
 class KRSTD_API TKrRegIniHandle {
 public:
     /// The value stored under path (and name); "" when absent or key is not 1 or 2.

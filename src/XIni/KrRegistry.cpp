@@ -2,8 +2,14 @@
 #include "XIni/KrRegistry.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -16,14 +22,44 @@ std::unique_ptr<TKrRegIniHandle>& Slot() {
     return handle;
 }
 
+// Serialises the processes that share a store by an advisory lock on the store's folder: shared
+// while a store is read, exclusive from a write to the end of its sync. Qt locks only its own
+// write and decides whether to re-read the file by its size and time; a read racing another
+// process's rename could pair the new size and time with the old text, and the next write then
+// dropped that process's keys. With every read and write under this lock the pair stays true.
+class TStoreLock {
+public:
+    TStoreLock(const QString& iniFile, bool exclusive) noexcept {
+        const QString folder = QFileInfo(iniFile).absolutePath();
+        if (exclusive) QDir().mkpath(folder);
+        m_fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (m_fd < 0) return; // no folder yet: nothing to read, a writer makes it
+        while (::flock(m_fd, exclusive ? LOCK_EX : LOCK_SH) != 0 && errno == EINTR) {
+        }
+    }
+    ~TStoreLock() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    TStoreLock(const TStoreLock&) = delete;
+    TStoreLock& operator=(const TStoreLock&) = delete;
+
+private:
+    int m_fd = -1;
+};
+
+std::unique_ptr<QSettings> ReadStore(const QString& iniFile) {
+    const TStoreLock lock(iniFile, false);
+    return std::make_unique<QSettings>(iniFile, QSettings::IniFormat);
+}
+
 } // namespace
 
 TKrRegIniHandle::TKrRegIniHandle(const QString& userFolder, const QString& machineFolder)
     : m_userFolder(userFolder.isEmpty() ? QDir::homePath() + QLatin1String(kUserSub) : userFolder),
       m_machineFolder(machineFolder.isEmpty() ? QLatin1String(kMachineFolder) : machineFolder) {
     const QString machineFile = m_machineFolder + QLatin1String(kFile);
-    m_user = std::make_unique<QSettings>(m_userFolder + QLatin1String(kFile), QSettings::IniFormat);
-    m_machine = std::make_unique<QSettings>(machineFile, QSettings::IniFormat);
+    m_user = ReadStore(m_userFolder + QLatin1String(kFile));
+    m_machine = ReadStore(machineFile);
     // An absent file counts as writable when its folder exists and is writable; the folders
     // themselves are the platform's to create.
     QFileInfo file(machineFile);
@@ -79,6 +115,7 @@ QString TKrRegIniHandle::readValue(TKrRegKey key, const QString& path, const QSt
 bool TKrRegIniHandle::createValue(TKrRegKey key, const QString& path, const QString& value) {
     QSettings* s = getSettings(key);
     if (!s || (key == krRegLocalMachine && !machineWritable())) return false;
+    const TStoreLock lock(s->fileName(), true);
     s->setValue(prepRegPath(key, path), value);
     s->sync();
     return s->status() == QSettings::NoError;
@@ -92,6 +129,7 @@ bool TKrRegIniHandle::createValue(TKrRegKey key, const QString& path, const QStr
 bool TKrRegIniHandle::remove(TKrRegKey key, const QString& path) {
     QSettings* s = getSettings(key);
     if (!s || (key == krRegLocalMachine && !machineWritable())) return false;
+    const TStoreLock lock(s->fileName(), true);
     s->remove(prepRegPath(key, path));
     s->sync();
     return s->status() == QSettings::NoError;
