@@ -26,6 +26,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <vector>
 
 namespace polygon_align {
 
@@ -122,7 +123,8 @@ double Outline(const TKrPlanarSet& s) {
 // rings a hair apart: fuzzing found a union of two valid aligned operands coming back empty and a
 // difference losing 32 units of area. Results are therefore held against what areas allow: an
 // exclusive or exactly (its two differences must differ by what the operands differ by), the
-// others by their bounds. The slack is the operands' outlines times the precision.
+// others by their bounds and, where such a node exists, by a second overlay (Verified). The slack
+// is the operands' outlines times the precision.
 struct TAreas {
     double a, b, slack;
     TAreas(const TKrPlanarSet& sa, const TKrPlanarSet& sb, double precision)
@@ -154,6 +156,52 @@ bool AlignedXor(const TKrPlanarSet& a, const TKrPlanarSet& b, const TAreas& area
     return true;
 }
 
+// Whether some vertex of the aligned operands has two edges leaving it less than 1e-3 rad apart
+// without running along each other: the kind of node where the overlay's side decisions failed.
+bool HasNarrowNode(const TKrPlanarSet& a, const TKrPlanarSet& b) {
+    struct TEnd {
+        double x, y, angle;
+        bool operator<(const TEnd& o) const {
+            return x != o.x ? x < o.x : y != o.y ? y < o.y : angle < o.angle;
+        }
+    };
+    std::vector<TEnd> ends;
+    for (const TKrPlanarSet* s : {&a, &b})
+        for (const TKrDomain& d : *s)
+            for (const TKrContour& c : d)
+                for (std::size_t i = 0, n = c.size(); i < n; ++i) {
+                    const vec3d& p = c[i];
+                    const vec3d& next = c[(i + 1) % n];
+                    const vec3d& prev = c[(i + n - 1) % n];
+                    ends.push_back({p.x, p.y, std::atan2(next.y - p.y, next.x - p.x)});
+                    ends.push_back({p.x, p.y, std::atan2(prev.y - p.y, prev.x - p.x)});
+                }
+    std::sort(ends.begin(), ends.end());
+    constexpr double kNarrow = 1e-3, kTurn = 2 * 3.141592653589793;
+    for (std::size_t from = 0, to; from < ends.size(); from = to) {
+        for (to = from + 1; to < ends.size() && ends[to].x == ends[from].x && ends[to].y == ends[from].y;
+             ++to) {
+            const double gap = ends[to].angle - ends[to - 1].angle;
+            if (gap > 0 && gap < kNarrow) return true;
+        }
+        const double wrap = ends[from].angle + kTurn - ends[to - 1].angle;
+        if (to - from > 2 && wrap > 0 && wrap < kNarrow) return true;
+    }
+    return false;
+}
+
+// Where the aligned operands have a narrow node, union and intersection (and a difference with the
+// intersection) must add up to the operands' areas; a second overlay checks it.
+bool Verified(TOp op, const TKrPlanarSet& a, const TKrPlanarSet& b, const TAreas& areas,
+              const TKrPlanarSet& result) {
+    if (op == TOp::Xor || !HasNarrowNode(a, b)) return true;
+    TKrPlanarSet other;
+    if (!Combine(op == TOp::Intersection ? TOp::Union : TOp::Intersection, a, b, other)) return false;
+    const double r = GetPlanarSetArea(result), o = GetPlanarSetArea(other);
+    const double expected = op == TOp::Difference ? areas.a : areas.a + areas.b;
+    return std::fabs(r + o - expected) <= areas.slack;
+}
+
 template <class A, class B>
 bool Bool(TOp op, const A& a, const B& b, TKrPlanarSet& out, kr::CORRECT_MODE mode, double precision) {
     TKrPlanarSet sa = ToSet(a), sb = ToSet(b);
@@ -169,7 +217,8 @@ bool Bool(TOp op, const A& a, const B& b, TKrPlanarSet& out, kr::CORRECT_MODE mo
     } else if (!Combine(op, sa, sb, out)) {
         return false;
     }
-    if (plausible && areas.Plausible(op, GetPlanarSetArea(out))) return true;
+    if (plausible && areas.Plausible(op, GetPlanarSetArea(out)) && Verified(op, sa, sb, areas, out))
+        return true;
     // The operands as given: what the bg back end answers.
     sa = ToSet(a), sb = ToSet(b);
     Orient(sa);
