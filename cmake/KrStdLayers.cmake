@@ -323,7 +323,7 @@ krstd_layer(Reports USES Language
 # Boolean operations on plane regions through interchangeable back ends (Boost.Geometry,
 # Boost.Polygon, Clipper, the domain toolkit over Clipper), and the regions' XIni persistence.
 krstd_layer(PolygonBool USES PolygonModel XIniTree LINKS PkgConfig::POLYCLIPPING
-  UNITS Math/Polygon/KrPolygonGrid Math/Polygon/KrPolygonBGConvert Math/Polygon/KrPolygonBG
+  UNITS Math/Polygon/KrPolygonGrid Math/Polygon/KrPolygonPerimeter Math/Polygon/KrPolygonBGConvert Math/Polygon/KrPolygonBG
         Math/Polygon/KrPolygonBPConvert Math/Polygon/KrPolygonBP Math/Polygon/KrPolygonClipperConvert
         Math/Polygon/KrPolygonClipper Math/Polygon/KrDomainBool Math/Polygon/KrPolygonKr
         Math/Polygon/KrPolygonXIni)

@@ -19,6 +19,7 @@
 #include "Math/Polygon/KrPolygonBG.h"
 #include "Math/Polygon/KrPolygonBGConvert.h"
 #include "Math/Polygon/KrPolygonGraphW.h"
+#include "Math/Polygon/KrPolygonPerimeter.h"
 
 #include <boost/geometry/algorithms/equals.hpp>
 #include <boost/geometry/algorithms/is_valid.hpp>
@@ -110,26 +111,18 @@ bool Combine(TOp op, const TKrPlanarSet& a, const TKrPlanarSet& b, TKrPlanarSet&
     return false;
 }
 
-double Outline(const TKrPlanarSet& s) {
-    double length = 0;
-    for (const TKrDomain& d : s)
-        for (const TKrContour& c : d)
-            for (std::size_t i = 0, n = c.size(); i < n; ++i)
-                length += std::hypot(c[(i + 1) % n].x - c[i].x, c[(i + 1) % n].y - c[i].y);
-    return length;
-}
-
 // Boost.Geometry (without rescaling) can misjudge nodes where aligning left edges of different
 // rings a hair apart: fuzzing found a union of two valid aligned operands coming back empty and a
 // difference losing 32 units of area. Results are therefore held against what areas allow: an
 // exclusive or exactly (its two differences must differ by what the operands differ by), the
 // others by their bounds and, where such a node exists, by a second overlay (Verified). The slack
-// is the operands' outlines times the precision.
+// is the operands' perimeters times the precision.
 struct TAreas {
     double a, b, slack;
     TAreas(const TKrPlanarSet& sa, const TKrPlanarSet& sb, double precision)
         : a(GetPlanarSetArea(sa)), b(GetPlanarSetArea(sb)),
-          slack(precision * (Outline(sa) + Outline(sb)) + 1e-9 * (a + b)) {}
+          slack(precision * (KrPolygonPerimeter::Perimeter(sa) + KrPolygonPerimeter::Perimeter(sb)) +
+                1e-9 * (a + b)) {}
     bool Plausible(TOp op, double result) const {
         switch (op) {
         case TOp::Union:

@@ -3,6 +3,7 @@
 
 #include "Math/Polygon/KrDomainBool.h"
 #include "Math/Polygon/KrPolygonGrid.h"
+#include "Math/Polygon/KrPolygonPerimeter.h"
 
 #include <algorithm>
 #include <cmath>
@@ -83,27 +84,7 @@ template <class A, class B> bool Xor(const A& a, const B& b, TKrPlanarSet& out, 
     return true;
 }
 
-double Perimeter(const TKrContour& c) {
-    double p = 0;
-    for (std::size_t i = 0; i < c.size(); ++i) {
-        const vec3d& u = c[i];
-        const vec3d& v = c[(i + 1) % c.size()];
-        p += std::hypot(v.x - u.x, v.y - u.y);
-    }
-    return p;
-}
-double Perimeter(const TKrDomain& d) {
-    double p = 0;
-    for (const TKrContour& c : d)
-        p += Perimeter(c);
-    return p;
-}
-double Perimeter(const TKrPlanarSet& s) {
-    double p = 0;
-    for (const TKrDomain& d : s)
-        p += Perimeter(d);
-    return p;
-}
+using KrPolygonPerimeter::Perimeter;
 
 // a lies in b when a − b leaves nothing but slivers narrower than the tolerance.
 template <class A, class B> bool Within(const A& a, const B& b, double tol) {
